@@ -1,0 +1,146 @@
+#include "runtime.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cmath>
+#include <vector>
+
+namespace rt {
+
+namespace {
+
+MessageBoxResponder &responder()
+{
+    static MessageBoxResponder r;
+    return r;
+}
+
+EnvironmentProvider &environmentProvider()
+{
+    static EnvironmentProvider p;
+    return p;
+}
+
+std::vector<QMessageBox::StandardButton> buttonsOf(Buttons b)
+{
+    switch (b) {
+    case Buttons::OK: return {QMessageBox::Ok};
+    case Buttons::OKCancel: return {QMessageBox::Ok, QMessageBox::Cancel};
+    case Buttons::YesNo: return {QMessageBox::Yes, QMessageBox::No};
+    case Buttons::YesNoCancel: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+    case Buttons::RetryCancel: return {QMessageBox::Retry, QMessageBox::Cancel};
+    case Buttons::AbortRetryIgnore: return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+    }
+    return {QMessageBox::Ok};
+}
+
+QMessageBox::Icon iconOf(Icon i)
+{
+    switch (i) {
+    case Icon::None: return QMessageBox::NoIcon;
+    case Icon::Information: return QMessageBox::Information;
+    case Icon::StopSign: return QMessageBox::Critical;
+    case Icon::Exclamation: return QMessageBox::Warning;
+    case Icon::Question: return QMessageBox::Question;
+    }
+    return QMessageBox::Information;
+}
+
+// Texts may carry Windows line breaks in either order; the dialog wants
+// plain line feeds.
+QString displayText(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1String("\n\r"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+int MessageBox(const QString &title, const QString &text, Icon icon, Buttons buttons, int defaultButton)
+{
+    const MessageBoxCall call{title, text, icon, buttons, defaultButton};
+    if (responder())
+        return responder()(call);
+
+    const auto list = buttonsOf(buttons);
+    QMessageBox box(iconOf(icon), title, displayText(text), QMessageBox::NoButton, QApplication::activeWindow());
+    std::vector<QPushButton *> pushed;
+    for (auto b : list)
+        pushed.push_back(box.addButton(b));
+    if (defaultButton >= 1 && defaultButton <= static_cast<int>(pushed.size()))
+        box.setDefaultButton(pushed[static_cast<size_t>(defaultButton - 1)]);
+    box.exec();
+    for (size_t i = 0; i < pushed.size(); ++i)
+        if (box.clickedButton() == pushed[i])
+            return static_cast<int>(i) + 1;
+    // Closed without a button (Escape): the last button, as a cancel would be.
+    return static_cast<int>(list.size());
+}
+
+void setMessageBoxResponder(MessageBoxResponder r)
+{
+    responder() = std::move(r);
+}
+
+MessageObject &Message()
+{
+    static MessageObject m;
+    return m;
+}
+
+int GetEnvironment(Environment &env)
+{
+    if (environmentProvider())
+        return environmentProvider()(env);
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return -1;
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return -1;
+    const QRect g = screen->geometry();
+    if (g.width() <= 0 || g.height() <= 0)
+        return -1;
+    env.ScreenWidth = g.width();
+    env.ScreenHeight = g.height();
+    return 1;
+}
+
+void setEnvironmentProvider(EnvironmentProvider provider)
+{
+    environmentProvider() = std::move(provider);
+}
+
+bool FileExists(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+void Post(QObject *context, std::function<void()> fn)
+{
+    QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
+}
+
+int PixelsToUnits(int pixels, Axis axis)
+{
+    return axis == Axis::X ? pixels * 4 : static_cast<int>(std::lround(pixels * 3.5));
+}
+
+int UnitsToPixels(int units, Axis axis)
+{
+    return axis == Axis::X ? static_cast<int>(std::lround(units / 4.0))
+                           : static_cast<int>(std::lround(units / 3.5));
+}
+
+QString PicturePath(const QString &fileName)
+{
+    return QStringLiteral(":/images/") + fileName;
+}
+
+} // namespace rt

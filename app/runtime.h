@@ -1,0 +1,79 @@
+// Services of the presentation layer that the windows rely on: message
+// boxes, the process-wide Message object, the environment, file tests,
+// posted events and the conversion between pixels and window units.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <any>
+#include <functional>
+
+namespace rt {
+
+// ---- Message boxes -------------------------------------------------------
+
+enum class Icon { None, Information, StopSign, Exclamation, Question };
+enum class Buttons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+
+struct MessageBoxCall {
+    QString title;
+    QString text;
+    Icon icon = Icon::Information;
+    Buttons buttons = Buttons::OK;
+    int defaultButton = 1;
+};
+
+// Modal message box; answers the number of the button pressed, counted from
+// 1 in the order of `buttons` (Yes 1, No 2, ...).
+int MessageBox(const QString &title, const QString &text, Icon icon = Icon::Information,
+               Buttons buttons = Buttons::OK, int defaultButton = 1);
+
+// Tests install a responder: every message box is then handed to it instead
+// of being shown, and its answer is the button pressed. An empty function
+// restores the real dialog.
+using MessageBoxResponder = std::function<int(const MessageBoxCall &)>;
+void setMessageBoxResponder(MessageBoxResponder responder);
+
+// ---- Message object ------------------------------------------------------
+
+// Carries values between windows; each parameter keeps its last value until
+// it is overwritten.
+struct MessageObject {
+    double numberParm = 0.0;
+    QString stringParm;
+    std::any objectParm;
+};
+MessageObject &Message();
+
+// ---- Environment ---------------------------------------------------------
+
+struct Environment {
+    int ScreenWidth = 0;
+    int ScreenHeight = 0;
+};
+
+// Fills the screen size of the primary screen in pixels; 1 on success, -1
+// when there is no screen to measure.
+int GetEnvironment(Environment &env);
+using EnvironmentProvider = std::function<int(Environment &)>;
+void setEnvironmentProvider(EnvironmentProvider provider); // tests; empty = real screen
+
+bool FileExists(const QString &path);
+
+// ---- Events --------------------------------------------------------------
+
+// Runs `fn` after the current handler, in the event loop of `context`.
+void Post(QObject *context, std::function<void()> fn);
+
+// ---- Units ---------------------------------------------------------------
+
+enum class Axis { X, Y };
+// Window units: 4 per pixel across, 3.5 per pixel down.
+int PixelsToUnits(int pixels, Axis axis);
+int UnitsToPixels(int units, Axis axis);
+
+// Pictures shipped with the program, by their file name ("save.jpg").
+QString PicturePath(const QString &fileName);
+
+} // namespace rt

@@ -1,0 +1,34 @@
+// The application object: start-up of the program.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class vantel {
+public:
+    // Opens the main window; answers whether a window is now open.
+    using WindowOpener = std::function<bool()>;
+
+    explicit vantel(WindowOpener openMainWindow);
+
+    void create();  // application name and standard objects
+    void destroy(); // frees them
+    // The start-up; answers whether the main window was opened (false after
+    // the missing settings file message: the program then ends).
+    bool open(const QString &commandline = QString());
+
+private:
+    WindowOpener openMainWindow_;
+};
+
+namespace vantel_startup {
+
+// The short date pattern for a day-month-year order code ("0", "1", "2")
+// and a separator; any other code leaves `current` unchanged.
+QString shortDatePattern(const QString &orderCode, const QString &separator, const QString &current);
+
+// Removes leading and trailing blanks (spaces only, as the runtime's Trim).
+QString Trim(const QString &s);
+
+} // namespace vantel_startup

@@ -1,0 +1,59 @@
+// Helpers shared by the tests.
+#pragma once
+
+#include "runtime.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <vector>
+
+namespace testing_support {
+
+// Answers every message box instead of showing it, and records each one.
+class MessageBoxRecorder {
+public:
+    MessageBoxRecorder();
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder &) = delete;
+    MessageBoxRecorder &operator=(const MessageBoxRecorder &) = delete;
+
+    void queueAnswer(int button) { answers_.push_back(button); } // default answer is 1
+    const std::vector<rt::MessageBoxCall> &calls() const { return calls_; }
+    bool sawTitle(const QString &title) const;
+    void clear() { calls_.clear(); }
+
+private:
+    std::vector<rt::MessageBoxCall> calls_;
+    std::deque<int> answers_;
+};
+
+// A fresh temporary folder that is the working folder while the object
+// lives; the previous working folder comes back afterwards.
+class WorkingFolder {
+public:
+    WorkingFolder();
+    ~WorkingFolder();
+    WorkingFolder(const WorkingFolder &) = delete;
+    WorkingFolder &operator=(const WorkingFolder &) = delete;
+
+    QString path() const { return dir_.path(); }        // without trailing "/"
+    QString folder() const { return dir_.path() + '/'; } // with trailing "/"
+    QString file(const QString &name) const { return dir_.filePath(name); }
+    void write(const QString &name, const QByteArray &content) const;
+    QByteArray read(const QString &name) const;
+
+private:
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+// Restores the external function table when a test ends.
+class ExternalsGuard {
+public:
+    ExternalsGuard() = default;
+    ~ExternalsGuard();
+};
+
+} // namespace testing_support
