@@ -127,6 +127,44 @@ void Post(QObject *context, std::function<void()> fn)
     QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
 }
 
+int virtualKey(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Backspace: return KeyBack;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return KeyTab;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return KeyEnter;
+    case Qt::Key_Escape: return KeyEscape;
+    case Qt::Key_Space: return KeySpace;
+    case Qt::Key_PageUp: return KeyPageUp;
+    case Qt::Key_PageDown: return KeyPageDown;
+    case Qt::Key_End: return KeyEnd;
+    case Qt::Key_Home: return KeyHome;
+    case Qt::Key_Left: return KeyLeftArrow;
+    case Qt::Key_Up: return KeyUpArrow;
+    case Qt::Key_Right: return KeyRightArrow;
+    case Qt::Key_Down: return KeyDownArrow;
+    case Qt::Key_Delete: return KeyDelete;
+    default: break;
+    }
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
+        return KeyF1 + (qtKey - Qt::Key_F1);
+    if ((qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z))
+        return qtKey;
+    return 0;
+}
+
+quint32 keyFlags(Qt::KeyboardModifiers modifiers)
+{
+    quint32 flags = 0;
+    if (modifiers & Qt::ShiftModifier)
+        flags |= 1;
+    if (modifiers & Qt::ControlModifier)
+        flags |= 2;
+    return flags;
+}
+
 int PixelsToUnits(int pixels, Axis axis)
 {
     return axis == Axis::X ? pixels * 4 : static_cast<int>(std::lround(pixels * 3.5));

@@ -66,6 +66,28 @@ bool FileExists(const QString &path);
 // Runs `fn` after the current handler, in the event loop of `context`.
 void Post(QObject *context, std::function<void()> fn);
 
+// ---- Keys ----------------------------------------------------------------
+
+// Key codes as the windows' key events receive them: Enter 13, Escape 27,
+// Page Up 33, Page Down 34, End 35, Home 36, arrows 37 to 40, F1 112, F3 114.
+enum VirtualKey : int {
+    KeyBack = 8, KeyTab = 9, KeyEnter = 13, KeyEscape = 27, KeySpace = 32, KeyPageUp = 33, KeyPageDown = 34,
+    KeyEnd = 35, KeyHome = 36, KeyLeftArrow = 37, KeyUpArrow = 38, KeyRightArrow = 39, KeyDownArrow = 40,
+    KeyDelete = 46, KeyF1 = 112, KeyF2 = 113, KeyF3 = 114
+};
+// The key code of a Qt key (letters and digits as their upper-case
+// character code), 0 for keys without one.
+int virtualKey(int qtKey);
+// Modifier flags of a key event: 1 Shift, 2 Control.
+quint32 keyFlags(Qt::KeyboardModifiers modifiers);
+
+// A window whose key event other controls forward keys to.
+class KeyTarget {
+public:
+    virtual ~KeyTarget() = default;
+    virtual long key(int key, quint32 keyflags) = 0;
+};
+
 // ---- Units ---------------------------------------------------------------
 
 enum class Axis { X, Y };
