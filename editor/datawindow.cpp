@@ -1,0 +1,729 @@
+#include "datawindow.h"
+
+#include "recordset.h"
+#include "recordsetmodel.h"
+#include "runtime.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include <algorithm>
+
+namespace {
+
+bool isEditable(const ColumnDef &c)
+{
+    return c.tabOrder > 0 && c.edit != EditStyle::Hidden && c.edit != EditStyle::None;
+}
+
+// A "00:00" style mask in the form a line edit understands.
+QString inputMaskFor(const QString &mask)
+{
+    if (mask.isEmpty())
+        return {};
+    QString out;
+    for (QChar c : mask) {
+        const QChar l = c.toLower();
+        if (c == QLatin1Char('0') || c == QLatin1Char('#') || l == QLatin1Char('d') || l == QLatin1Char('m')
+            || l == QLatin1Char('y'))
+            out += QLatin1Char('9');
+        else if (c == QLatin1Char('9') || c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('!')
+                 || c == QLatin1Char('\\'))
+            out += QLatin1Char('\\') + QString(c);
+        else
+            out += c;
+    }
+    return out + QStringLiteral(";_");
+}
+
+// The text of a date value typed in the user's pattern, or "" when the
+// typed text is no date.
+QString isoFromPattern(const QString &text, const QString &pattern)
+{
+    int d = 0, m = 0, y = 0;
+    int pos = 0;
+    const QString p = pattern.toLower();
+    QString digits;
+    for (qsizetype i = 0; i < p.size();) {
+        const QChar c = p[i];
+        if (c == QLatin1Char('d') || c == QLatin1Char('m') || c == QLatin1Char('y')) {
+            qsizetype len = 0;
+            while (i + len < p.size() && p[i + len] == c)
+                ++len;
+            const QString part = text.mid(pos, len).trimmed();
+            bool ok = false;
+            const int v = part.toInt(&ok);
+            if (!ok)
+                return {};
+            (c == QLatin1Char('d') ? d : c == QLatin1Char('m') ? m : y) = v;
+            pos += int(len);
+            i += len;
+        } else {
+            ++pos;
+            ++i;
+        }
+    }
+    const QDate date(y, m, d);
+    return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+} // namespace
+
+// Editors of the grid: masked line edits that report every keystroke.
+class DataWindowDelegate : public QStyledItemDelegate {
+public:
+    explicit DataWindowDelegate(DataWindow *dw) : QStyledItemDelegate(dw), dw_(dw) {}
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
+    {
+        const int col = index.column() + 1;
+        const ColumnDef &c = dw_->definition().columns[size_t(col - 1)];
+        auto *edit = new QLineEdit(parent);
+        edit->setObjectName(c.name);
+        edit->setFrame(false);
+        const auto mask = dw_->dateMasks_.find(col);
+        if (mask != dw_->dateMasks_.end())
+            edit->setInputMask(inputMaskFor(mask->second));
+        else if (c.edit == EditStyle::EditMask)
+            edit->setInputMask(inputMaskFor(c.editMask));
+        edit->setStyleSheet(QStringLiteral("background: rgb(255,180,180);"));
+        QObject::connect(edit, &QLineEdit::textEdited, dw_, &DataWindow::editChanged);
+        edit->installEventFilter(dw_);
+        return edit;
+    }
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        auto *edit = static_cast<QLineEdit *>(editor);
+        const long row = index.row() + 1;
+        const int col = index.column() + 1;
+        edit->setText(dw_->rs_->IsNull(row, col) ? QString() : RecordSetModel::formatValue(*dw_->rs_, row, col));
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
+    {
+        dw_->commitEditor(editor);
+        Q_UNUSED(index);
+    }
+
+private:
+    DataWindow *dw_;
+};
+
+DataWindow::DataWindow(const QString &objectName, const Definition &def, Kind kind, QWidget *parent)
+    : QWidget(parent), def_(def), kind_(kind)
+{
+    setObjectName(objectName);
+    own_ = std::make_unique<RecordSet>(def);
+    for (size_t i = 0; i < def.columns.size(); ++i)
+        if (isEditable(def.columns[i]))
+            tabColumns_.push_back(int(i) + 1);
+    std::stable_sort(tabColumns_.begin(), tabColumns_.end(),
+                     [&](int a, int b) { return def.columns[size_t(a - 1)].tabOrder < def.columns[size_t(b - 1)].tabOrder; });
+    if (kind == Kind::Grid)
+        buildGrid();
+    else
+        buildForm();
+    attach(own_.get());
+    connect(qApp, &QApplication::focusChanged, this, &DataWindow::onFocusChanged);
+}
+
+DataWindow::~DataWindow() = default;
+
+const Definition &DataWindow::definition() const
+{
+    return def_;
+}
+
+void DataWindow::attach(RecordSet *rs)
+{
+    for (auto &c : rsConnections_)
+        disconnect(c);
+    rsConnections_.clear();
+    rs_ = rs;
+    auto *old = model_;
+    model_ = new RecordSetModel(rs_, this);
+    if (grid_) {
+        grid_->setModel(model_);
+        for (int c = 0; c < int(def_.columns.size()); ++c) {
+            const bool shown = std::find(tabColumns_.begin(), tabColumns_.end(), c + 1) != tabColumns_.end()
+                               || (!def_.columns[size_t(c)].label.isEmpty() && def_.columns[size_t(c)].tabOrder == 0
+                                   && def_.columns[size_t(c)].edit != EditStyle::Hidden);
+            grid_->setColumnHidden(c, !shown);
+        }
+        // Columns appear in the order the Tab key visits them.
+        for (size_t i = 0; i < tabColumns_.size(); ++i) {
+            const int logical = tabColumns_[i] - 1;
+            grid_->horizontalHeader()->moveSection(grid_->horizontalHeader()->visualIndex(logical), int(i));
+        }
+        connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this](const QModelIndex &now, const QModelIndex &) {
+                    if (refreshing_)
+                        return;
+                    if (now.isValid()) {
+                        setCurrentRowInternal(now.row() + 1, true);
+                        setCurrentColumnInternal(now.column() + 1);
+                    }
+                });
+    }
+    delete old;
+    rsConnections_.push_back(connect(rs_, &RecordSet::rowsReset, this, [this] {
+        const long n = rs_->RowCount();
+        setCurrentRowInternal(n > 0 ? std::clamp(currentRow_, 1L, n) : 0, false);
+        refreshForm();
+    }));
+    rsConnections_.push_back(connect(rs_, &RecordSet::rowsInserted, this, [this](long first, long last) {
+        if (currentRow_ >= first)
+            currentRow_ += last - first + 1;
+        if (currentRow_ == 0)
+            setCurrentRowInternal(first, true);
+        refreshForm();
+    }));
+    rsConnections_.push_back(connect(rs_, &RecordSet::rowsRemoved, this, [this](long first, long last) {
+        std::set<long> kept;
+        for (long r : selected_)
+            if (r < first)
+                kept.insert(r);
+            else if (r > last)
+                kept.insert(r - (last - first + 1));
+        selected_ = kept;
+        const long n = rs_->RowCount();
+        long row = currentRow_;
+        if (row > last)
+            row -= last - first + 1;
+        else if (row >= first)
+            row = std::min(first, n);
+        currentRow_ = -1; // force the notification: the current record changed
+        setCurrentRowInternal(n > 0 ? std::max(row, 1L) : 0, true);
+        refreshForm();
+    }));
+    rsConnections_.push_back(connect(rs_, &RecordSet::itemChanged, this, [this](long row, int col) {
+        if (row != currentRow_)
+            return;
+        if (def_.columns[size_t(col - 1)].name == QLatin1String("current_column"))
+            paintFormHighlight();
+        else
+            refreshForm();
+    }));
+    const long n = rs_->RowCount();
+    currentRow_ = n > 0 ? 1 : 0;
+    model_->setCurrentRow(currentRow_);
+    refreshForm();
+}
+
+void DataWindow::ShareData(DataWindow *owner)
+{
+    if (!owner || owner == this)
+        return;
+    attach(owner->rs_);
+}
+
+// ---- Grid ------------------------------------------------------------------
+
+void DataWindow::buildGrid()
+{
+    auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    grid_ = new QTableView(this);
+    grid_->setObjectName(objectName() + QStringLiteral("_grid"));
+    grid_->setItemDelegate(new DataWindowDelegate(this));
+    grid_->setSelectionMode(QAbstractItemView::NoSelection);
+    grid_->setEditTriggers(tabColumns_.empty() ? QAbstractItemView::NoEditTriggers
+                                               : QAbstractItemView::CurrentChanged | QAbstractItemView::AnyKeyPressed
+                                                     | QAbstractItemView::DoubleClicked);
+    grid_->verticalHeader()->hide();
+    grid_->horizontalHeader()->setHighlightSections(false);
+    grid_->setTabKeyNavigation(false);
+    grid_->installEventFilter(this);
+    grid_->viewport()->installEventFilter(this);
+    connect(grid_, &QTableView::doubleClicked, this, [this](const QModelIndex &i) { emit doubleClicked(i.row() + 1); });
+    layout->addWidget(grid_, 0, 0);
+    setFocusProxy(grid_);
+}
+
+// ---- Form ------------------------------------------------------------------
+
+void DataWindow::buildForm()
+{
+    form_ = new QGridLayout(this);
+    form_->setContentsMargins(8, 8, 8, 8);
+    form_->setHorizontalSpacing(10);
+    form_->setVerticalSpacing(6);
+    QFont bold = font();
+    bold.setBold(true);
+    int row = 0;
+    QWidget *previous = nullptr;
+    for (int col : tabColumns_) {
+        const ColumnDef &c = def_.columns[size_t(col - 1)];
+        QWidget *editor = nullptr;
+        switch (c.edit) {
+        case EditStyle::MultiLineEdit: {
+            auto *e = new QPlainTextEdit(this);
+            e->setTabChangesFocus(true);
+            e->setFixedHeight(c.width > 255 ? 84 : 52);
+            connect(e, &QPlainTextEdit::textChanged, this, [this] {
+                if (!refreshing_)
+                    emit editChanged();
+            });
+            editor = e;
+            break;
+        }
+        case EditStyle::DropDownDW: {
+            auto *e = new QComboBox(this);
+            const Definition &dd = ::definition(c.dddw);
+            const int display = dd.columnIndex(c.dddwDisplay) - 1;
+            const int data = dd.columnIndex(c.dddwData) - 1;
+            e->addItem(QString(), QString());
+            for (const auto &r : dd.rows)
+                e->addItem(r[size_t(display)], r[size_t(data)]);
+            e->setMaxVisibleItems(20);
+            connect(e, qOverload<int>(&QComboBox::activated), this, [this, e, col](int) {
+                if (refreshing_ || currentRow_ < 1)
+                    return;
+                rs_->SetText(currentRow_, col, e->currentData().toString());
+                emit editChanged();
+                emit itemChanged(currentRow_, def_.columns[size_t(col - 1)].name);
+            });
+            editor = e;
+            break;
+        }
+        default: {
+            auto *e = new QLineEdit(this);
+            if (c.edit == EditStyle::EditMask)
+                e->setInputMask(inputMaskFor(c.editMask));
+            connect(e, &QLineEdit::textEdited, this, &DataWindow::editChanged);
+            connect(e, &QLineEdit::editingFinished, this, [this, e] { commitEditor(e); });
+            editor = e;
+            break;
+        }
+        }
+        editor->setObjectName(c.name);
+        editor->installEventFilter(this);
+        editor->setAutoFillBackground(true);
+        auto *label = new QLabel(c.label.trimmed().replace(QLatin1String("\r\n"), QLatin1String("\n")), this);
+        label->setObjectName(c.name + QStringLiteral("_t"));
+        label->setFont(bold);
+        label->setBuddy(editor);
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        label->setContentsMargins(0, 4, 0, 0);
+        form_->addWidget(label, row, 0);
+        form_->addWidget(editor, row, 1);
+        ++row;
+        editors_[col] = editor;
+        if (previous)
+            QWidget::setTabOrder(previous, editor);
+        previous = editor;
+    }
+    form_->setColumnStretch(1, 1);
+    form_->setRowStretch(row, 1);
+    if (!tabColumns_.empty())
+        setFocusProxy(editors_[tabColumns_.front()]);
+}
+
+void DataWindow::refreshForm()
+{
+    if (!form_)
+        return;
+    refreshing_ = true;
+    for (auto &[col, editor] : editors_) {
+        editor->setEnabled(currentRow_ >= 1);
+        const QString text = currentRow_ >= 1 ? rs_->GetItemString(currentRow_, col) : QString();
+        if (auto *e = qobject_cast<QLineEdit *>(editor)) {
+            if (!e->hasFocus() || e->text() != text)
+                e->setText(text);
+        } else if (auto *e = qobject_cast<QPlainTextEdit *>(editor)) {
+            if (e->toPlainText() != text)
+                e->setPlainText(text);
+        } else if (auto *e = qobject_cast<QComboBox *>(editor)) {
+            const int i = e->findData(text);
+            if (i >= 0) {
+                e->setCurrentIndex(i);
+            } else {
+                // A code the list does not know is still shown, never lost.
+                e->addItem(text, text);
+                e->setCurrentIndex(e->count() - 1);
+            }
+        }
+    }
+    refreshing_ = false;
+    paintFormHighlight();
+}
+
+void DataWindow::paintFormHighlight()
+{
+    if (!form_)
+        return;
+    for (auto &[col, editor] : editors_) {
+        const QColor c = currentRow_ >= 1 ? fieldBackground(*rs_, currentRow_, col, currentRow_) : QColor();
+        QPalette p = editor->palette();
+        const QColor base = c.isValid() ? c : colorFromValue(kFieldBackgroundValue);
+        p.setColor(QPalette::Base, base);
+        p.setColor(QPalette::Button, base);
+        editor->setPalette(p);
+        if (auto *combo = qobject_cast<QComboBox *>(editor))
+            combo->setStyleSheet(QStringLiteral("QComboBox { background: %1; }").arg(base.name()));
+    }
+}
+
+QWidget *DataWindow::editorFor(const QString &column) const
+{
+    const int col = def_.columnIndex(column);
+    const auto it = editors_.find(col);
+    if (it != editors_.end())
+        return it->second;
+    return nullptr;
+}
+
+void DataWindow::setDateMask(const QString &column, const QString &pattern)
+{
+    const int col = def_.columnIndex(column);
+    if (col > 0)
+        dateMasks_[col] = pattern;
+}
+
+// ---- Current row and column ------------------------------------------------
+
+long DataWindow::GetRow() const
+{
+    return currentRow_;
+}
+
+void DataWindow::setCurrentRowInternal(long row, bool notify)
+{
+    const bool changed = row != currentRow_;
+    currentRow_ = row;
+    model_->setCurrentRow(row);
+    if (grid_ && row >= 1) {
+        const int col = currentCol_ > 0 ? currentCol_ : (tabColumns_.empty() ? 1 : tabColumns_.front());
+        const QModelIndex want = model_->index(int(row - 1), col - 1);
+        if (grid_->currentIndex().row() != want.row()) {
+            refreshing_ = true;
+            grid_->setCurrentIndex(want);
+            refreshing_ = false;
+        }
+        grid_->scrollTo(want);
+    }
+    if (changed) {
+        refreshForm();
+        if (notify)
+            emit rowFocusChanged(row);
+    }
+}
+
+int DataWindow::SetRow(long row)
+{
+    if (row < 1 || row > rs_->RowCount())
+        return -1;
+    setCurrentRowInternal(row, true);
+    return 1;
+}
+
+int DataWindow::ScrollToRow(long row)
+{
+    const long n = rs_->RowCount();
+    if (n < 1)
+        return -1;
+    return SetRow(std::clamp(row, 1L, n));
+}
+
+void DataWindow::SelectRow(long row, bool select)
+{
+    if (row == 0) {
+        if (select)
+            for (long r = 1; r <= rs_->RowCount(); ++r)
+                selected_.insert(r);
+        else
+            selected_.clear();
+    } else if (select) {
+        selected_.insert(row);
+    } else {
+        selected_.erase(row);
+    }
+    if (grid_) {
+        grid_->selectionModel()->clearSelection();
+        for (long r : selected_)
+            grid_->selectionModel()->select(model_->index(int(r - 1), 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+bool DataWindow::IsSelected(long row) const
+{
+    return selected_.count(row) > 0;
+}
+
+void DataWindow::setCurrentColumnInternal(int col)
+{
+    if (col == currentCol_)
+        return;
+    currentCol_ = col;
+    if (col > 0)
+        emit itemFocusChanged(currentRow_, def_.columns[size_t(col - 1)].name);
+}
+
+int DataWindow::SetColumn(const QString &column)
+{
+    return SetColumn(def_.columnIndex(column));
+}
+
+int DataWindow::SetColumn(int col)
+{
+    if (col < 1 || col > int(def_.columns.size()) || !isEditable(def_.columns[size_t(col - 1)]))
+        return -1;
+    if (grid_) {
+        if (currentRow_ >= 1)
+            grid_->setCurrentIndex(model_->index(int(currentRow_ - 1), col - 1));
+        setCurrentColumnInternal(col);
+    } else if (QWidget *e = editors_[col]) {
+        e->setFocus(Qt::OtherFocusReason);
+        setCurrentColumnInternal(col);
+    }
+    return 1;
+}
+
+QString DataWindow::GetColumnName() const
+{
+    return currentCol_ > 0 ? def_.columns[size_t(currentCol_ - 1)].name : QString();
+}
+
+void DataWindow::SetRedraw(bool on)
+{
+    setUpdatesEnabled(on);
+}
+
+void DataWindow::SetFocus()
+{
+    if (grid_) {
+        grid_->setFocus(Qt::OtherFocusReason);
+        if (currentRow_ >= 1 && !tabColumns_.empty()) {
+            const int col = currentCol_ > 0 ? currentCol_ : tabColumns_.front();
+            grid_->setCurrentIndex(model_->index(int(currentRow_ - 1), col - 1));
+            setCurrentColumnInternal(col);
+        }
+        return;
+    }
+    const int col = currentCol_ > 0 ? currentCol_ : (tabColumns_.empty() ? 0 : tabColumns_.front());
+    if (col > 0 && editors_[col])
+        editors_[col]->setFocus(Qt::OtherFocusReason);
+    else
+        setFocus(Qt::OtherFocusReason);
+}
+
+QString DataWindow::Describe(const QString &property) const
+{
+    return rs_->Describe(property);
+}
+
+QString DataWindow::Modify(const QString &assignments)
+{
+    return rs_->Modify(assignments);
+}
+
+// ---- Editing ---------------------------------------------------------------
+
+int DataWindow::columnOfEditor(QObject *editor) const
+{
+    for (const auto &[col, e] : editors_)
+        if (e == editor)
+            return col;
+    if (grid_ && editor && editor->parent() == grid_->viewport())
+        return grid_->currentIndex().column() + 1;
+    return 0;
+}
+
+QString DataWindow::editorText(QWidget *editor) const
+{
+    if (auto *e = qobject_cast<QLineEdit *>(editor)) {
+        // A masked field left blank holds only its separators.
+        if (!e->inputMask().isEmpty() && !e->hasAcceptableInput()) {
+            QString t = e->text();
+            t.remove(QRegularExpression(QStringLiteral("[^0-9A-Za-z]")));
+            if (t.isEmpty())
+                return QString();
+        }
+        return e->text();
+    }
+    if (auto *e = qobject_cast<QPlainTextEdit *>(editor))
+        return e->toPlainText();
+    return {};
+}
+
+bool DataWindow::commitEditor(QWidget *editor)
+{
+    const int col = columnOfEditor(editor);
+    const long row = grid_ ? (grid_->currentIndex().isValid() ? grid_->currentIndex().row() + 1 : 0) : currentRow_;
+    if (col < 1 || row < 1 || qobject_cast<QComboBox *>(editor))
+        return true;
+    const ColumnDef &c = def_.columns[size_t(col - 1)];
+    QString text = editorText(editor);
+    if (c.type == ColType::Date && !text.trimmed().isEmpty()) {
+        const auto mask = dateMasks_.find(col);
+        const QString iso = isoFromPattern(text, mask != dateMasks_.end() ? mask->second : QStringLiteral("yyyy-mm-dd"));
+        if (iso.isEmpty()) {
+            // A rejected value is dropped silently and the field shows the stored one.
+            refreshForm();
+            return false;
+        }
+        text = iso;
+    } else if (c.type == ColType::Char && c.editMask == QLatin1String("00:00")) {
+        text.remove(QLatin1Char(':'));
+        text = text.trimmed();
+        if (text.isEmpty())
+            text = QStringLiteral("0000");
+    }
+    const QString before = rs_->GetItemString(row, col);
+    if (text == before || (text.isEmpty() && rs_->IsNull(row, col)))
+        return true;
+    if (rs_->SetText(row, col, text) != 1) {
+        refreshForm();
+        return false;
+    }
+    emit itemChanged(row, c.name);
+    return true;
+}
+
+int DataWindow::AcceptText()
+{
+    QWidget *focused = QApplication::focusWidget();
+    if (!focused || !isAncestorOf(focused))
+        focused = nullptr;
+    if (grid_) {
+        QWidget *editor = grid_->indexWidget(grid_->currentIndex());
+        if (!editor && focused && focused->parent() == grid_->viewport())
+            editor = focused;
+        if (editor)
+            return commitEditor(editor) ? 1 : -1;
+        return 1;
+    }
+    if (focused && columnOfEditor(focused) > 0)
+        return commitEditor(focused) ? 1 : -1;
+    return 1;
+}
+
+// ---- Focus and keys --------------------------------------------------------
+
+void DataWindow::onFocusChanged(QWidget *old, QWidget *now)
+{
+    const bool wasIn = old && (old == this || isAncestorOf(old));
+    const bool isIn = now && (now == this || isAncestorOf(now));
+    if (wasIn && old != now && form_ && columnOfEditor(old) > 0)
+        commitEditor(old);
+    if (isIn && form_) {
+        const int col = columnOfEditor(now);
+        if (col > 0)
+            setCurrentColumnInternal(col);
+    }
+    if (isIn && !hasFocus_) {
+        hasFocus_ = true;
+        emit getFocus();
+    } else if (!isIn && hasFocus_) {
+        hasFocus_ = false;
+        emit loseFocus();
+    }
+}
+
+void DataWindow::sendTab()
+{
+    moveByTab(false);
+}
+
+bool DataWindow::moveByTab(bool backwards)
+{
+    if (tabColumns_.empty())
+        return false;
+    auto it = std::find(tabColumns_.begin(), tabColumns_.end(), currentCol_);
+    const bool last = it == tabColumns_.end() || it + 1 == tabColumns_.end();
+    const bool first = it == tabColumns_.begin();
+    if (grid_) {
+        const long n = rs_->RowCount();
+        if (currentRow_ < 1)
+            return false;
+        AcceptText();
+        int col = 0;
+        long row = currentRow_;
+        if (backwards) {
+            if (first) {
+                if (row <= 1)
+                    return true;
+                --row;
+                col = tabColumns_.back();
+            } else {
+                col = *(it - 1);
+            }
+        } else if (last) {
+            if (row >= n) {
+                if (ue_tab_out)
+                    ue_tab_out();
+                return true;
+            }
+            ++row;
+            col = tabColumns_.front();
+        } else {
+            col = *(it + 1);
+        }
+        grid_->setCurrentIndex(model_->index(int(row - 1), col - 1));
+        return true;
+    }
+    // Forms: the focus chain already follows the tab order.
+    QWidget *focused = QApplication::focusWidget();
+    if (!focused)
+        return false;
+    if (!backwards && last && ue_tab_out) {
+        AcceptText();
+        ue_tab_out();
+        return true;
+    }
+    focused->nextInFocusChain();
+    if (backwards)
+        focusPreviousChild();
+    else
+        focusNextChild();
+    return true;
+}
+
+bool DataWindow::handleKey(QObject *, int qtKey, Qt::KeyboardModifiers mods)
+{
+    const int vk = rt::virtualKey(qtKey);
+    if (ue_key && vk != 0 && ue_key(vk, rt::keyFlags(mods)))
+        return true;
+    if ((qtKey == Qt::Key_Return || qtKey == Qt::Key_Enter) && ue_enter) {
+        ue_enter();
+        return true;
+    }
+    if (grid_ && (qtKey == Qt::Key_Tab || qtKey == Qt::Key_Backtab) && !(mods & Qt::ControlModifier))
+        return moveByTab(qtKey == Qt::Key_Backtab || (mods & Qt::ShiftModifier));
+    if (form_ && qtKey == Qt::Key_Tab && !(mods & (Qt::ShiftModifier | Qt::ControlModifier)) && ue_tab_out) {
+        auto it = std::find(tabColumns_.begin(), tabColumns_.end(), currentCol_);
+        if (it != tabColumns_.end() && it + 1 == tabColumns_.end())
+            return moveByTab(false);
+    }
+    return false;
+}
+
+bool DataWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *ke = static_cast<QKeyEvent *>(event);
+        if (handleKey(watched, ke->key(), ke->modifiers()))
+            return true;
+    } else if (event->type() == QEvent::ShortcutOverride) {
+        auto *ke = static_cast<QKeyEvent *>(event);
+        if (ke->key() == Qt::Key_F1 || ke->key() == Qt::Key_F3) {
+            event->accept();
+            return true;
+        }
+    } else if (grid_ && watched == grid_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // Let the view make the row current first, then report.
+        return false;
+    }
+    return QWidget::eventFilter(watched, event);
+}

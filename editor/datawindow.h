@@ -1,0 +1,119 @@
+// A data window: the grid or form view that presents one record set on a
+// page, with a current row and a current column. Views that share a record
+// set (ShareData) see each other's changes.
+#pragma once
+
+#include "definition.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <vector>
+
+class QAbstractItemDelegate;
+class QGridLayout;
+class QModelIndex;
+class QTableView;
+class RecordSet;
+class RecordSetModel;
+
+class DataWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum class Kind { Grid, Form };
+
+    DataWindow(const QString &objectName, const Definition &def, Kind kind, QWidget *parent = nullptr);
+    ~DataWindow() override;
+
+    RecordSet *recordSet() const { return rs_; }
+    RecordSetModel *model() const { return model_; }
+    const Definition &definition() const;
+    // This view presents `owner`'s record set from now on.
+    void ShareData(DataWindow *owner);
+
+    long GetRow() const;
+    // Makes `row` current (and visible); rowFocusChanged follows when the
+    // current row really changes. 1 / -1.
+    int SetRow(long row);
+    int ScrollToRow(long row);
+    void SelectRow(long row, bool select); // 0 = every row
+    bool IsSelected(long row) const;
+    int SetColumn(const QString &column);
+    int SetColumn(int column);
+    QString GetColumnName() const;
+    // Moves the value being edited into the record set; -1 when it does not
+    // convert to the column's type (it then stays in the field).
+    int AcceptText();
+    void SetRedraw(bool on);
+    void SetFocus();
+    QString Describe(const QString &property) const;
+    QString Modify(const QString &assignments);
+
+    // The data window's own validation of a row, when it has one.
+    std::function<long(long)> ue_validate;
+    // Key presses (key code, flags); answer true when the key was handled
+    // and must not reach the field.
+    std::function<bool(int, quint32)> ue_key;
+    // Tab out of the last field and Enter, when the page handles them.
+    std::function<void()> ue_tab_out;
+    std::function<long()> ue_enter;
+
+    // The editor widget of a form column (tests, focus handling).
+    QWidget *editorFor(const QString &column) const;
+    QTableView *gridView() const { return grid_; }
+    // Column shown in the edit mask of a date column.
+    void setDateMask(const QString &column, const QString &pattern);
+    // Columns in the order the Tab key visits them.
+    const std::vector<int> &tabColumns() const { return tabColumns_; }
+    // Sends Tab to the field with the focus, as a key press would.
+    void sendTab();
+
+signals:
+    void rowFocusChanged(long currentrow);
+    void itemFocusChanged(long row, const QString &column);
+    void getFocus();
+    void loseFocus();
+    void editChanged();
+    void itemChanged(long row, const QString &column);
+    void doubleClicked(long row);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class DataWindowDelegate;
+    void attach(RecordSet *rs);
+    void buildGrid();
+    void buildForm();
+    void refreshForm();
+    void paintFormHighlight();
+    void setCurrentRowInternal(long row, bool notify);
+    void setCurrentColumnInternal(int col);
+    bool commitEditor(QWidget *editor);
+    QString editorText(QWidget *editor) const;
+    void onFocusChanged(QWidget *old, QWidget *now);
+    bool handleKey(QObject *watched, int qtKey, Qt::KeyboardModifiers mods);
+    bool moveByTab(bool backwards);
+    int columnOfEditor(QObject *editor) const;
+
+    const Definition &def_;
+    Kind kind_;
+    std::unique_ptr<RecordSet> own_; // the set this view owns, unless it shares another's
+    RecordSet *rs_ = nullptr;
+    RecordSetModel *model_ = nullptr;
+    QTableView *grid_ = nullptr;
+    QGridLayout *form_ = nullptr;
+    std::map<int, QWidget *> editors_; // form editors by column
+    std::vector<int> tabColumns_;
+    std::set<long> selected_;
+    std::map<int, QString> dateMasks_;
+    long currentRow_ = 0;
+    int currentCol_ = 0;
+    bool hasFocus_ = false;
+    bool refreshing_ = false;
+    std::vector<QMetaObject::Connection> rsConnections_;
+};
