@@ -30,21 +30,29 @@ bool isPattern(const std::string &name)
 }
 
 // The entry name of `path` when folder names are kept: the path without
-// leading "/" and without "." and ".." parts, so that it can never point
-// outside the folder it is unpacked into.
+// leading "/", with "." and ".." parts resolved (a ".." above the top is
+// dropped), so that it can never point outside the folder it is unpacked
+// into.
 std::string entryWithFolders(const std::string &path)
 {
-    std::string out;
+    std::vector<std::string> parts;
     size_t pos = 0;
     while (pos <= path.size()) {
         size_t next = path.find('/', pos);
         if (next == std::string::npos)
             next = path.size();
         const std::string part = path.substr(pos, next - pos);
-        if (!part.empty() && part != "." && part != "..")
-            out += (out.empty() ? "" : "/") + part;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
         pos = next + 1;
     }
+    std::string out;
+    for (const std::string &p : parts)
+        out += (out.empty() ? "" : "/") + p;
     return out;
 }
 
