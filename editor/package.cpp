@@ -1,0 +1,189 @@
+#include "package.h"
+
+#include "automation.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+const QString zipComponent = QStringLiteral("XStandard.Zip");
+
+// Results of the zip component's pack method.
+enum PackCode { PackOk = 0, PackNoSource = 1, PackBadArchive = 2, PackWriteFailed = 3 };
+
+QString inFolder(const QString &folder, const QString &name)
+{
+    return folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// A new, empty archive beside the package, renamed over it by commit() and
+// removed otherwise.
+class NewArchive {
+public:
+    NewArchive(const QString &folder, const QString &zipName) : target_(inFolder(folder, zipName))
+    {
+        QTemporaryFile file(inFolder(folder, QLatin1Char('.') + zipName + QStringLiteral(".XXXXXX")));
+        file.setAutoRemove(false);
+        if (!file.open()) {
+            error_ = file.errorString();
+            return;
+        }
+        path_ = file.fileName();
+        file.close();
+        // The finished archive keeps the permissions of the one it replaces.
+        const QFileInfo old(target_);
+        QFile::setPermissions(path_, old.exists() ? old.permissions()
+                                                  : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                                        | QFile::ReadOther);
+    }
+    ~NewArchive()
+    {
+        if (!path_.isEmpty())
+            QFile::remove(path_);
+    }
+    NewArchive(const NewArchive &) = delete;
+    NewArchive &operator=(const NewArchive &) = delete;
+
+    bool ok() const { return !path_.isEmpty(); }
+    QString path() const { return path_; }
+    QString error() const { return error_; }
+
+    bool commit()
+    {
+        if (::rename(QFile::encodeName(path_).constData(), QFile::encodeName(target_).constData()) != 0) {
+            error_ = QString::fromLocal8Bit(strerror(errno));
+            return false;
+        }
+        path_.clear();
+        const QString folder = QFileInfo(target_).absolutePath();
+        if (const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY); fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+        return true;
+    }
+
+private:
+    QString target_;
+    QString path_;
+    QString error_;
+};
+
+// Calls pack(source, archive, 0, 9); answers the pack code, or -1 when the
+// call itself failed (with `why` set).
+int packOne(rt::OLEObject &zip, const QString &source, const QString &archive, QString &why)
+{
+    int rc = 0;
+    const QVariant result = zip.invoke(QStringLiteral("pack"), {source, archive, 0, 9}, &rc);
+    if (rc != 0 || !result.isValid()) {
+        why = QStringLiteral("the zip component refused the call (%1)").arg(rc);
+        return -1;
+    }
+    switch (const int code = result.toInt()) {
+    case PackOk:
+        return code;
+    case PackNoSource:
+        why = QStringLiteral("the file is missing or cannot be read");
+        return code;
+    case PackBadArchive:
+        why = QStringLiteral("the package is not a valid zip file");
+        return code;
+    case PackWriteFailed:
+        why = QStringLiteral("the package could not be written");
+        return code;
+    default:
+        why = QStringLiteral("the zip component answered %1").arg(code);
+        return code;
+    }
+}
+
+PackageResult failure(PackageResult::Kind kind, const QString &detail, const QStringList &missing = {})
+{
+    return PackageResult{kind, missing, detail};
+}
+
+bool connect(rt::OLEObject &zip, PackageResult &result)
+{
+    const int rc = zip.ConnectToNewObject(zipComponent);
+    if (rc == 0)
+        return true;
+    result = failure(PackageResult::NoComponent,
+                     QStringLiteral("The zip component %1 could not be created (%2).").arg(zipComponent).arg(rc));
+    return false;
+}
+
+} // namespace
+
+PackageResult pack_data_files(const QString &directory, const QStringList &fileNames, const QString &zipName)
+{
+    PackageResult result{PackageResult::Ok, {}, {}};
+    rt::OLEObject zip;
+    if (!connect(zip, result))
+        return result;
+
+    QStringList missing;
+    for (const QString &name : fileNames)
+        if (!QFileInfo(inFolder(directory, name)).isFile())
+            missing << name;
+    if (!missing.isEmpty())
+        return failure(PackageResult::MissingFiles,
+                       QStringLiteral("Missing in %1: %2").arg(directory, missing.join(QStringLiteral(", "))), missing);
+    if (fileNames.isEmpty())
+        return failure(PackageResult::PackFailed, QStringLiteral("There are no files to pack."));
+
+    NewArchive archive(directory, zipName);
+    if (!archive.ok())
+        return failure(PackageResult::PackFailed,
+                       QStringLiteral("Cannot create a new %1 in %2: %3").arg(zipName, directory, archive.error()));
+    for (const QString &name : fileNames) {
+        QString why;
+        if (packOne(zip, inFolder(directory, name), archive.path(), why) != PackOk)
+            return failure(PackageResult::PackFailed, QStringLiteral("Cannot add %1 to %2: %3").arg(name, zipName, why));
+    }
+    if (!archive.commit())
+        return failure(PackageResult::PackFailed,
+                       QStringLiteral("Cannot replace %1 in %2: %3").arg(zipName, directory, archive.error()));
+    return result;
+}
+
+PackageResult pack_deployment(const QString &deployFolder, const QString &zipName)
+{
+    static const QStringList patterns = {QStringLiteral("*.so"), QStringLiteral("vantel"), QStringLiteral("*.ini"),
+                                         QStringLiteral("*.txt"), QStringLiteral("*.rcc")};
+    PackageResult result{PackageResult::Ok, {}, {}};
+    rt::OLEObject zip;
+    if (!connect(zip, result))
+        return result;
+
+    NewArchive archive(deployFolder, zipName);
+    if (!archive.ok())
+        return failure(PackageResult::PackFailed,
+                       QStringLiteral("Cannot create a new %1 in %2: %3").arg(zipName, deployFolder, archive.error()));
+    for (const QString &pattern : patterns) {
+        QString why;
+        const int code = packOne(zip, inFolder(deployFolder, pattern), archive.path(), why);
+        if (code == PackNoSource) {
+            result.missing << pattern;
+            continue;
+        }
+        if (code != PackOk)
+            return failure(PackageResult::PackFailed,
+                           QStringLiteral("Cannot add %1 to %2: %3").arg(pattern, zipName, why));
+    }
+    if (result.missing.size() == patterns.size())
+        return failure(PackageResult::MissingFiles,
+                       QStringLiteral("No files to ship in %1.").arg(deployFolder), result.missing);
+    if (!archive.commit())
+        return failure(PackageResult::PackFailed,
+                       QStringLiteral("Cannot replace %1 in %2: %3").arg(zipName, deployFolder, archive.error()));
+    return result;
+}
