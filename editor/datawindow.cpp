@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -76,7 +77,113 @@ QString isoFromPattern(const QString &text, const QString &pattern)
     return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
 }
 
+// Adds the computed fields of a definition (the row number of the event
+// list) after the record set's own columns.
+class ComputedColumnsModel : public RecordSetModel {
+public:
+    ComputedColumnsModel(RecordSet *rs, const Definition &def, QObject *parent)
+        : RecordSetModel(rs, parent), def_(def)
+    {
+        // The row numbers below a removed or inserted row change too.
+        auto renumber = [this] {
+            if (rowCount() > 0)
+                emit dataChanged(index(0, base()), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+        };
+        connect(this, &QAbstractItemModel::rowsInserted, this, renumber);
+        connect(this, &QAbstractItemModel::rowsRemoved, this, renumber);
+    }
+    int base() const { return int(def_.columns.size()); }
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : base() + int(def_.computed.size());
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (index.isValid() && index.column() >= base()) {
+            if (role == Qt::DisplayRole)
+                return QString::number(index.row() + 1); // GetRow()
+            if (role == Qt::BackgroundRole)
+                return RecordSetModel::data(this->index(index.row(), 0), role);
+            if (role == Qt::TextAlignmentRole)
+                return int(Qt::AlignRight | Qt::AlignVCenter);
+            return {};
+        }
+        return RecordSetModel::data(index, role);
+    }
+    QVariant headerData(int section, Qt::Orientation o, int role) const override
+    {
+        if (o == Qt::Horizontal && section >= base() && role == Qt::DisplayRole)
+            return def_.computed[size_t(section - base())].heading;
+        return RecordSetModel::headerData(section, o, role);
+    }
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        if (index.isValid() && index.column() >= base())
+            return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        return RecordSetModel::flags(index);
+    }
+
+private:
+    const Definition &def_;
+};
+
+// Column headings in bold over the definition's heading picture.
+class PictureHeader : public QHeaderView {
+public:
+    PictureHeader(const QString &picture, QWidget *parent) : QHeaderView(Qt::Horizontal, parent)
+    {
+        if (!picture.isEmpty())
+            picture_ = QPixmap(rt::PicturePath(picture));
+        QFont f = font();
+        f.setBold(true);
+        setFont(f);
+    }
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        if (picture_.isNull()) {
+            QHeaderView::paintSection(painter, rect, logicalIndex);
+            return;
+        }
+        painter->save();
+        painter->drawPixmap(rect, picture_, QRect(rect.x() % std::max(1, picture_.width() - rect.width()), 0,
+                                                  std::min(rect.width(), picture_.width()), picture_.height()));
+        painter->setPen(QColor(120, 30, 30));
+        painter->drawLine(rect.topRight(), rect.bottomRight());
+        painter->setPen(QColor(40, 0, 0));
+        painter->setFont(font());
+        const QString text = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
+        painter->drawText(rect.adjusted(6, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
+        painter->restore();
+    }
+    QSize sectionSizeFromContents(int logicalIndex) const override
+    {
+        QSize s = QHeaderView::sectionSizeFromContents(logicalIndex);
+        s.setHeight(std::max(s.height(), 24));
+        return s;
+    }
+
+private:
+    QPixmap picture_;
+};
+
 } // namespace
+
+QDate dateFromPattern(const QString &text, const QString &pattern)
+{
+    const QString iso = isoFromPattern(text, usablePattern(pattern));
+    return iso.isEmpty() ? QDate() : QDate::fromString(iso, QStringLiteral("yyyy-MM-dd"));
+}
+
+QString usablePattern(const QString &pattern)
+{
+    const QString p = pattern.trimmed().toLower();
+    if (p.count(QLatin1Char('d')) == 2 && p.count(QLatin1Char('m')) == 2 && p.count(QLatin1Char('y')) == 4
+        && p.size() <= 12)
+        return p;
+    return QStringLiteral("yyyy-mm-dd");
+}
 
 // Editors of the grid: masked line edits that report every keystroke.
 class DataWindowDelegate : public QStyledItemDelegate {
@@ -151,7 +258,10 @@ void DataWindow::attach(RecordSet *rs)
     rsConnections_.clear();
     rs_ = rs;
     auto *old = model_;
-    model_ = new RecordSetModel(rs_, this);
+    if (def_.computed.empty())
+        model_ = new RecordSetModel(rs_, this);
+    else
+        model_ = new ComputedColumnsModel(rs_, def_, this);
     if (grid_) {
         grid_->setModel(model_);
         for (int c = 0; c < int(def_.columns.size()); ++c) {
@@ -159,6 +269,10 @@ void DataWindow::attach(RecordSet *rs)
                                || (!def_.columns[size_t(c)].label.isEmpty() && def_.columns[size_t(c)].tabOrder == 0
                                    && def_.columns[size_t(c)].edit != EditStyle::Hidden);
             grid_->setColumnHidden(c, !shown);
+        }
+        for (size_t i = 0; i < def_.computed.size(); ++i) {
+            const int logical = int(def_.columns.size() + i);
+            grid_->horizontalHeader()->moveSection(grid_->horizontalHeader()->visualIndex(logical), int(i));
         }
         // Columns appear in the order the Tab key visits them.
         for (size_t i = 0; i < tabColumns_.size(); ++i) {
@@ -235,6 +349,7 @@ void DataWindow::buildGrid()
     layout->setContentsMargins(0, 0, 0, 0);
     grid_ = new QTableView(this);
     grid_->setObjectName(objectName() + QStringLiteral("_grid"));
+    grid_->setHorizontalHeader(new PictureHeader(def_.headerPicture, grid_));
     grid_->setItemDelegate(new DataWindowDelegate(this));
     grid_->setSelectionMode(QAbstractItemView::NoSelection);
     grid_->setEditTriggers(tabColumns_.empty() ? QAbstractItemView::NoEditTriggers
@@ -262,9 +377,16 @@ void DataWindow::buildForm()
     bold.setBold(true);
     int row = 0;
     QWidget *previous = nullptr;
+    // Long forms are laid out in two columns of fields.
+    const int perColumn = tabColumns_.size() > 8 ? int((tabColumns_.size() + 1) / 2) : int(tabColumns_.size());
+    int index = 0;
     for (int col : tabColumns_) {
         const ColumnDef &c = def_.columns[size_t(col - 1)];
         QWidget *editor = nullptr;
+        const int gridCol = perColumn > 0 && index >= perColumn ? 2 : 0;
+        if (index == perColumn)
+            row = 0;
+        ++index;
         switch (c.edit) {
         case EditStyle::MultiLineEdit: {
             auto *e = new QPlainTextEdit(this);
@@ -315,8 +437,8 @@ void DataWindow::buildForm()
         label->setBuddy(editor);
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         label->setContentsMargins(0, 4, 0, 0);
-        form_->addWidget(label, row, 0);
-        form_->addWidget(editor, row, 1);
+        form_->addWidget(label, row, gridCol);
+        form_->addWidget(editor, row, gridCol + 1);
         ++row;
         editors_[col] = editor;
         if (previous)
@@ -324,7 +446,9 @@ void DataWindow::buildForm()
         previous = editor;
     }
     form_->setColumnStretch(1, 1);
-    form_->setRowStretch(row, 1);
+    if (perColumn < int(tabColumns_.size()))
+        form_->setColumnStretch(3, 1);
+    form_->setRowStretch(perColumn, 1);
     if (!tabColumns_.empty())
         setFocusProxy(editors_[tabColumns_.front()]);
 }

@@ -117,3 +117,9 @@ private:
     bool refreshing_ = false;
     std::vector<QMetaObject::Connection> rsConnections_;
 };
+
+// The date that `text` denotes in a pattern such as "dd.mm.yyyy"; an
+// invalid date when it denotes none.
+QDate dateFromPattern(const QString &text, const QString &pattern);
+// The pattern itself when it names day, month and year, else "yyyy-mm-dd".
+QString usablePattern(const QString &pattern);

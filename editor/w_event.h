@@ -2,25 +2,90 @@
 // and Close buttons.
 #pragma once
 
+#include "runtime.h"
+
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
-class QTabWidget;
-class QPushButton;
+#include <vector>
 
-class w_event : public QWidget {
+class DataWindow;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class RecordSet;
+
+// One failed check.
+struct str_errors {
+    qint32 row = 0;   // row of the record in its record set
+    QString column;   // display name of the field
+    QString columndb; // column name in the definition
+    QString message;
+};
+
+class w_event : public QWidget, public rt::KeyTarget {
     Q_OBJECT
 public:
     explicit w_event(QWidget *parent = nullptr);
+    ~w_event() override;
 
     // The open event: message texts, centring, the program and data
-    // folders, the settings file; then shows the window.
+    // folders, the settings file; shows the window and posts ue_post_open.
     void open();
+    void ue_post_open();
 
-    // Creates a folder; 0 when it was created, -1 otherwise.
+    long key(int key, quint32 keyflags) override;
+    void help(int xpos, int ypos);
+    void timer();
+    void ue_animation(const QString &as_message);
     qint16 wf_create_directory(const QString &as_directoryname);
 
+    // Validation and the error list.
+    QString ue_get_tag(DataWindow *adw_object, const QString &as_object, const QString &as_tag);
+    qint32 ue_validate(DataWindow *adw_object, qint32 al_row);
+    qint32 ue_set_error(qint32 al_row, const QString &as_col_name_db, const QString &as_col_name_display,
+                        const QString &as_message);
+    void ue_clear_errors();
+    void ue_display_errors();
+    qint16 wf_validate(const QString &as_param);
+
+    // Buttons.
+    long pb_save_clicked();
+    void pb_close_clicked();
+    void pb_export_clicked();
+    void cb_1_clicked();
+    void cb_2_clicked();
+
+    // Tab control.
+    long selectionchanging(int oldindex, int newindex);
+    void selectionchanged(int newindex);
+    int SelectTab(const QString &pageName);
+
+    // Admin page.
+    long dw_admin_ue_validate(long al_row);
+    void pb_browse_clicked();
+    // Event list page.
+    long dw_event_list_rowfocuschanged(long currentrow);
+    bool dw_event_list_ue_row_populated(int ai_row);
+    // Event detail commands.
+    void pb_new_clicked();
+    void pb_new_copy_clicked();
+    void pb_4_clicked();
+    // Event dates page.
+    void dw_event_dates_ue_set_filter(const QString &as_filter_key);
+    bool dw_event_dates_ue_row_populated(int ai_row);
+    long dw_event_dates_ue_validate(long al_row);
+    void dw_event_dates_ue_tab_out();
+    long dw_event_dates_ue_enter();
+    bool dw_event_dates_ue_key(int key, quint32 keyflags);
+    void pb_new_date_clicked();
+    void pb_delete_date_clicked();
+
     QString message(int index) const; // is_messages[index], from 1
+    const std::vector<str_errors> &errors() const { return istr_errors; }
+    QWidget *errorWindow() const { return errorWindow_; }
 
     QStringList is_messages; // index 0 unused: elements are counted from 1
     QString is_event_id;
@@ -28,13 +93,51 @@ public:
     QString is_helpfile = QStringLiteral("VantelHelp.chm");
     qint16 ii_anim = 0;
     QWidget *iw_parent = nullptr;
+    qint32 il_error_nbr = 0;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildMessages(const QString &thirdLine);
     QString currentFolder() const;
+    void buildAdminPage(QWidget *page);
+    void buildListPage(QWidget *page);
+    void buildDetailPage(QWidget *page);
+    void buildDatesPage(QWidget *page);
+    void connectEditorBehaviour(DataWindow *dw, const QString &helpTopic);
+    void showImportProblems(const QStringList &problems, const QString &backup);
+    QPushButton *button(QWidget *parent, const char *name, const QString &text, const char *normal,
+                        const char *focus, const char *disabled);
+    bool pictureButtonMayAct(QPushButton *b) const;
+    void setSaveEnabled() ;
+    DataWindow *dataWindowOfPage(int index) const;
+
+    std::vector<str_errors> istr_errors;
+    const std::vector<str_errors> istr_no_errors;
+    QPointer<QWidget> errorWindow_;
 
     QTabWidget *tab_1 = nullptr;
+    int currentTab_ = 0;
+    bool changingTab_ = false;
     QPushButton *pb_save = nullptr;
     QPushButton *pb_export = nullptr;
     QPushButton *pb_close = nullptr;
+    QPushButton *cb_1 = nullptr;
+    QPushButton *cb_2 = nullptr;
+    QPushButton *pb_browse = nullptr;
+    QPushButton *pb_new = nullptr;
+    QPushButton *pb_new_copy = nullptr;
+    QPushButton *pb_4 = nullptr;
+    QPushButton *pb_new_date = nullptr;
+    QPushButton *pb_delete_date = nullptr;
+    QLabel *st_messages = nullptr;
+    QLabel *st_event_count = nullptr;
+    DataWindow *dw_admin = nullptr;
+    DataWindow *dw_event_list = nullptr;
+    DataWindow *dw_events = nullptr;
+    DataWindow *dw_event_dates = nullptr;
+    QTimer *timer_ = nullptr;
+    bool closing_ = false;
 };
