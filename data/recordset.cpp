@@ -63,7 +63,7 @@ bool hasStyle(const ColumnDef &c, const QString &style)
 
 RecordSet::RecordSet(const Definition &def, QObject *parent)
     : QObject(parent), def_(def), store_(int(def.columns.size())),
-      border_(def.columns.size(), -1), color_(def.columns.size(), -1)
+      border_(def.columns.size(), -1), color_(def.columns.size(), -1), mask_(def.columns.size())
 {
 }
 
@@ -665,6 +665,8 @@ QString RecordSet::Describe(const QString &property) const
         return QString::number(std::max(0, color_[col - 1]));
     if (prop == "id")
         return QString::number(col);
+    if (prop == "editmask.mask")
+        return c.edit == EditStyle::EditMask || !mask_[col - 1].isNull() ? editMask(col) : "!";
     for (const char *style : {"edit", "editmask", "dddw", "ddlb"}) {
         if (prop == QLatin1StringView(style) + ".required")
             return hasStyle(c, QLatin1StringView(style)) ? (c.required ? "yes" : "no") : "!";
@@ -676,7 +678,7 @@ QString RecordSet::Modify(const QString &assignments)
 {
     // Each assignment is property=value, the value quoted ('...' or "...") or
     // a run of non-blank characters; assignments are separated by blanks.
-    struct Change { int kind; int col; int value; };
+    struct Change { int kind; int col; int value; QString text; };
     std::vector<Change> changes;
     const QString s = assignments;
     qsizetype i = 0;
@@ -710,7 +712,7 @@ QString RecordSet::Modify(const QString &assignments)
             const QString v = value.trimmed().toLower();
             if (v != "yes" && v != "no")
                 return QStringLiteral("Invalid value for %1: %2").arg(prop, value);
-            changes.push_back({0, 0, v == "yes"});
+            changes.push_back({0, 0, v == "yes", QString()});
             continue;
         }
         const qsizetype dot = prop.indexOf('.');
@@ -729,16 +731,23 @@ QString RecordSet::Modify(const QString &assignments)
         if (!validCol(col))
             return QStringLiteral("Unknown property: %1").arg(prop);
         const QString what = lp.mid(dot + 1);
+        if (what == "editmask.mask") {
+            changes.push_back({3, col, 0, value});
+            continue;
+        }
         bool ok = false;
         const int v = value.trimmed().toInt(&ok);
         if ((what != "border" && what != "color") || !ok)
             return QStringLiteral("Unsupported property: %1").arg(prop);
-        changes.push_back({what == "border" ? 1 : 2, col, v});
+        changes.push_back({what == "border" ? 1 : 2, col, v, QString()});
     }
     bool presentation = false;
     for (const Change &c : changes) {
         if (c.kind == 0) {
             noUserPrompt_ = c.value != 0;
+        } else if (c.kind == 3) {
+            mask_[c.col - 1] = c.text;
+            presentation = true;
         } else {
             (c.kind == 1 ? border_ : color_)[c.col - 1] = c.value;
             presentation = true;
@@ -747,6 +756,13 @@ QString RecordSet::Modify(const QString &assignments)
     if (presentation)
         emit presentationChanged();
     return QString();
+}
+
+QString RecordSet::editMask(int col) const
+{
+    if (!validCol(col))
+        return QString();
+    return mask_[col - 1].isNull() ? def_.columns[col - 1].editMask : mask_[col - 1];
 }
 
 int RecordSet::cellBorder(int col) const { return validCol(col) ? border_[col - 1] : -1; }

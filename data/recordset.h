@@ -80,7 +80,11 @@ public:
     int AcceptText();                            // 1; -1 when the text does not convert (it stays pending)
 
     QString Describe(const QString &property) const;
+    // "DataWindow.NoUserPrompt='yes'", "#12.border=5", "#12.color=255",
+    // "start_date.EditMask.Mask='dd.mm.yyyy'"; several separated by blanks.
+    // Nothing changes unless every assignment is understood.
     QString Modify(const QString &assignments);  // "" ok, error text otherwise
+    QString editMask(int col) const;             // the definition's mask, or the one Modify set
     int cellBorder(int col) const;               // what Modify set, -1 when never set
     int cellColor(int col) const;
     bool noUserPrompt() const { return noUserPrompt_; }
@@ -140,4 +144,5 @@ private:
     struct Edit { bool active = false; long row = 0; int col = 0; QString text; } edit_;
     bool noUserPrompt_ = false;
     std::vector<int> border_, color_;
+    std::vector<QString> mask_;
 };

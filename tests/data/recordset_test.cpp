@@ -1,0 +1,208 @@
+#include "definition.h"
+#include "recordset.h"
+#include "recordsetmodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Date lines of three events in the order a1 b1 a2 c1 b2.
+struct Dates : ::testing::Test {
+    RecordSet rs{definition("d_event_dates")};
+    void add(const QString &event, const QString &key)
+    {
+        const long r = rs.InsertRow(0);
+        rs.SetItem(r, "event_id", event);
+        rs.SetItem(r, "time_id", key);
+    }
+    QStringList keys() const
+    {
+        QStringList out;
+        for (long r = 1; r <= rs.RowCount(); ++r)
+            out << rs.GetItemString(r, "time_id");
+        return out;
+    }
+    void SetUp() override
+    {
+        add("A", "a1");
+        add("B", "b1");
+        add("A", "a2");
+        add("C", "c1");
+        add("B", "b2");
+    }
+};
+
+TEST_F(Dates, FilterHoldsRowsAsideAndBringsThemBackInTheirPlaces)
+{
+    ASSERT_EQ(rs.SetFilter("event_id = 'B'"), 1);
+    ASSERT_EQ(rs.Filter(), 1);
+    EXPECT_EQ(keys(), QStringList({"b1", "b2"}));
+    EXPECT_EQ(rs.FilteredCount(), 3);
+    // A change made while held aside is kept, and so is a row inserted in the filtered view.
+    rs.SetItem(1, "city", "Bern");
+    const long r = rs.InsertRow(2);
+    rs.SetItem(r, "event_id", "B");
+    rs.SetItem(r, "time_id", "bX");
+    rs.SetFilter("event_id = 'nothing'");
+    rs.Filter();
+    EXPECT_EQ(rs.RowCount(), 0);
+    rs.SetFilter("");
+    rs.Filter();
+    EXPECT_EQ(keys(), QStringList({"a1", "b1", "a2", "c1", "bX", "b2"}));
+    EXPECT_EQ(rs.GetItemString(2, "city"), "Bern");
+}
+
+TEST_F(Dates, FilterFollowsChangedKeys)
+{
+    rs.SetFilter("event_id = 'A'");
+    rs.Filter();
+    rs.SetItem(1, "event_id", "C"); // a1 moves to event C
+    rs.SetFilter("event_id = 'C'");
+    rs.Filter();
+    EXPECT_EQ(keys(), QStringList({"a1", "c1"}));
+    rs.DeleteRow(2);
+    rs.SetFilter("");
+    rs.Filter();
+    EXPECT_EQ(keys(), QStringList({"a1", "b1", "a2", "b2"}));
+}
+
+TEST_F(Dates, OtherFilterFormsAreRefused)
+{
+    rs.SetFilter("event_id = 'A'");
+    EXPECT_EQ(rs.SetFilter("event_id <> 'A'"), -1);
+    EXPECT_EQ(rs.SetFilter("start_date = '2024-01-01'"), -1); // not a string column
+    EXPECT_EQ(rs.SetFilter("nosuch = 'A'"), -1);
+    EXPECT_EQ(rs.filterText(), "event_id = 'A'");
+    rs.Filter();
+    EXPECT_EQ(rs.RowCount(), 2);
+}
+
+TEST_F(Dates, FindSearchesTheGivenRange)
+{
+    EXPECT_EQ(rs.Find("time_id = 'c1'", 1, rs.RowCount()), 4);
+    EXPECT_EQ(rs.Find("event_id = 'B'", 3, 5), 5);
+    EXPECT_EQ(rs.Find("event_id = 'B'", 1, 1), 0);
+    EXPECT_EQ(rs.Find("time_id = 'zz'", 1, 5), 0);
+    EXPECT_EQ(rs.Find("time_id == zz", 1, 5), -1);
+    // Through the filter index, row numbers are those of the passing rows.
+    rs.SetFilter("event_id = 'B'");
+    rs.Filter();
+    EXPECT_EQ(rs.Find("event_id = 'B'", 2, 2), 2);
+    EXPECT_EQ(rs.Find("time_id = 'b2'", 1, rs.RowCount()), 2);
+}
+
+TEST_F(Dates, OutOfRangeChangesNothing)
+{
+    EXPECT_EQ(rs.SetItem(6, 1, "x"), -1);
+    EXPECT_EQ(rs.SetItem(1, 14, "x"), -1);
+    EXPECT_EQ(rs.SetItem(1, "nosuch", "x"), -1);
+    EXPECT_EQ(rs.DeleteRow(0), -1);
+    EXPECT_EQ(rs.InsertRow(7), -1);
+    EXPECT_EQ(rs.SetItem(1, "start_date", "31.12.2024"), -1);
+    EXPECT_TRUE(rs.IsNull(1, "start_date"));
+    EXPECT_EQ(rs.GetItemString(9, 1), QString());
+    EXPECT_EQ(rs.RowCount(), 5);
+    EXPECT_EQ(rs.Reset(), 1);
+    EXPECT_EQ(rs.RowCount() + rs.FilteredCount(), 0);
+}
+
+TEST_F(Dates, RowsCopyWithinTheSet)
+{
+    rs.SetItem(1, "start_date", QDate(2024, 5, 1));
+    ASSERT_EQ(rs.RowsCopy(1, 2, rs, 100), 1);
+    EXPECT_EQ(keys(), QStringList({"a1", "b1", "a2", "c1", "b2", "a1", "b1"}));
+    EXPECT_EQ(rs.GetItemDate(6, "start_date"), QDate(2024, 5, 1));
+    ASSERT_EQ(rs.RowsCopy(4, 4, rs, 1), 1);
+    EXPECT_EQ(keys().first(), "c1");
+    rs.SetItem(1, "time_id", "changed");
+    EXPECT_EQ(rs.GetItemString(5, "time_id"), "c1"); // a copy, not the same row
+    EXPECT_EQ(rs.RowsCopy(3, 2, rs, 0), -1);
+}
+
+TEST(RecordSet, TypedValuesAndAcceptText)
+{
+    RecordSet errors(definition("d_show_errors"));
+    errors.InsertRow(0);
+    EXPECT_EQ(errors.SetItem(1, "al_row", 12), 1);
+    EXPECT_EQ(errors.GetItemNumber(1, "al_row"), 12.0);
+    EXPECT_EQ(errors.SetItem(1, "al_row", "twelve"), -1);
+    RecordSet dates(definition("d_event_dates"));
+    dates.InsertRow(0);
+    const int start = dates.columnIndex("start_date");
+    dates.setEditText(1, start, "2024-02-30");
+    EXPECT_EQ(dates.AcceptText(), -1);
+    EXPECT_TRUE(dates.hasEditText());
+    dates.setEditText(1, start, "2024-02-29");
+    EXPECT_EQ(dates.AcceptText(), 1);
+    EXPECT_EQ(dates.GetItemDate(1, start), QDate(2024, 2, 29));
+    EXPECT_EQ(dates.GetItemDateTime(1, start), QDateTime(QDate(2024, 2, 29), QTime(0, 0)));
+    dates.SetItem(1, "time1", "1930");
+    EXPECT_EQ(dates.GetItemTime(1, "time1"), QTime(19, 30));
+    EXPECT_EQ(dates.SetItem(1, "time1", QVariant()), 1);
+    EXPECT_EQ(dates.GetItemString(1, "time1"), QString());
+}
+
+TEST(RecordSet, ModifyCellPropertiesAndPrompt)
+{
+    RecordSet cal(definition("d_calendar"));
+    cal.InsertRow(0);
+    EXPECT_EQ(cal.cellBorder(12), -1);
+    QSignalSpy spy(&cal, &RecordSet::presentationChanged);
+    EXPECT_EQ(cal.Modify("#12.border=5 #12.color=255"), "");
+    EXPECT_EQ(cal.cellBorder(12), 5);
+    EXPECT_EQ(cal.cellColor(12), 255);
+    EXPECT_EQ(cal.Describe("#12.border"), "5");
+    EXPECT_EQ(cal.Describe("#12.color"), "255");
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_NE(cal.Modify("#43.border=5"), "");
+    EXPECT_NE(cal.Modify("#1.border=5 #2.bogus=1"), ""); // refused as a whole
+    EXPECT_EQ(cal.cellBorder(1), -1);
+    EXPECT_EQ(cal.Modify("DataWindow.NoUserPrompt='yes'"), "");
+    EXPECT_TRUE(cal.noUserPrompt());
+    RecordSet dates(definition("d_event_dates"));
+    EXPECT_EQ(dates.Modify("start_date.EditMask.Mask='dd.mm.yyyy'"), "");
+    EXPECT_EQ(dates.editMask(dates.columnIndex("start_date")), "dd.mm.yyyy");
+}
+
+TEST(RecordSetModel, TwoViewsShareOneSet)
+{
+    RecordSet rs(definition("d_event_dates"));
+    RecordSetModel list(&rs), form(&rs);
+    QAbstractItemModelTester t1(&list, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester t2(&form, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    rs.InsertRow(0);
+    rs.InsertRow(0);
+    rs.InsertRow(1);
+    ASSERT_EQ(list.rowCount(), 3);
+    const int time1 = rs.columnIndex("time1") - 1;
+    EXPECT_TRUE(form.setData(form.index(0, time1), QStringLiteral("1930")));
+    EXPECT_EQ(list.data(list.index(0, time1)).toString(), "19:30");
+    EXPECT_EQ(list.data(list.index(0, time1), Qt::EditRole).toString(), "1930");
+    EXPECT_FALSE(form.setData(form.index(0, rs.columnIndex("end_date") - 1), QStringLiteral("no date")));
+    rs.SetItem(2, "event_id", "X");
+    rs.SetFilter("event_id = 'X'");
+    rs.Filter();
+    EXPECT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(form.rowCount(), 1);
+    rs.DeleteRow(1);
+    EXPECT_EQ(form.rowCount(), 0);
+    EXPECT_EQ(list.headerData(rs.columnIndex("state") - 1, Qt::Horizontal).toString(), "State / Province / Area");
+}
+
+TEST(RecordSetModel, BackgroundShowsTheFocusedField)
+{
+    RecordSet rs(definition("d_event_dates"));
+    RecordSetModel m(&rs);
+    rs.InsertRow(0);
+    rs.SetItem(1, "current_column", "city");
+    m.setCurrentRow(1);
+    const int city = rs.columnIndex("city") - 1;
+    EXPECT_EQ(m.data(m.index(0, city), Qt::BackgroundRole).value<QColor>(), QColor(255, 180, 180));
+    m.setCurrentRow(0);
+    EXPECT_EQ(m.data(m.index(0, city), Qt::BackgroundRole).value<QColor>(), QColor(255, 251, 240));
+}
+
+} // namespace
