@@ -1,0 +1,43 @@
+// Reading and writing the tab-separated data files, and the developer's
+// country-list conversion.
+//
+// Layout: one line per row, every column in definition order, one tab
+// between fields, CRLF line ends, no heading. Null is an empty field, dates
+// are yyyy-mm-dd, text is UTF-8. A value holding a tab, CR or LF, or one
+// starting with a double quote, is written in double quotes with inner
+// quotes doubled; every other value is written as it stands.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class RecordSet;
+
+struct ImportReport {
+    QStringList problems;   // one line per file: file name, line number, what is wrong
+    QString backupPath;     // copy of the original file kept when it had problems
+};
+
+int convertCountryList(const QString &inFile = "countries.txt", const QString &outFile = "CountriesData.txt"); // developer tool; 1 / -1
+
+namespace datafiles {
+
+// Appends the rows of `path`; answers the rows read, 0 for an empty file, -1
+// when it cannot be read.
+long importFile(RecordSet &rs, const QString &path, ImportReport *report);
+// Appends the rows held in `bytes` (the content of a file named `fileName`
+// for messages); answers the rows read.
+long importBytes(RecordSet &rs, const QByteArray &bytes, const QString &fileName, QStringList *problems);
+// The text of the passing rows as written to a file.
+QByteArray serialize(const RecordSet &rs);
+// Writes the passing rows through a temporary file in the same folder that
+// then replaces `path`; 1, or -1 with the old file left whole.
+int saveAs(const RecordSet &rs, const QString &path, QString *error = nullptr);
+// Writes several files together: all go to temporary files first, and only
+// when every one was written are the old files replaced. 1 / -1.
+int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error = nullptr);
+
+bool isValidUtf8(const char *data, qsizetype size);
+
+} // namespace datafiles

@@ -1,0 +1,49 @@
+// Compact storage of rows: each row is one heap block holding the end
+// offsets of its values followed by the values' UTF-8 bytes. Rows are named
+// by a stable id that survives changes to their values.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QtGlobal>
+
+#include <vector>
+
+class RowStore {
+public:
+    explicit RowStore(int columns) : columns_(columns) {}
+    ~RowStore();
+    RowStore(const RowStore &) = delete;
+    RowStore &operator=(const RowStore &) = delete;
+
+    int columns() const { return columns_; }
+
+    // A value being put into a row: its bytes and whether it is null.
+    struct Field {
+        const char *data = nullptr;
+        qsizetype size = 0;
+        bool null = true;
+    };
+    // Adds a row of `columns()` fields (missing ones null); answers its id.
+    quint32 add(const Field *fields, int count);
+    quint32 addCopy(quint32 id);               // a new row with the values of row `id`
+    void remove(quint32 id);
+    void clear();
+    void set(quint32 id, int col0, const Field &value); // col0 is 0-based
+
+    QByteArrayView value(quint32 id, int col0) const;
+    bool isNull(quint32 id, int col0) const;
+    qsizetype bytes() const { return bytes_; }  // bytes held by the row blocks
+
+private:
+    static constexpr quint32 kNull = 0x80000000u;
+    char *block(quint32 id) const { return slots_[id]; }
+    const quint32 *ends(quint32 id) const { return reinterpret_cast<const quint32 *>(slots_[id]); }
+    char *build(const Field *fields, int count, qsizetype &blockSize) const;
+    quint32 place(char *blk);
+
+    int columns_;
+    std::vector<char *> slots_;
+    std::vector<quint32> free_;
+    qsizetype bytes_ = 0;
+};
