@@ -9,6 +9,11 @@
 #include "package.h"
 #include "profile.h"
 #include "recordset.h"
+#include "keys.h"
+#include "vo_base_pic_button.h"
+#include "vo_base_st_transparent.h"
+#include "w_calendar.h"
+#include "w_show_errors.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -141,18 +146,9 @@ w_event::~w_event()
 QPushButton *w_event::button(QWidget *parent, const char *name, const QString &text, const char *normal,
                              const char *focus, const char *disabled)
 {
-    auto *b = new QPushButton(text, parent);
+    auto *b = new vo_base_pic_button(text, parent);
     b->setObjectName(QLatin1String(name));
-    QIcon icon;
-    icon.addFile(rt::PicturePath(QLatin1String(normal)), QSize(), QIcon::Normal);
-    icon.addFile(rt::PicturePath(QLatin1String(focus)), QSize(), QIcon::Active);
-    icon.addFile(rt::PicturePath(QLatin1String(disabled)), QSize(), QIcon::Disabled);
-    b->setIcon(icon);
-    b->setIconSize(QSize(24, 24));
-    b->setMinimumSize(rt::UnitsToPixels(320, rt::Axis::X), rt::UnitsToPixels(120, rt::Axis::Y));
-    QFont f = b->font();
-    f.setBold(true);
-    b->setFont(f);
+    b->setPictures(QLatin1String(normal), QLatin1String(focus), QLatin1String(disabled));
     return b;
 }
 
@@ -316,14 +312,13 @@ void w_event::buildDetailPage(QWidget *page)
     p_4->setPixmap(QPixmap(rt::PicturePath(QStringLiteral("gradient_red.JPG"))));
     p_4->setScaledContents(true);
     p_4->setFixedHeight(28);
-    st_event_count = new QLabel(QStringLiteral("0 of 0"), p_4);
+    st_event_count = new vo_base_st_transparent(p_4);
+    st_event_count->setText(QStringLiteral("0 of 0"));
     st_event_count->setObjectName(QStringLiteral("st_event_count"));
     QFont f = st_event_count->font();
-    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
     f.setBold(true);
     st_event_count->setFont(f);
-    st_event_count->setAttribute(Qt::WA_TranslucentBackground);
-    st_event_count->setStyleSheet(QStringLiteral("color: rgb(60,0,0); background: transparent;"));
+    st_event_count->setStyleSheet(QStringLiteral("color: rgb(60,0,0);"));
     auto *countLayout = new QHBoxLayout(p_4);
     countLayout->setContentsMargins(10, 0, 10, 0);
     countLayout->addWidget(st_event_count);
