@@ -166,9 +166,10 @@ HELVEX1_API int32_t GetStatusbarInfo(int32_t selector);
  * (COLOR_WINDOW = 5, COLOR_HIGHLIGHT = 13, COLOR_BTNFACE = 15, ...) as held
  * in the calling program's Qt palette, as 0x00BBGGRR.  Elements mapped onto
  * one palette role share their colour.  Get answers 0 for an element with
- * no counterpart.  Set changes the colour for every window of the program
- * until it ends (nothing is stored): 1 set; 0 refused (no counterpart, or
- * no Qt application with widgets). */
+ * no counterpart or in a program without a Qt widget application.  Set
+ * changes the colour for every window of the program until it ends (nothing
+ * is stored): 1 set; 0 refused (no counterpart, or no Qt widget
+ * application). */
 HELVEX1_API int32_t GetElementColor(int32_t element);
 HELVEX1_API HX_BOOL SetElementColor(int32_t element, uint32_t color);
 
@@ -190,7 +191,7 @@ HELVEX1_API int32_t TestForVersion2(const char *version, const char *other);
 
 /* GetPrinters: the print queues as "name|device URI|printer-type bits|" for
  * each, in the order the print service lists them, with one more "|" after
- * the last one: "Office|file:/dev/null|2101252||".  The caller's buffer
+ * the last one: "Office|file:/dev/null|4||".  The caller's buffer
  * must hold the whole text; the two `unused` arguments are not consulted.
  * Returns 0 with the text; with no printers 0 and the buffer untouched;
  * -1024 when the print service cannot list them (buffer untouched). */

@@ -2,7 +2,6 @@
 // mapped onto the Qt palette of the calling program.
 #include "helvex1.h"
 #include "colorref.h"
-#include "qtdialoghost.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -91,10 +90,21 @@ uint32_t colorRef(const QColor &c)
 
 } // namespace helvex1
 
+namespace {
+
+// The calling program's own widget application; none is made for a colour
+// query, which is about the program's palette.
+bool haveApplication()
+{
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
+}
+
+} // namespace
+
 extern "C" HELVEX1_API int32_t GetElementColor(int32_t element)
 {
     const auto e = lookup(element);
-    if (!e || !helvex1::dialogApplication())
+    if (!e || !haveApplication())
         return 0;
     return static_cast<int32_t>(helvex1::colorRef(QApplication::palette().color(readGroup(e->groups), e->role)));
 }
@@ -102,7 +112,7 @@ extern "C" HELVEX1_API int32_t GetElementColor(int32_t element)
 extern "C" HELVEX1_API HX_BOOL SetElementColor(int32_t element, uint32_t color)
 {
     const auto e = lookup(element);
-    if (!e || !helvex1::dialogApplication())
+    if (!e || !haveApplication())
         return 0;
     QPalette palette = QApplication::palette();
     const QColor c = helvex1::fromColorRef(color);
