@@ -1,6 +1,7 @@
 // The date text of the file readers: "dd/mm/yyyy  hh:mm".
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 

@@ -3,7 +3,6 @@
 
 #include "helvex1.h"
 
-#include <QPointer>
 #include <QWindow>
 
 #include <memory>
