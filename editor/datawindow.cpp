@@ -153,7 +153,14 @@ protected:
         painter->drawLine(rect.topRight(), rect.bottomRight());
         painter->setPen(QColor(40, 0, 0));
         painter->setFont(font());
-        const QString text = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
+        QString text = model() ? model()->headerData(logicalIndex, Qt::Horizontal).toString() : QString();
+        // Columns without a heading of their own (the further times) stand
+        // under the heading of the column before them.
+        if (const auto *rm = dynamic_cast<const RecordSetModel *>(model())) {
+            const auto &cols = rm->recordSet()->definition().columns;
+            if (logicalIndex < int(cols.size()) && cols[size_t(logicalIndex)].label.isEmpty())
+                text.clear();
+        }
         painter->drawText(rect.adjusted(6, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
         painter->restore();
     }
@@ -273,7 +280,26 @@ void DataWindow::attach(RecordSet *rs)
         for (size_t i = 0; i < def_.computed.size(); ++i) {
             const int logical = int(def_.columns.size() + i);
             grid_->horizontalHeader()->moveSection(grid_->horizontalHeader()->visualIndex(logical), int(i));
+            grid_->setColumnWidth(logical, 60);
         }
+        // Widths: dates and times narrow, texts wide; the last shown text
+        // column takes the rest of the width.
+        int lastText = -1;
+        for (int c = 0; c < int(def_.columns.size()); ++c) {
+            if (grid_->isColumnHidden(c))
+                continue;
+            const ColumnDef &cd = def_.columns[size_t(c)];
+            if (cd.type == ColType::Date)
+                grid_->setColumnWidth(c, 110);
+            else if (cd.editMask == QLatin1String("00:00"))
+                grid_->setColumnWidth(c, 62);
+            else {
+                grid_->setColumnWidth(c, 180);
+                lastText = c;
+            }
+        }
+        if (!def_.computed.empty() && lastText >= 0)
+            grid_->horizontalHeader()->setSectionResizeMode(lastText, QHeaderView::Stretch);
         // Columns appear in the order the Tab key visits them.
         for (size_t i = 0; i < tabColumns_.size(); ++i) {
             const int logical = tabColumns_[i] - 1;
@@ -356,6 +382,13 @@ void DataWindow::buildGrid()
                                                : QAbstractItemView::CurrentChanged | QAbstractItemView::AnyKeyPressed
                                                      | QAbstractItemView::DoubleClicked);
     grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 10);
+    grid_->setWordWrap(false);
+    QPalette pal = grid_->palette();
+    pal.setColor(QPalette::Highlight, QColor(176, 32, 48));
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    grid_->setPalette(pal);
     grid_->horizontalHeader()->setHighlightSections(false);
     grid_->setTabKeyNavigation(false);
     grid_->installEventFilter(this);
@@ -371,22 +404,35 @@ void DataWindow::buildForm()
 {
     form_ = new QGridLayout(this);
     form_->setContentsMargins(8, 8, 8, 8);
-    form_->setHorizontalSpacing(10);
-    form_->setVerticalSpacing(6);
+    form_->setHorizontalSpacing(18);
     QFont bold = font();
     bold.setBold(true);
-    int row = 0;
-    QWidget *previous = nullptr;
-    // Long forms are laid out in two columns of fields.
+    // Long forms are laid out in two columns of fields, each its own grid.
     const int perColumn = tabColumns_.size() > 8 ? int((tabColumns_.size() + 1) / 2) : int(tabColumns_.size());
+    QGridLayout *grids[2] = {new QGridLayout, nullptr};
+    form_->addLayout(grids[0], 0, 0, Qt::AlignTop);
+    if (perColumn < int(tabColumns_.size())) {
+        grids[1] = new QGridLayout;
+        form_->addLayout(grids[1], 0, 1, Qt::AlignTop);
+        form_->setColumnStretch(1, 1);
+    }
+    form_->setColumnStretch(0, 1);
+    form_->setRowStretch(1, 1);
+    for (QGridLayout *g : grids) {
+        if (!g)
+            continue;
+        g->setHorizontalSpacing(10);
+        g->setVerticalSpacing(6);
+        g->setColumnStretch(1, 1);
+    }
     int index = 0;
+    QWidget *previous = nullptr;
     for (int col : tabColumns_) {
         const ColumnDef &c = def_.columns[size_t(col - 1)];
-        QWidget *editor = nullptr;
-        const int gridCol = perColumn > 0 && index >= perColumn ? 2 : 0;
-        if (index == perColumn)
-            row = 0;
+        QGridLayout *grid = grids[index >= perColumn && grids[1] ? 1 : 0];
+        const int row = index >= perColumn && grids[1] ? index - perColumn : index;
         ++index;
+        QWidget *editor = nullptr;
         switch (c.edit) {
         case EditStyle::MultiLineEdit: {
             auto *e = new QPlainTextEdit(this);
@@ -437,18 +483,13 @@ void DataWindow::buildForm()
         label->setBuddy(editor);
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         label->setContentsMargins(0, 4, 0, 0);
-        form_->addWidget(label, row, gridCol);
-        form_->addWidget(editor, row, gridCol + 1);
-        ++row;
+        grid->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignTop);
+        grid->addWidget(editor, row, 1, Qt::AlignTop);
         editors_[col] = editor;
         if (previous)
             QWidget::setTabOrder(previous, editor);
         previous = editor;
     }
-    form_->setColumnStretch(1, 1);
-    if (perColumn < int(tabColumns_.size()))
-        form_->setColumnStretch(3, 1);
-    form_->setRowStretch(perColumn, 1);
     if (!tabColumns_.empty())
         setFocusProxy(editors_[tabColumns_.front()]);
 }
