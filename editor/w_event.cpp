@@ -8,6 +8,7 @@
 #include "operatorinfo.h"
 #include "package.h"
 #include "profile.h"
+#include "vantel.h"
 #include "recordset.h"
 #include "keys.h"
 #include "vo_base_pic_button.h"
@@ -30,17 +31,6 @@
 namespace {
 const QString kGeneral = QStringLiteral("General");
 const QString kGetDir = QStringLiteral("GETDIR");
-
-// Trims blanks at both ends, as the runtime's Trim does.
-QString trimBlanks(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == QLatin1Char(' '))
-        ++b;
-    while (e > b && s[e - 1] == QLatin1Char(' '))
-        --e;
-    return s.mid(b, e - b);
-}
 
 QLabel *picture(QWidget *parent, const char *name, const QString &file)
 {
@@ -367,6 +357,18 @@ void w_event::buildDatesPage(QWidget *page)
     connect(pb_delete_date, &QPushButton::clicked, this, &w_event::pb_delete_date_clicked);
 }
 
+// The admin record becomes the settings the other pages use.
+void w_event::copyAdminRowToGlobals()
+{
+    const RecordSet *admin = dw_admin->recordSet();
+    gs_directory = admin->GetItemString(1, QStringLiteral("file_directory"));
+    gs_login = admin->GetItemString(1, QStringLiteral("user_id"));
+    gs_password = admin->GetItemString(1, QStringLiteral("user_password"));
+    gs_country = admin->GetItemString(1, QStringLiteral("default_country"));
+    gs_state = admin->GetItemString(1, QStringLiteral("default_state"));
+    gs_city = admin->GetItemString(1, QStringLiteral("default_city"));
+}
+
 QString w_event::message(int index) const
 {
     return index >= 1 && index < is_messages.size() ? is_messages[index] : QString();
@@ -393,7 +395,7 @@ QString w_event::currentFolder() const
     QString dir(4096, QLatin1Char(' '));
     if (ext::GetCurrentDirectoryA(4096, dir) == 0)
         dir.clear();
-    dir = trimBlanks(dir);
+    dir = vantel_startup::Trim(dir);
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir;
@@ -490,12 +492,7 @@ void w_event::ue_post_open()
     // 1. Admin record.
     ImportReport report;
     if (admin->ImportFile(gs_directory + gs_admin_filename, &report) >= 1) {
-        gs_directory = admin->GetItemString(1, QStringLiteral("file_directory"));
-        gs_login = admin->GetItemString(1, QStringLiteral("user_id"));
-        gs_password = admin->GetItemString(1, QStringLiteral("user_password"));
-        gs_country = admin->GetItemString(1, QStringLiteral("default_country"));
-        gs_state = admin->GetItemString(1, QStringLiteral("default_state"));
-        gs_city = admin->GetItemString(1, QStringLiteral("default_city"));
+        copyAdminRowToGlobals();
     } else {
         gs_login.clear();
         gs_password.clear();
@@ -590,13 +587,7 @@ long w_event::selectionchanging(int oldindex, int /*newindex*/)
     ue_clear_errors();
     const qint32 rc = ue_validate(dw_admin, 1);
     if (rc == 0) {
-        RecordSet *admin = dw_admin->recordSet();
-        gs_directory = admin->GetItemString(1, QStringLiteral("file_directory"));
-        gs_login = admin->GetItemString(1, QStringLiteral("user_id"));
-        gs_password = admin->GetItemString(1, QStringLiteral("user_password"));
-        gs_country = admin->GetItemString(1, QStringLiteral("default_country"));
-        gs_state = admin->GetItemString(1, QStringLiteral("default_state"));
-        gs_city = admin->GetItemString(1, QStringLiteral("default_city"));
+        copyAdminRowToGlobals();
         return 0;
     }
     if (!istr_errors.empty())
@@ -626,7 +617,7 @@ int w_event::SelectTab(const QString &pageName)
 
 QString w_event::ue_get_tag(DataWindow *adw_object, const QString &as_object, const QString &as_tag)
 {
-    const QString tag = trimBlanks(adw_object->Describe(as_object + QStringLiteral(".tag")));
+    const QString tag = vantel_startup::Trim(adw_object->Describe(as_object + QStringLiteral(".tag")));
     const qsizetype pos = tag.toUpper().indexOf(as_tag.toUpper());
     if (as_tag.isEmpty() || pos < 0)
         return QStringLiteral("#");
@@ -636,7 +627,7 @@ QString w_event::ue_get_tag(DataWindow *adw_object, const QString &as_object, co
     if (eq < 0)
         return QStringLiteral("#");
     const qsizetype end = semi > eq ? semi : tag.size();
-    return trimBlanks(tag.mid(eq + 1, end - eq - 1));
+    return vantel_startup::Trim(tag.mid(eq + 1, end - eq - 1));
 }
 
 qint32 w_event::ue_validate(DataWindow *adw_object, qint32 al_row)
@@ -655,7 +646,7 @@ qint32 w_event::ue_validate(DataWindow *adw_object, qint32 al_row)
             if (required != QLatin1String("?") && required != QLatin1String("!"))
                 break;
         }
-        const bool isRequired = trimBlanks(required).toUpper() == QLatin1String("YES");
+        const bool isRequired = vantel_startup::Trim(required).toUpper() == QLatin1String("YES");
 
         const bool isChar = type == QLatin1String("CHAR(");
         const bool isDate = type == QLatin1String("DATE") || type == QLatin1String("DATET");
@@ -668,7 +659,7 @@ qint32 w_event::ue_validate(DataWindow *adw_object, qint32 al_row)
         if (isRequired) {
             bool missing = false;
             if (isChar)
-                missing = rs->IsNull(al_row, n) || trimBlanks(rs->GetItemString(al_row, n)).isEmpty();
+                missing = rs->IsNull(al_row, n) || vantel_startup::Trim(rs->GetItemString(al_row, n)).isEmpty();
             else if (isDate || isTime || isNumber || isDecimal)
                 missing = rs->IsNull(al_row, n);
             else
@@ -911,7 +902,7 @@ void w_event::pb_browse_clicked()
 {
     QString ls_folder(1024, QLatin1Char(' '));
     ext::GetInstallDirectory(ls_folder, 1024);
-    ls_folder = trimBlanks(ls_folder);
+    ls_folder = vantel_startup::Trim(ls_folder);
     if (ls_folder.isEmpty())
         return;
     if (!ls_folder.endsWith(QLatin1Char('/')))
@@ -1071,7 +1062,7 @@ bool w_event::dw_event_dates_ue_row_populated(int ai_row)
         if (dates->GetItemString(row, QStringLiteral("city")).isEmpty()
             || dates->IsNull(row, QStringLiteral("start_date")) || dates->IsNull(row, QStringLiteral("end_date")))
             return false;
-        const QString time1 = trimBlanks(dates->GetItemString(row, QStringLiteral("time1")));
+        const QString time1 = vantel_startup::Trim(dates->GetItemString(row, QStringLiteral("time1")));
         if (time1.isEmpty() || time1 == QLatin1String("0000"))
             return false;
     }
@@ -1096,7 +1087,7 @@ long w_event::dw_event_dates_ue_validate(long al_row)
         ue_set_error(row, QStringLiteral("start_date"), QStringLiteral("Start Date"), message(12));
         return 1;
     }
-    const QString time1 = trimBlanks(dates->GetItemString(al_row, QStringLiteral("time1")));
+    const QString time1 = vantel_startup::Trim(dates->GetItemString(al_row, QStringLiteral("time1")));
     if (time1.isEmpty() || time1 == QLatin1String("0000")) {
         ue_set_error(row, QStringLiteral("time1"), QStringLiteral("Time"), message(13));
         return 1;

@@ -101,6 +101,7 @@ protected:
 
 private:
     void buildMessages(const QString &thirdLine);
+    void copyAdminRowToGlobals();
     QString currentFolder() const;
     void buildAdminPage(QWidget *page);
     void buildListPage(QWidget *page);
