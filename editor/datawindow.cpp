@@ -866,6 +866,15 @@ bool DataWindow::handleKey(QObject *, int qtKey, Qt::KeyboardModifiers mods)
     }
     if (grid_ && (qtKey == Qt::Key_Tab || qtKey == Qt::Key_Backtab) && !(mods & Qt::ControlModifier))
         return moveByTab(qtKey == Qt::Key_Backtab || (mods & Qt::ShiftModifier));
+    // Page Down and Page Up move a form to the next and the previous record.
+    if (form_ && (qtKey == Qt::Key_PageDown || qtKey == Qt::Key_PageUp) && !(mods & Qt::ControlModifier)) {
+        const long row = currentRow_ + (qtKey == Qt::Key_PageDown ? 1 : -1);
+        if (row >= 1 && row <= rs_->RowCount()) {
+            AcceptText();
+            SetRow(row);
+        }
+        return true;
+    }
     if (form_ && qtKey == Qt::Key_Tab && !(mods & (Qt::ShiftModifier | Qt::ControlModifier)) && ue_tab_out) {
         auto it = std::find(tabColumns_.begin(), tabColumns_.end(), currentCol_);
         if (it != tabColumns_.end() && it + 1 == tabColumns_.end())

@@ -17,6 +17,7 @@
 #include "w_show_errors.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -172,7 +173,7 @@ void w_event::connectEditorBehaviour(DataWindow *dw, const QString &helpTopic)
     });
     connect(dw, &DataWindow::editChanged, this, &w_event::setSaveEnabled);
     dw->ue_key = [this](int k, quint32 flags) {
-        if (k == rt::KeyF1) {
+        if (k == rt::KeyF1 || (k == rt::KeyEscape && errorWindow_)) {
             key(k, flags);
             return true;
         }
@@ -861,7 +862,9 @@ void w_event::cb_1_clicked()
 {
     if (ext::RegisterAX(ext::zip_component_library, 1) != 0)
         rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unable to register certain components!"));
-    const PackageResult r = pack_deployment(gs_app_dir + QStringLiteral("deploy/"), QStringLiteral("Vantel.zip"));
+    // The deployment folder lies next to the program.
+    const PackageResult r = pack_deployment(QCoreApplication::applicationDirPath() + QStringLiteral("/deploy/"),
+                                            QStringLiteral("Vantel.zip"));
     if (r.kind == PackageResult::NoComponent) {
         rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unable to zip files. Please manually zip files!"));
         return;
