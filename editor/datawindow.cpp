@@ -204,8 +204,19 @@ public:
             edit->setInputMask(inputMaskFor(c.editMask));
         edit->setStyleSheet(QStringLiteral("background: rgb(255,180,180);"));
         QObject::connect(edit, &QLineEdit::textEdited, dw_, &DataWindow::editChanged);
-        edit->installEventFilter(dw_);
         return edit;
+    }
+
+    // The view makes the delegate the editor's event filter, and the
+    // delegate's own handling of Tab and Enter (commit and move to the next
+    // cell) would run before the data window's: the data window sees the
+    // keys first, so that tabbing out of the last field and Enter as Tab
+    // work inside an open editor too.
+    bool eventFilter(QObject *editor, QEvent *event) override
+    {
+        if (dw_->eventFilter(editor, event))
+            return true;
+        return QStyledItemDelegate::eventFilter(editor, event);
     }
 
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
