@@ -225,6 +225,9 @@ public:
         const long row = index.row() + 1;
         const int col = index.column() + 1;
         edit->setText(dw_->rs_->IsNull(row, col) ? QString() : RecordSetModel::formatValue(*dw_->rs_, row, col));
+        // The field's text is selected, so typing replaces it: in a full
+        // mask such as "00:00" a cursor left at the end takes no input.
+        edit->selectAll();
     }
 
     void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
