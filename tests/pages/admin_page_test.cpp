@@ -19,8 +19,10 @@ protected:
     // Clicks into a field, empties it and types `text`.
     void retype(const char *column, const QString &text)
     {
-        w->activateWindow(); // the error list may have taken the activation
-        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        // The error list may be the active window; clicking into the main
+        // window makes it active again.
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w.get(); }));
         QTest::mouseClick(field(column), Qt::LeftButton);
         press(Qt::Key_A, Qt::ControlModifier);
         press(Qt::Key_Delete);
