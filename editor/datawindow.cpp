@@ -307,11 +307,17 @@ void DataWindow::attach(RecordSet *rs)
     rsConnections_.push_back(connect(rs_, &RecordSet::rowsReset, this, [this] {
         const long n = rs_->RowCount();
         setCurrentRowInternal(n > 0 ? std::clamp(currentRow_, 1L, n) : 0, false);
+        rowsSeen_ = n;
+        rowSetDuringChange_ = false;
         refreshForm();
     }));
     rsConnections_.push_back(connect(rs_, &RecordSet::rowsInserted, this, [this](long first, long last) {
-        if (currentRow_ >= first)
+        // A view that shares the set may have made a row current here from
+        // its own notification: that number already counts the new rows.
+        if (currentRow_ >= first && !rowSetDuringChange_)
             currentRow_ += last - first + 1;
+        rowSetDuringChange_ = false;
+        rowsSeen_ = rs_->RowCount();
         if (currentRow_ == 0)
             setCurrentRowInternal(first, true);
         refreshForm();
@@ -325,6 +331,12 @@ void DataWindow::attach(RecordSet *rs)
                 kept.insert(r - (last - first + 1));
         selected_ = kept;
         const long n = rs_->RowCount();
+        rowsSeen_ = n;
+        if (rowSetDuringChange_) { // already a row of the new numbering
+            rowSetDuringChange_ = false;
+            refreshForm();
+            return;
+        }
         long row = currentRow_;
         if (row > last)
             row -= last - first + 1;
@@ -344,6 +356,8 @@ void DataWindow::attach(RecordSet *rs)
     }));
     const long n = rs_->RowCount();
     currentRow_ = n > 0 ? 1 : 0;
+    rowsSeen_ = n;
+    rowSetDuringChange_ = false;
     model_->setCurrentRow(currentRow_);
     refreshForm();
 }
@@ -538,6 +552,8 @@ long DataWindow::GetRow() const
 void DataWindow::setCurrentRowInternal(long row, bool notify)
 {
     const bool changed = row != currentRow_;
+    if (rs_->RowCount() != rowsSeen_)
+        rowSetDuringChange_ = true;
     currentRow_ = row;
     model_->setCurrentRow(row);
     if (grid_ && row >= 1) {

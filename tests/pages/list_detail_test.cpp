@@ -114,6 +114,9 @@ TEST_F(EventPages, NewOnAnEmptyListMakesOneEventWithOneDateLine)
     ASSERT_EQ(events()->RowCount(), 1);
     EXPECT_EQ(page(), Detail);
     EXPECT_EQ(counter(), "Event 1 of 1");
+    // The detail form, which shares the rows, shows the new event.
+    EXPECT_EQ(dw("dw_events")->GetRow(), 1);
+    EXPECT_EQ(qobject_cast<QComboBox *>(dw("dw_events")->editorFor("category"))->currentText(), "General");
     EXPECT_TRUE(events()->GetItemString(1, "event_id").startsWith("EV"));
     EXPECT_EQ(events()->GetItemString(1, "category"), "70");
     EXPECT_EQ(events()->GetItemString(1, "cost"), "Free");
