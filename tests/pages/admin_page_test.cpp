@@ -19,10 +19,7 @@ protected:
     // Clicks into a field, empties it and types `text`.
     void retype(const char *column, const QString &text)
     {
-        // The error list may be the active window; clicking into the main
-        // window makes it active again.
-        w->activateWindow();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w.get(); }));
+        reactivate(); // the error list may be the active window
         QTest::mouseClick(field(column), Qt::LeftButton);
         press(Qt::Key_A, Qt::ControlModifier);
         press(Qt::Key_Delete);

@@ -116,6 +116,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
 
+    // The main window becomes the active one again, as the window manager
+    // makes it when a dialog or tool window in front of it closes; the
+    // offscreen platform leaves no window active.
+    void reactivate()
+    {
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w.get(); }));
+    }
+
     template <class T = QWidget> T *child(const char *name) const
     {
         T *c = w->findChild<T *>(QLatin1String(name));

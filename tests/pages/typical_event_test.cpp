@@ -61,11 +61,13 @@ TEST_F(TypicalEvent, NewEventFilledByKeyboardIsSavedToTheThreeFiles)
     answerCalendar(Qt::Key_Return);
     press(Qt::Key_F3);
     ASSERT_TRUE(calendarSeen);
+    reactivate();
     press(Qt::Key_Tab);
     ASSERT_EQ(focusedColumn(), "end_date");
     rt::Message().stringParm = "13.07.2025";
     answerCalendar(Qt::Key_Return);
     press(Qt::Key_F3);
+    reactivate();
     press(Qt::Key_Tab);
     ASSERT_EQ(focusedColumn(), "time1");
     type("1930");
