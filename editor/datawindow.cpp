@@ -211,8 +211,19 @@ public:
             edit->setInputMask(inputMaskFor(c.editMask));
         edit->setStyleSheet(QStringLiteral("background: rgb(255,180,180);"));
         QObject::connect(edit, &QLineEdit::textEdited, dw_, &DataWindow::editChanged);
-        edit->installEventFilter(dw_);
         return edit;
+    }
+
+    // The view makes the delegate the editor's event filter, and the
+    // delegate's own handling of Tab and Enter (commit and move to the next
+    // cell) would run before the data window's: the data window sees the
+    // keys first, so that tabbing out of the last field and Enter as Tab
+    // work inside an open editor too.
+    bool eventFilter(QObject *editor, QEvent *event) override
+    {
+        if (dw_->eventFilter(editor, event))
+            return true;
+        return QStyledItemDelegate::eventFilter(editor, event);
     }
 
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
@@ -221,6 +232,9 @@ public:
         const long row = index.row() + 1;
         const int col = index.column() + 1;
         edit->setText(dw_->rs_->IsNull(row, col) ? QString() : RecordSetModel::formatValue(*dw_->rs_, row, col));
+        // The field's text is selected, so typing replaces it: in a full
+        // mask such as "00:00" a cursor left at the end takes no input.
+        edit->selectAll();
     }
 
     void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
@@ -319,11 +333,17 @@ void DataWindow::attach(RecordSet *rs)
     rsConnections_.push_back(connect(rs_, &RecordSet::rowsReset, this, [this] {
         const long n = rs_->RowCount();
         setCurrentRowInternal(n > 0 ? std::clamp(currentRow_, 1L, n) : 0, false);
+        rowsSeen_ = n;
+        rowSetDuringChange_ = false;
         refreshForm();
     }));
     rsConnections_.push_back(connect(rs_, &RecordSet::rowsInserted, this, [this](long first, long last) {
-        if (currentRow_ >= first)
+        // A view that shares the set may have made a row current here from
+        // its own notification: that number already counts the new rows.
+        if (currentRow_ >= first && !rowSetDuringChange_)
             currentRow_ += last - first + 1;
+        rowSetDuringChange_ = false;
+        rowsSeen_ = rs_->RowCount();
         if (currentRow_ == 0)
             setCurrentRowInternal(first, true);
         refreshForm();
@@ -337,6 +357,12 @@ void DataWindow::attach(RecordSet *rs)
                 kept.insert(r - (last - first + 1));
         selected_ = kept;
         const long n = rs_->RowCount();
+        rowsSeen_ = n;
+        if (rowSetDuringChange_) { // already a row of the new numbering
+            rowSetDuringChange_ = false;
+            refreshForm();
+            return;
+        }
         long row = currentRow_;
         if (row > last)
             row -= last - first + 1;
@@ -356,6 +382,8 @@ void DataWindow::attach(RecordSet *rs)
     }));
     const long n = rs_->RowCount();
     currentRow_ = n > 0 ? 1 : 0;
+    rowsSeen_ = n;
+    rowSetDuringChange_ = false;
     model_->setCurrentRow(currentRow_);
     refreshForm();
 }
@@ -565,6 +593,8 @@ long DataWindow::GetRow() const
 void DataWindow::setCurrentRowInternal(long row, bool notify)
 {
     const bool changed = row != currentRow_;
+    if (rs_->RowCount() != rowsSeen_)
+        rowSetDuringChange_ = true;
     currentRow_ = row;
     model_->setCurrentRow(row);
     if (grid_ && row >= 1) {

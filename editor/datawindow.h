@@ -112,6 +112,11 @@ private:
     std::set<long> selected_;
     std::map<int, QString> dateMasks_;
     long currentRow_ = 0;
+    // Rows of the record set that this view has taken notice of; a row made
+    // current while the set holds another count was set by another view
+    // during a change that this view has yet to hear of.
+    long rowsSeen_ = 0;
+    bool rowSetDuringChange_ = false;
     int currentCol_ = 0;
     bool hasFocus_ = false;
     bool refreshing_ = false;

@@ -1,0 +1,225 @@
+// The event list and the detail form: selecting an event, and the New, Copy
+// and Delete commands.
+#include "pages_fixture.h"
+
+#include <set>
+
+using namespace pages;
+
+namespace {
+
+class EventPages : public PagesTest {
+protected:
+    void openOnList(int n, int linesEach, const QByteArray &extraEvents = {})
+    {
+        writeAdmin("ann", "Bonn", "NRW");
+        writeEvents(n, linesEach);
+        if (!extraEvents.isEmpty()) {
+            QFile f(dataDir() + "VantelEvents.txt");
+            ASSERT_TRUE(f.open(QIODevice::Append));
+            f.write(extraEvents);
+        }
+        openWindow();
+        clickTab(List);
+        ASSERT_EQ(page(), List);
+    }
+    // Every date line of the record set, shown or held aside by the filter.
+    std::vector<QString> allDateEventIds()
+    {
+        RecordSet *d = dates();
+        const QString filter = d->filterText();
+        d->SetFilter(QString());
+        d->Filter();
+        std::vector<QString> ids;
+        for (long r = 1; r <= d->RowCount(); ++r)
+            ids.push_back(d->GetItemString(r, "event_id"));
+        d->SetFilter(filter);
+        d->Filter();
+        return ids;
+    }
+    QString detailText(const char *column)
+    {
+        QWidget *e = dw("dw_events")->editorFor(column);
+        if (auto *l = qobject_cast<QLineEdit *>(e))
+            return l->text();
+        if (auto *p = qobject_cast<QPlainTextEdit *>(e))
+            return p->toPlainText();
+        return {};
+    }
+};
+
+TEST_F(EventPages, ClickingTheFifthOfSevenSelectsItEverywhere)
+{
+    openOnList(7, 2);
+    EXPECT_EQ(counter(), "Event 1 of 7");
+
+    clickCell("dw_event_list", 5, "name");
+    EXPECT_EQ(counter(), "Event 5 of 7");
+    EXPECT_EQ(w->is_event_id, "EV5");
+    EXPECT_TRUE(dw("dw_event_list")->IsSelected(5));
+    EXPECT_FALSE(dw("dw_event_list")->IsSelected(1));
+    EXPECT_EQ(detailText("name"), "Event 5");
+    ASSERT_EQ(dates()->RowCount(), 2);
+    for (long r = 1; r <= 2; ++r)
+        EXPECT_EQ(dates()->GetItemString(r, "event_id"), "EV5");
+
+    // A double click brings the detail form of the clicked event.
+    const QTableView *grid = dw("dw_event_list")->gridView();
+    const QRect cell = grid->visualRect(grid->model()->index(5, events()->columnIndex("name") - 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(page(), Detail);
+    EXPECT_EQ(counter(), "Event 6 of 7");
+    EXPECT_EQ(detailText("name"), "Event 6");
+}
+
+TEST_F(EventPages, SwitchingPagesPutsTheFocusIntoThePagesDataWindow)
+{
+    openOnList(2, 1);
+    EXPECT_TRUE(dw("dw_event_list")->isAncestorOf(w->focusWidget()));
+    EXPECT_EQ(w->is_help_topic, "eventslist.htm");
+    clickTab(Detail);
+    EXPECT_TRUE(dw("dw_events")->isAncestorOf(w->focusWidget()));
+    EXPECT_EQ(w->is_help_topic, "eventsdetail.htm");
+    clickTab(Dates);
+    EXPECT_TRUE(dw("dw_event_dates")->isAncestorOf(w->focusWidget()));
+    EXPECT_EQ(w->is_help_topic, "eventdates.htm");
+    clickTab(Admin);
+    EXPECT_TRUE(dw("dw_admin")->isAncestorOf(w->focusWidget()));
+    EXPECT_EQ(w->is_help_topic, "admin.htm");
+}
+
+TEST_F(EventPages, NewIsRefusedWhileAnyEventLacksAMandatoryValue)
+{
+    // The incomplete event is not the selected one.
+    openOnList(2, 1, eventLine("EV3", "No cost", "DE", "Bonn", "70", ""));
+    clickButton("pb_new");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "New Event");
+    EXPECT_EQ(boxes.calls()[0].text,
+              "Please complete all the mandatory fields in the existing record before adding a new one.");
+    EXPECT_EQ(events()->RowCount(), 3);
+    EXPECT_EQ(allDateEventIds().size(), 2u);
+    EXPECT_EQ(page(), List);
+    EXPECT_FALSE(saveEnabled());
+}
+
+TEST_F(EventPages, NewOnAnEmptyListMakesOneEventWithOneDateLine)
+{
+    openOnList(0, 0);
+    EXPECT_FALSE(saveEnabled());
+    clickButton("pb_new");
+    EXPECT_TRUE(boxes.calls().empty());
+    ASSERT_EQ(events()->RowCount(), 1);
+    EXPECT_EQ(page(), Detail);
+    EXPECT_EQ(counter(), "Event 1 of 1");
+    // The detail form, which shares the rows, shows the new event.
+    EXPECT_EQ(dw("dw_events")->GetRow(), 1);
+    EXPECT_EQ(qobject_cast<QComboBox *>(dw("dw_events")->editorFor("category"))->currentText(), "General");
+    EXPECT_TRUE(events()->GetItemString(1, "event_id").startsWith("EV"));
+    EXPECT_EQ(events()->GetItemString(1, "category"), "70");
+    EXPECT_EQ(events()->GetItemString(1, "cost"), "Free");
+    EXPECT_EQ(events()->GetItemString(1, "country"), "DE");
+    ASSERT_EQ(dates()->RowCount(), 1);
+    EXPECT_EQ(dates()->GetItemString(1, "event_id"), events()->GetItemString(1, "event_id"));
+    EXPECT_TRUE(dates()->GetItemString(1, "time_id").startsWith("TI"));
+    EXPECT_EQ(dates()->GetItemString(1, "city"), "Bonn");
+    EXPECT_TRUE(saveEnabled());
+}
+
+TEST_F(EventPages, CopyOfAnEventWithThreeDateLinesCopiesTheLinesWithFreshKeys)
+{
+    openOnList(2, 3);
+    clickCell("dw_event_list", 2, "name");
+    clickButton("pb_new_copy");
+
+    EXPECT_EQ(page(), List);
+    ASSERT_EQ(events()->RowCount(), 3);
+    EXPECT_EQ(counter(), "Event 3 of 3");
+    const QString copyId = events()->GetItemString(3, "event_id");
+    EXPECT_TRUE(copyId.startsWith("EV"));
+    EXPECT_NE(copyId, "EV2");
+    EXPECT_EQ(w->is_event_id, copyId);
+    EXPECT_EQ(events()->GetItemString(3, "name"), "Event 2");
+
+    ASSERT_EQ(dates()->RowCount(), 3);
+    std::set<QString> timeIds;
+    for (long r = 1; r <= 3; ++r) {
+        EXPECT_EQ(dates()->GetItemString(r, "event_id"), copyId);
+        EXPECT_EQ(dates()->GetItemString(r, "city"), "City 2");
+        EXPECT_EQ(dates()->GetItemString(r, "start_date"), "2025-06-01");
+        EXPECT_EQ(dates()->GetItemString(r, "time1"), "1900");
+        timeIds.insert(dates()->GetItemString(r, "time_id"));
+    }
+    EXPECT_EQ(timeIds.size(), 3u);
+    for (const QString &id : timeIds)
+        EXPECT_TRUE(id.startsWith("TI") && !id.startsWith("TI2_")) << id.toStdString();
+
+    const auto all = allDateEventIds();
+    EXPECT_EQ(std::count(all.begin(), all.end(), "EV2"), 3);
+    EXPECT_EQ(all.size(), 9u);
+    EXPECT_TRUE(saveEnabled());
+}
+
+TEST_F(EventPages, CopyOfAnEventWithoutDatesGetsOneFreshLineOnTheDetailPage)
+{
+    openOnList(1, 0);
+    clickButton("pb_new_copy");
+    EXPECT_EQ(page(), Detail);
+    ASSERT_EQ(events()->RowCount(), 2);
+    EXPECT_EQ(counter(), "Event 2 of 2");
+    ASSERT_EQ(dates()->RowCount(), 1);
+    EXPECT_EQ(dates()->GetItemString(1, "event_id"), events()->GetItemString(2, "event_id"));
+    EXPECT_EQ(dates()->GetItemString(1, "city"), "Bonn");
+    EXPECT_EQ(dates()->GetItemString(1, "state"), "NRW");
+    EXPECT_TRUE(dates()->IsNull(1, "start_date"));
+    EXPECT_EQ(allDateEventIds().size(), 1u);
+}
+
+TEST_F(EventPages, CopyWithNoEventIsRefused)
+{
+    openOnList(0, 0);
+    clickButton("pb_new_copy");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "Event Copy");
+    EXPECT_EQ(boxes.calls()[0].text, "You must have a selected event before you my copy the information !");
+    EXPECT_EQ(events()->RowCount(), 0);
+}
+
+TEST_F(EventPages, DeletingAnEventTakesItsDateLinesWithIt)
+{
+    openOnList(3, 2);
+    clickCell("dw_event_list", 2, "name");
+    clickButton("pb_4");
+
+    ASSERT_EQ(events()->RowCount(), 2);
+    EXPECT_EQ(events()->GetItemString(1, "event_id"), "EV1");
+    EXPECT_EQ(events()->GetItemString(2, "event_id"), "EV3");
+    const auto all = allDateEventIds();
+    EXPECT_EQ(all.size(), 4u);
+    EXPECT_EQ(std::count(all.begin(), all.end(), "EV2"), 0);
+    // The event now current is selected everywhere, with its own lines.
+    const QString selected = events()->GetItemString(dw("dw_event_list")->GetRow(), "event_id");
+    EXPECT_EQ(w->is_event_id, selected);
+    ASSERT_EQ(dates()->RowCount(), 2);
+    EXPECT_EQ(dates()->GetItemString(1, "event_id"), selected);
+    EXPECT_TRUE(saveEnabled());
+}
+
+TEST_F(EventPages, DeletingTheLastEventEmptiesTheDateLines)
+{
+    openOnList(1, 3);
+    clickButton("pb_4");
+    EXPECT_EQ(events()->RowCount(), 0);
+    EXPECT_EQ(dates()->RowCount(), 0);
+    EXPECT_EQ(dates()->FilteredCount(), 0);
+    EXPECT_EQ(counter(), "Event 0 of 0");
+    EXPECT_TRUE(saveEnabled());
+
+    // Nothing left to delete: nothing happens.
+    clickButton("pb_4");
+    EXPECT_TRUE(boxes.calls().empty());
+}
+
+} // namespace
