@@ -285,10 +285,6 @@ void w_event::buildListPage(QWidget *page)
             key(k, flags);
             return true;
         }
-        if (k == rt::KeyEnter) {
-            SelectTab(QStringLiteral("tabpage_events_detail"));
-            return true;
-        }
         return false;
     };
     connect(pb_new, &QPushButton::clicked, this, &w_event::pb_new_clicked);
