@@ -23,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -587,8 +588,14 @@ long w_event::selectionchanging(int oldindex, int /*newindex*/)
     if (oldindex != 1)
         return 0;
     dw_admin->AcceptText();
-    ue_clear_errors();
-    const qint32 rc = ue_validate(dw_admin, 1);
+    // When wf_validate brings a faulty event or date line forward, the admin
+    // record has just passed and the error list holds that record's errors:
+    // they must survive the page change.
+    qint32 rc = 0;
+    if (!validatingAll_) {
+        ue_clear_errors();
+        rc = ue_validate(dw_admin, 1);
+    }
     if (rc == 0) {
         RecordSet *admin = dw_admin->recordSet();
         gs_directory = admin->GetItemString(1, QStringLiteral("file_directory"));
@@ -716,6 +723,9 @@ void w_event::ue_clear_errors()
 
 qint16 w_event::wf_validate(const QString &)
 {
+    validatingAll_ = true;
+    const auto done = qScopeGuard([this] { validatingAll_ = false; });
+
     // 1. The admin record.
     dw_admin->AcceptText();
     if (ue_validate(dw_admin, 1) != 0) {

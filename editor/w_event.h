@@ -140,4 +140,5 @@ private:
     DataWindow *dw_event_dates = nullptr;
     QTimer *timer_ = nullptr;
     bool closing_ = false;
+    bool validatingAll_ = false; // wf_validate is running
 };
