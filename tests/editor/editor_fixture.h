@@ -20,6 +20,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -145,6 +146,7 @@ protected:
     {
         QWidget *editor = dw(dwName)->editorFor(column);
         ASSERT_NE(editor, nullptr) << column;
+        activateMainWindow(); // the user clicks into the main window
         editor->setFocus(Qt::MouseFocusReason);
         QCoreApplication::processEvents();
         QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
@@ -152,6 +154,17 @@ protected:
             QTest::keyClick(editor, Qt::Key_Delete);
         else
             QTest::keyClicks(editor, text);
+    }
+    // Brings the main window forward when another (the error list, help)
+    // is active.
+    void activateMainWindow() const
+    {
+        QWindow *handle = w->windowHandle();
+        ASSERT_NE(handle, nullptr);
+        if (QApplication::activeWindow() == w.get())
+            return;
+        handle->requestActivate();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w.get(); }, 2000));
     }
     void click(const char *buttonName) const
     {

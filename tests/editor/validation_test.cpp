@@ -59,7 +59,7 @@ TEST_F(Validation, EmptyRequiredAdminFieldKeepsTheAdminPageWithTheCursorOnIt)
     expectEntry(0, 1, "Login ID", "user_id", "This is a required field !");
     EXPECT_EQ(currentPage(), "tabpage_admin");
     EXPECT_EQ(dw("dw_admin")->GetColumnName(), "user_id");
-    EXPECT_EQ(QApplication::focusWidget(), dw("dw_admin")->editorFor("user_id"));
+    EXPECT_EQ(w->focusWidget(), dw("dw_admin")->editorFor("user_id"));
     EXPECT_EQ(listedErrors(), QStringList{"1|Login ID|This is a required field !"});
     EXPECT_EQ(readData("VantelAdmin.txt"), admin);
     EXPECT_TRUE(button("pb_save")->isEnabled());
@@ -108,7 +108,7 @@ TEST_F(Validation, FirstFaultyEventComesOnTheDetailPageAtItsFirstFaultyField)
     EXPECT_EQ(dw("dw_events")->GetRow(), 3);
     EXPECT_EQ(dw("dw_event_list")->GetRow(), 3);
     EXPECT_EQ(dw("dw_events")->GetColumnName(), "name");
-    EXPECT_EQ(QApplication::focusWidget(), dw("dw_events")->editorFor("name"));
+    EXPECT_EQ(w->focusWidget(), dw("dw_events")->editorFor("name"));
     // The dates page follows the event now shown.
     RecordSet *dateLines = dw("dw_event_dates")->recordSet();
     ASSERT_EQ(dateLines->RowCount(), 1);
@@ -200,6 +200,9 @@ TEST_F(ErrorList, ListsEveryEntryInOrder)
 
 TEST_F(ErrorList, EscapeInTheMainWindowClosesIt)
 {
+    // The user goes back to the main window, the list stays open.
+    activateMainWindow();
+    ASSERT_NE(w->errorWindow(), nullptr);
     QWidget *focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
     ASSERT_EQ(focus->window(), w.get());
