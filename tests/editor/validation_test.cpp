@@ -166,6 +166,30 @@ TEST_F(Validation, FaultyDateLineOfAnotherEventSelectsThatEventAndLine)
     EXPECT_EQ(datesDw->GetColumnName(), "start_date");
 }
 
+TEST_F(Validation, FaultyDateLineOfTheCurrentEventShowsOnlyThatEventsLines)
+{
+    writeEvents(2, 2);
+    QByteArray dates = dateLine("EV1", "TI1_1") + dateLine("EV1", "TI1_2", "2025-06-01", "2025-06-02", "0000")
+                       + dateLine("EV2", "TI2_1") + dateLine("EV2", "TI2_2");
+    writeData("VantelEventDates.txt", dates);
+    openWindow();
+    ASSERT_EQ(w->is_event_id, "EV1");
+    changeAndSave();
+
+    ASSERT_EQ(w->errors().size(), 1u);
+    expectEntry(0, 2, "Time", "time1", "Please complete at least the first time (24 hour format) !");
+    EXPECT_EQ(currentPage(), "tabpage_event_dates");
+    EXPECT_EQ(w->is_event_id, "EV1");
+    EXPECT_EQ(counter(), "Event 1 of 2");
+    DataWindow *datesDw = dw("dw_event_dates");
+    RecordSet *lines = datesDw->recordSet();
+    ASSERT_EQ(lines->RowCount(), 2); // not the lines of every event
+    EXPECT_EQ(lines->GetItemString(1, "event_id"), "EV1");
+    EXPECT_EQ(lines->GetItemString(2, "event_id"), "EV1");
+    EXPECT_EQ(lines->GetItemString(datesDw->GetRow(), "time_id"), "TI1_2");
+    EXPECT_EQ(datesDw->GetColumnName(), "time1");
+}
+
 class ErrorList : public Validation {
 protected:
     void SetUp() override
