@@ -826,27 +826,36 @@ long w_event::pb_save_clicked()
     return 0;
 }
 
-void w_event::pb_close_clicked()
+// Asks whether unsaved data is to be saved; false when the window must stay.
+bool w_event::mayClose()
 {
     if (pb_save->isEnabled()) {
         const int answer = rt::MessageBox(QStringLiteral("Unsaved Event Data"),
                                           QStringLiteral("Do you want to save your unsaved event data before closing ?"),
                                           rt::Icon::Question, rt::Buttons::YesNo, 1);
         if (answer == 1 && pb_save_clicked() != 0)
-            return;
+            return false;
     }
+    return true;
+}
+
+void w_event::pb_close_clicked()
+{
+    if (!mayClose())
+        return;
     closing_ = true;
     close();
 }
 
 void w_event::closeEvent(QCloseEvent *event)
 {
-    // Closing the window by its frame asks the same question as Close.
-    if (!closing_) {
+    // Closing the window by its frame asks the same question as Close. (A
+    // close() from within this handler would be ignored by Qt.)
+    if (!closing_ && !mayClose()) {
         event->ignore();
-        pb_close_clicked();
         return;
     }
+    closing_ = true;
     timer_->stop();
     if (errorWindow_)
         errorWindow_->close();

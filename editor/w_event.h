@@ -111,6 +111,7 @@ private:
     QPushButton *button(QWidget *parent, const char *name, const QString &text, const char *normal,
                         const char *focus, const char *disabled);
     bool pictureButtonMayAct(QPushButton *b) const;
+    bool mayClose();
     void setSaveEnabled() ;
     DataWindow *dataWindowOfPage(int index) const;
 
