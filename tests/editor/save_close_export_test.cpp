@@ -89,6 +89,26 @@ TEST_F(Saving, FolderThatCannotBeWrittenKeepsTheOldFilesAndTheUnsavedFlag)
     }
 }
 
+TEST_F(Saving, FolderTypedOnTheAdminPageTakesEffectOnceThePageIsLeft)
+{
+    openTwoEvents();
+    const QString other = wf.folder() + "Other/";
+    ASSERT_TRUE(QDir().mkpath(other));
+    typeInto("dw_admin", "file_directory", other);
+    click("pb_save");
+    ASSERT_FALSE(button("pb_save")->isEnabled());
+    EXPECT_TRUE(QDir(other).isEmpty());
+    EXPECT_EQ(readData("VantelAdmin.txt"), adminLine("ann", other));
+
+    renameEvent("Fair"); // leaves the admin page
+    EXPECT_EQ(gs_directory, other);
+    click("pb_save");
+    ASSERT_FALSE(button("pb_save")->isEnabled());
+    EXPECT_TRUE(readFile(other + "VantelEvents.txt").contains("\tFair\t"));
+    EXPECT_FALSE(readData("VantelEvents.txt").contains("\tFair\t"));
+    EXPECT_EQ(rt::ProfileString("vantel.ini", "General", "Files", ""), other);
+}
+
 class Closing : public Saving {
 protected:
     const rt::MessageBoxCall *question() const
@@ -148,6 +168,19 @@ TEST_F(Closing, YesWithInvalidDataKeepsTheWindowWithTheErrorList)
     EXPECT_TRUE(errorList()->isVisible());
     EXPECT_EQ(currentPage(), "tabpage_events_detail");
     EXPECT_TRUE(button("pb_save")->isEnabled());
+    EXPECT_EQ(readData("VantelEvents.txt"), events);
+}
+
+TEST_F(Closing, TheWindowFrameAsksTheSameQuestion)
+{
+    openTwoEvents();
+    const QByteArray events = readData("VantelEvents.txt");
+    renameEvent("Fair");
+    boxes.queueAnswer(2);
+    w->close();
+    ASSERT_NE(question(), nullptr);
+    EXPECT_EQ(boxes.calls().size(), 1u);
+    EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(readData("VantelEvents.txt"), events);
 }
 
