@@ -25,6 +25,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -581,8 +582,14 @@ long w_event::selectionchanging(int oldindex, int /*newindex*/)
     if (oldindex != 1)
         return 0;
     dw_admin->AcceptText();
-    ue_clear_errors();
-    const qint32 rc = ue_validate(dw_admin, 1);
+    // When wf_validate brings a faulty event or date line forward, the admin
+    // record has just passed and the error list holds that record's errors:
+    // they must survive the page change.
+    qint32 rc = 0;
+    if (!validatingAll_) {
+        ue_clear_errors();
+        rc = ue_validate(dw_admin, 1);
+    }
     if (rc == 0) {
         copyAdminRowToGlobals();
         return 0;
@@ -704,6 +711,9 @@ void w_event::ue_clear_errors()
 
 qint16 w_event::wf_validate(const QString &)
 {
+    validatingAll_ = true;
+    const auto done = qScopeGuard([this] { validatingAll_ = false; });
+
     // 1. The admin record.
     dw_admin->AcceptText();
     if (ue_validate(dw_admin, 1) != 0) {
@@ -745,8 +755,12 @@ qint16 w_event::wf_validate(const QString &)
         RecordSet *events = dw_event_list->recordSet();
         const long found = events->Find(QStringLiteral("event_id = '") + eventId + QLatin1Char('\''), 1,
                                         events->RowCount());
-        if (found > 0)
+        if (found > 0) {
             dw_event_list->ScrollToRow(found);
+            // Scrolling to the event that is already current does not filter
+            // its dates again: the page would go on listing every event's.
+            dw_event_dates_ue_set_filter(eventId);
+        }
         SelectTab(QStringLiteral("tabpage_event_dates"));
         const long line = dates->Find(QStringLiteral("time_id = '") + timeId + QLatin1Char('\''), 1,
                                       dates->RowCount());
@@ -800,27 +814,36 @@ long w_event::pb_save_clicked()
     return 0;
 }
 
-void w_event::pb_close_clicked()
+// Asks whether unsaved data is to be saved; false when the window must stay.
+bool w_event::mayClose()
 {
     if (pb_save->isEnabled()) {
         const int answer = rt::MessageBox(QStringLiteral("Unsaved Event Data"),
                                           QStringLiteral("Do you want to save your unsaved event data before closing ?"),
                                           rt::Icon::Question, rt::Buttons::YesNo, 1);
         if (answer == 1 && pb_save_clicked() != 0)
-            return;
+            return false;
     }
+    return true;
+}
+
+void w_event::pb_close_clicked()
+{
+    if (!mayClose())
+        return;
     closing_ = true;
     close();
 }
 
 void w_event::closeEvent(QCloseEvent *event)
 {
-    // Closing the window by its frame asks the same question as Close.
-    if (!closing_) {
+    // Closing the window by its frame asks the same question as Close. (A
+    // close() from within this handler would be ignored by Qt.)
+    if (!closing_ && !mayClose()) {
         event->ignore();
-        pb_close_clicked();
         return;
     }
+    closing_ = true;
     timer_->stop();
     if (errorWindow_)
         errorWindow_->close();

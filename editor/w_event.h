@@ -112,6 +112,7 @@ private:
     QPushButton *button(QWidget *parent, const char *name, const QString &text, const char *normal,
                         const char *focus, const char *disabled);
     bool pictureButtonMayAct(QPushButton *b) const;
+    bool mayClose();
     void setSaveEnabled() ;
     DataWindow *dataWindowOfPage(int index) const;
 
@@ -141,4 +142,5 @@ private:
     DataWindow *dw_event_dates = nullptr;
     QTimer *timer_ = nullptr;
     bool closing_ = false;
+    bool validatingAll_ = false; // wf_validate is running
 };

@@ -1,0 +1,273 @@
+// Saving the three data files, closing with and without saving, and the
+// export package.
+#include "editor_fixture.h"
+
+#include "profile.h"
+
+using namespace editor_tests;
+
+namespace {
+
+const QStringList kDataFiles = {"VantelAdmin.txt", "VantelEvents.txt", "VantelEventDates.txt"};
+
+class Saving : public MainWindowTest {
+protected:
+    // Two events with one date line each; the first event is current.
+    void openTwoEvents()
+    {
+        writeEvents(2);
+        openWindow();
+        ASSERT_EQ(w->is_event_id, "EV1");
+    }
+    // Renames the current event on the detail page.
+    void renameEvent(const QString &name)
+    {
+        ASSERT_EQ(w->SelectTab("tabpage_events_detail"), 1);
+        typeInto("dw_events", "name", name);
+        ASSERT_TRUE(button("pb_save")->isEnabled());
+    }
+    QStringList dataFolderEntries() const
+    {
+        QStringList e = QDir(dataDir()).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot);
+        e.sort();
+        return e;
+    }
+};
+
+TEST_F(Saving, WritesTheThreeFilesWholeAndDisablesSave)
+{
+    openTwoEvents();
+    rt::SetProfileString("vantel.ini", "General", "Files", "stale");
+    renameEvent("Fair");
+    click("pb_save");
+    EXPECT_FALSE(button("pb_save")->isEnabled());
+    EXPECT_TRUE(boxes.calls().empty());
+
+    const QByteArray dir = dataDir().toUtf8();
+    EXPECT_EQ(readData("VantelAdmin.txt"), "ann\tpw\t" + dir + "\tDE\tNRW\tBonn\t\r\n");
+    EXPECT_EQ(readData("VantelEvents.txt"),
+              "EV1\tann\tpw\tDE\tBonn\tNRW\tFair\tshort\t\t\t\t0000\t0000\t0000\t0000\t0000\t0000\t70\tFree"
+              "\t\t\t\t\t\t\t\t\r\n"
+              "EV2\tann\tpw\tDE\tBonn\tNRW\tEvent 2\tshort\t\t\t\t0000\t0000\t0000\t0000\t0000\t0000\t70\tFree"
+              "\t\t\t\t\t\t\t\t\r\n");
+    // The dates of every event, though the page shows only the first's.
+    EXPECT_EQ(readData("VantelEventDates.txt"),
+              "EV1\tTI1_1\tBonn\tNRW\t2025-06-01\t2025-06-02\t1900\t0000\t0000\t0000\t0000\t0000\t\r\n"
+              "EV2\tTI2_1\tBonn\tNRW\t2025-06-01\t2025-06-02\t1900\t0000\t0000\t0000\t0000\t0000\t\r\n");
+    RecordSet *dates = dw("dw_event_dates")->recordSet();
+    ASSERT_EQ(dates->RowCount(), 1);
+    EXPECT_EQ(dates->GetItemString(1, "event_id"), "EV1");
+    EXPECT_EQ(w->is_event_id, "EV1");
+    EXPECT_EQ(rt::ProfileString("vantel.ini", "General", "Files", ""), dataDir());
+    EXPECT_EQ(dataFolderEntries(), (QStringList{"VantelAdmin.txt", "VantelEventDates.txt", "VantelEvents.txt"}));
+}
+
+TEST_F(Saving, FolderThatCannotBeWrittenKeepsTheOldFilesAndTheUnsavedFlag)
+{
+    openTwoEvents();
+    const QByteArray admin = readData("VantelAdmin.txt"), events = readData("VantelEvents.txt"),
+                     dates = readData("VantelEventDates.txt");
+    renameEvent("Fair");
+    // A folder that is gone, and one whose parent is a plain file.
+    for (const QString &bad : {wf.folder() + "gone/", dataDir() + "VantelAdmin.txt/"}) {
+        SCOPED_TRACE(bad.toStdString());
+        boxes.clear();
+        gs_directory = bad;
+        click("pb_save");
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_EQ(boxes.calls()[0].title, "Save");
+        EXPECT_TRUE(boxes.calls()[0].text.startsWith("Your event data could not be saved"));
+        EXPECT_TRUE(button("pb_save")->isEnabled());
+        EXPECT_FALSE(QFileInfo::exists(wf.folder() + "gone"));
+        EXPECT_EQ(readData("VantelAdmin.txt"), admin);
+        EXPECT_EQ(readData("VantelEvents.txt"), events);
+        EXPECT_EQ(readData("VantelEventDates.txt"), dates);
+        EXPECT_EQ(dataFolderEntries(), (QStringList{"VantelAdmin.txt", "VantelEventDates.txt", "VantelEvents.txt"}));
+        EXPECT_EQ(rt::ProfileString("vantel.ini", "General", "Files", ""), dataDir());
+        // The page still shows the current event's dates only.
+        EXPECT_EQ(dw("dw_event_dates")->recordSet()->RowCount(), 1);
+    }
+}
+
+TEST_F(Saving, FolderTypedOnTheAdminPageTakesEffectOnceThePageIsLeft)
+{
+    openTwoEvents();
+    const QString other = wf.folder() + "Other/";
+    ASSERT_TRUE(QDir().mkpath(other));
+    typeInto("dw_admin", "file_directory", other);
+    click("pb_save");
+    ASSERT_FALSE(button("pb_save")->isEnabled());
+    EXPECT_TRUE(QDir(other).isEmpty());
+    EXPECT_EQ(readData("VantelAdmin.txt"), adminLine("ann", other));
+
+    renameEvent("Fair"); // leaves the admin page
+    EXPECT_EQ(gs_directory, other);
+    click("pb_save");
+    ASSERT_FALSE(button("pb_save")->isEnabled());
+    EXPECT_TRUE(readFile(other + "VantelEvents.txt").contains("\tFair\t"));
+    EXPECT_FALSE(readData("VantelEvents.txt").contains("\tFair\t"));
+    EXPECT_EQ(rt::ProfileString("vantel.ini", "General", "Files", ""), other);
+}
+
+class Closing : public Saving {
+protected:
+    const rt::MessageBoxCall *question() const
+    {
+        for (const auto &c : boxes.calls())
+            if (c.title == "Unsaved Event Data")
+                return &c;
+        return nullptr;
+    }
+};
+
+TEST_F(Closing, WithoutChangesClosesWithoutAsking)
+{
+    openTwoEvents();
+    click("pb_close");
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(boxes.calls().empty());
+}
+
+TEST_F(Closing, NoClosesWithoutWriting)
+{
+    openTwoEvents();
+    const QByteArray events = readData("VantelEvents.txt");
+    renameEvent("Fair");
+    boxes.queueAnswer(2); // No
+    click("pb_close");
+    const rt::MessageBoxCall *q = question();
+    ASSERT_NE(q, nullptr);
+    EXPECT_EQ(q->text, "Do you want to save your unsaved event data before closing ?");
+    EXPECT_EQ(q->buttons, rt::Buttons::YesNo);
+    EXPECT_EQ(q->defaultButton, 1);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(readData("VantelEvents.txt"), events);
+}
+
+TEST_F(Closing, YesSavesAndCloses)
+{
+    openTwoEvents();
+    renameEvent("Fair");
+    boxes.queueAnswer(1);
+    click("pb_close");
+    ASSERT_NE(question(), nullptr);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(readData("VantelEvents.txt").contains("\tFair\t"));
+}
+
+TEST_F(Closing, YesWithInvalidDataKeepsTheWindowWithTheErrorList)
+{
+    openTwoEvents();
+    const QByteArray events = readData("VantelEvents.txt");
+    renameEvent("");
+    boxes.queueAnswer(1);
+    click("pb_close");
+    ASSERT_NE(question(), nullptr);
+    EXPECT_TRUE(w->isVisible());
+    ASSERT_NE(errorList(), nullptr);
+    EXPECT_TRUE(errorList()->isVisible());
+    EXPECT_EQ(currentPage(), "tabpage_events_detail");
+    EXPECT_TRUE(button("pb_save")->isEnabled());
+    EXPECT_EQ(readData("VantelEvents.txt"), events);
+}
+
+TEST_F(Closing, TheWindowFrameAsksTheSameQuestion)
+{
+    openTwoEvents();
+    const QByteArray events = readData("VantelEvents.txt");
+    renameEvent("Fair");
+    boxes.queueAnswer(2);
+    w->close();
+    ASSERT_NE(question(), nullptr);
+    EXPECT_EQ(boxes.calls().size(), 1u);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(readData("VantelEvents.txt"), events);
+}
+
+// The entries of a zip file in order, or an empty list when unzip rejects it.
+QStringList zipEntries(const QString &zip)
+{
+    QProcess test;
+    test.start("unzip", {"-tqq", zip});
+    if (!test.waitForFinished(10000) || test.exitStatus() != QProcess::NormalExit || test.exitCode() != 0)
+        return {};
+    QProcess list;
+    list.start("unzip", {"-Z1", zip});
+    list.waitForFinished(10000);
+    return QString::fromUtf8(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+QByteArray zipEntry(const QString &zip, const QString &name)
+{
+    QProcess p;
+    p.start("unzip", {"-p", zip, name});
+    p.waitForFinished(10000);
+    return p.readAllStandardOutput();
+}
+
+class Export : public Saving {
+protected:
+    QString zip() const { return dataDir() + "Vantel.zip"; }
+};
+
+TEST_F(Export, PacksTheSavedFilesAndTellsWhereThePackageLies)
+{
+    openTwoEvents();
+    click("pb_export");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "Export");
+    EXPECT_EQ(boxes.calls()[0].text, w->message(14));
+    EXPECT_TRUE(w->message(14).contains("This zip file is located in " + dataDir() + "\r\n"));
+    EXPECT_EQ(zipEntries(zip()), kDataFiles);
+    for (const QString &f : kDataFiles)
+        EXPECT_EQ(zipEntry(zip(), f), readData(f)) << f.toStdString();
+}
+
+TEST_F(Export, ReExportReplacesThePackageWithTheFilesAsLastSaved)
+{
+    openTwoEvents();
+    click("pb_export");
+    ASSERT_EQ(zipEntries(zip()), kDataFiles);
+
+    renameEvent("Fair");
+    click("pb_save");
+    ASSERT_FALSE(button("pb_save")->isEnabled());
+    renameEvent("Unsaved"); // not in the package
+    boxes.clear();
+    click("pb_export");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "Export");
+    EXPECT_EQ(zipEntries(zip()), kDataFiles);
+    const QByteArray events = zipEntry(zip(), "VantelEvents.txt");
+    EXPECT_EQ(events, readData("VantelEvents.txt"));
+    EXPECT_TRUE(events.contains("\tFair\t"));
+    EXPECT_TRUE(button("pb_save")->isEnabled());
+}
+
+TEST_F(Export, WithoutSavedFilesReportsWhatIsMissing)
+{
+    openWindow(); // first start: nothing saved yet
+    click("pb_export");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    const rt::MessageBoxCall &box = boxes.calls()[0];
+    EXPECT_EQ(box.title, "Export");
+    EXPECT_NE(box.text, w->message(14));
+    for (const QString &f : kDataFiles)
+        EXPECT_TRUE(box.text.contains(f)) << f.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(zip()));
+}
+
+TEST_F(Export, UnregisteredComponentAsksToZipByHand)
+{
+    writeEvents(1);
+    ext::table().RegisterAX = [](const QString &, qint16) { return 2; };
+    openWindow();
+    boxes.clear();
+    click("pb_export");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "Error");
+    EXPECT_EQ(boxes.calls()[0].text, "Unable to zip files. Please manually zip files!");
+    EXPECT_FALSE(QFileInfo::exists(zip()));
+}
+
+} // namespace
