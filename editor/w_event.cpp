@@ -755,12 +755,8 @@ qint16 w_event::wf_validate(const QString &)
         RecordSet *events = dw_event_list->recordSet();
         const long found = events->Find(QStringLiteral("event_id = '") + eventId + QLatin1Char('\''), 1,
                                         events->RowCount());
-        if (found > 0) {
+        if (found > 0)
             dw_event_list->ScrollToRow(found);
-            // Scrolling to the event that is already current does not filter
-            // its dates again: the page would go on listing every event's.
-            dw_event_dates_ue_set_filter(eventId);
-        }
         SelectTab(QStringLiteral("tabpage_event_dates"));
         const long line = dates->Find(QStringLiteral("time_id = '") + timeId + QLatin1Char('\''), 1,
                                       dates->RowCount());
