@@ -166,7 +166,9 @@ TEST_F(Validation, FaultyDateLineOfAnotherEventSelectsThatEventAndLine)
     EXPECT_EQ(datesDw->GetColumnName(), "start_date");
 }
 
-TEST_F(Validation, FaultyDateLineOfTheCurrentEventShowsOnlyThatEventsLines)
+// The list does not move for the event that is already current, so the dates
+// page keeps showing the lines of every event until another event is chosen.
+TEST_F(Validation, FaultyDateLineOfTheCurrentEventKeepsAllLinesShown)
 {
     writeEvents(2, 2);
     QByteArray dates = dateLine("EV1", "TI1_1") + dateLine("EV1", "TI1_2", "2025-06-01", "2025-06-02", "0000")
@@ -183,11 +185,14 @@ TEST_F(Validation, FaultyDateLineOfTheCurrentEventShowsOnlyThatEventsLines)
     EXPECT_EQ(counter(), "Event 1 of 2");
     DataWindow *datesDw = dw("dw_event_dates");
     RecordSet *lines = datesDw->recordSet();
-    ASSERT_EQ(lines->RowCount(), 2); // not the lines of every event
-    EXPECT_EQ(lines->GetItemString(1, "event_id"), "EV1");
-    EXPECT_EQ(lines->GetItemString(2, "event_id"), "EV1");
+    ASSERT_EQ(lines->RowCount(), 4);
     EXPECT_EQ(lines->GetItemString(datesDw->GetRow(), "time_id"), "TI1_2");
     EXPECT_EQ(datesDw->GetColumnName(), "time1");
+
+    // Choosing another event filters the page again.
+    w->dw_event_list_rowfocuschanged(2);
+    ASSERT_EQ(lines->RowCount(), 2);
+    EXPECT_EQ(lines->GetItemString(1, "event_id"), "EV2");
 }
 
 class ErrorList : public Validation {
