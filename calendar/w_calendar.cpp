@@ -98,7 +98,12 @@ w_calendar::w_calendar(QWidget *parent)
     connect(qApp, &QApplication::focusChanged, this, &w_calendar::focusMoved);
 }
 
-w_calendar::~w_calendar() = default;
+w_calendar::~w_calendar()
+{
+    // Children losing the focus while they are destroyed must not reach a
+    // picker that is half gone.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 void w_calendar::buildControls()
 {

@@ -265,7 +265,12 @@ DataWindow::DataWindow(const QString &objectName, const Definition &def, Kind ki
     connect(qApp, &QApplication::focusChanged, this, &DataWindow::onFocusChanged);
 }
 
-DataWindow::~DataWindow() = default;
+DataWindow::~DataWindow()
+{
+    // Editors losing the focus while they are destroyed must not reach a
+    // view that is half gone.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 const Definition &DataWindow::definition() const
 {
@@ -393,6 +398,8 @@ void DataWindow::ShareData(DataWindow *owner)
     if (!owner || owner == this)
         return;
     attach(owner->rs_);
+    // Should the owner go first, this view falls back on its own set.
+    rsConnections_.push_back(connect(owner->rs_, &QObject::destroyed, this, [this] { attach(own_.get()); }));
 }
 
 // ---- Grid ------------------------------------------------------------------
