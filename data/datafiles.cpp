@@ -437,13 +437,34 @@ int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QSt
         }
         pending.push_back(p);
     }
+    // The files as they were stay reachable under a second name until every
+    // replacement has succeeded, so that a failure part-way puts them back.
+    std::vector<QByteArray> previous(pending.size());
+    for (size_t i = 0; i < pending.size(); ++i) {
+        const QByteArray target = QFile::encodeName(pending[i].target);
+        const QByteArray keep = target + ".previous";
+        ::unlink(keep.constData());
+        if (::link(target.constData(), keep.constData()) == 0)
+            previous[i] = keep;
+    }
     bool ok = true;
+    size_t done = 0;
     for (const Pending &p : pending) {
         if (!ok) {
             ::unlink(p.tempPath.constData());
             continue;
         }
         ok = commit(p, error);
+        if (ok)
+            ++done;
+    }
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (previous[i].isEmpty())
+            continue;
+        if (!ok && i < done)
+            ::rename(previous[i].constData(), QFile::encodeName(pending[i].target).constData());
+        else
+            ::unlink(previous[i].constData());
     }
     return ok ? 1 : -1;
 }

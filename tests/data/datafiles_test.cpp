@@ -165,6 +165,24 @@ TEST(DataFiles, FailedWriteKeepsTheOldFile)
     EXPECT_EQ(wf.read("VantelAdmin.txt"), QByteArray("old admin\r\n"));
 }
 
+TEST(DataFiles, AReplacementFailingPartWayPutsTheEarlierFilesBack)
+{
+    WorkingFolder wf;
+    RecordSet admin(definition("d_admin"));
+    admin.InsertRow(0);
+    admin.SetItem(1, "user_id", QStringLiteral("new"));
+    RecordSet dates(definition("d_event_dates"));
+    wf.write("VantelAdmin.txt", "old admin\r\n");
+    // A folder in the place of the second file: its temporary file is
+    // written, but it cannot replace the folder.
+    QDir(wf.path()).mkpath("VantelEventDates.txt/inside");
+    EXPECT_EQ(datafiles::saveAll({{&admin, wf.file("VantelAdmin.txt")}, {&dates, wf.file("VantelEventDates.txt")}}),
+              -1);
+    EXPECT_EQ(wf.read("VantelAdmin.txt"), QByteArray("old admin\r\n"));
+    const QStringList left = QDir(wf.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(left, QStringList{"VantelAdmin.txt"});
+}
+
 TEST(DataFiles, DamagedLinesLoadWhatIsReadableAndKeepABackup)
 {
     WorkingFolder wf;
