@@ -528,6 +528,9 @@ long RecordSet::Find(const QString &expr, long first, long last) const
     const long n = RowCount();
     if (n == 0)
         return 0;
+    // A range that lies wholly past the last row finds nothing.
+    if (std::min(first, last) > n || std::max(first, last) < 1)
+        return 0;
     first = std::clamp(first, 1L, n);
     last = std::clamp(last, 1L, n);
     const int c = f.col - 1;
