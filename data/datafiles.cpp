@@ -21,11 +21,14 @@ bool isDate(QByteArrayView v)
 {
     if (v.size() != 10 || v[4] != '-' || v[7] != '-')
         return false;
-    for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
+    int n[8];
+    int k = 0;
+    for (int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
         if (v[i] < '0' || v[i] > '9')
             return false;
-    const QByteArray b = v.toByteArray();
-    return QDate::fromString(QString::fromLatin1(b), QStringLiteral("yyyy-MM-dd")).isValid();
+        n[k++] = v[i] - '0';
+    }
+    return QDate::isValid(n[0] * 1000 + n[1] * 100 + n[2] * 10 + n[3], n[4] * 10 + n[5], n[6] * 10 + n[7]);
 }
 
 bool isNumber(QByteArrayView v, ColType type)
@@ -262,8 +265,14 @@ long importFile(RecordSet &rs, const QString &path, ImportReport *report)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return -1;
-    const QByteArray bytes = f.readAll();
-    f.close();
+    if (f.size() == 0)
+        return 0;
+    // Read through a mapping of the file where possible: no copy of the text.
+    QByteArray bytes;
+    if (uchar *map = f.map(0, f.size()))
+        bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(map), f.size());
+    else
+        bytes = f.readAll();
     if (bytes.isEmpty())
         return 0;
     QStringList problems;

@@ -65,6 +65,10 @@ RecordSet::RecordSet(const Definition &def, QObject *parent)
     : QObject(parent), def_(def), store_(int(def.columns.size())),
       border_(def.columns.size(), -1), color_(def.columns.size(), -1), mask_(def.columns.size())
 {
+    // Date lines are filtered by their event's key: keep that index from the start.
+    const int key = def.columnIndex(QStringLiteral("event_id"));
+    if (key > 0 && def.columns[key - 1].type == ColType::Char)
+        indexCol_ = key;
 }
 
 RecordSet::~RecordSet() = default;
@@ -523,6 +527,9 @@ long RecordSet::Find(const QString &expr, long first, long last) const
         return -1;
     const long n = RowCount();
     if (n == 0)
+        return 0;
+    // A range that lies wholly past the last row finds nothing.
+    if (std::min(first, last) > n || std::max(first, last) < 1)
         return 0;
     first = std::clamp(first, 1L, n);
     last = std::clamp(last, 1L, n);

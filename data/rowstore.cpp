@@ -4,24 +4,28 @@
 #include <cstring>
 #include <new>
 
+namespace {
+constexpr qsizetype kChunk = qsizetype(1) << 20;
+}
+
 RowStore::~RowStore()
 {
     clear();
 }
 
-char *RowStore::build(const Field *fields, int count, qsizetype &blockSize) const
+qsizetype RowStore::blockSize(const Field *fields, int count) const
 {
     qsizetype text = 0;
     for (int i = 0; i < count && i < columns_; ++i)
         if (!fields[i].null)
             text += fields[i].size;
-    const qsizetype head = qsizetype(sizeof(quint32)) * columns_;
-    blockSize = head + text;
-    char *blk = static_cast<char *>(std::malloc(blockSize > 0 ? blockSize : 1));
-    if (!blk)
-        throw std::bad_alloc();
+    return qsizetype(sizeof(quint32)) * columns_ + text;
+}
+
+void RowStore::fill(char *blk, const Field *fields, int count) const
+{
     auto *e = reinterpret_cast<quint32 *>(blk);
-    char *out = blk + head;
+    char *out = blk + sizeof(quint32) * columns_;
     quint32 end = 0;
     for (int i = 0; i < columns_; ++i) {
         if (i < count && !fields[i].null) {
@@ -34,58 +38,81 @@ char *RowStore::build(const Field *fields, int count, qsizetype &blockSize) cons
             e[i] = end | kNull;
         }
     }
-    return blk;
 }
 
-quint32 RowStore::place(char *blk)
+char *RowStore::chunkAlloc(qsizetype size)
+{
+    size = (size + 3) & ~qsizetype(3); // keeps the end offsets aligned
+    if (size > chunkLeft_) {
+        const qsizetype n = std::max(kChunk, size);
+        chunks_.emplace_back(new char[n]);
+        chunkPos_ = chunks_.back().get();
+        chunkLeft_ = n;
+    }
+    char *p = chunkPos_;
+    chunkPos_ += size;
+    chunkLeft_ -= size;
+    return p;
+}
+
+quint32 RowStore::place(quintptr slot)
 {
     if (!free_.empty()) {
         const quint32 id = free_.back();
         free_.pop_back();
-        slots_[id] = blk;
+        slots_[id] = slot;
         return id;
     }
-    slots_.push_back(blk);
+    slots_.push_back(slot);
     return quint32(slots_.size() - 1);
 }
 
 quint32 RowStore::add(const Field *fields, int count)
 {
-    qsizetype size = 0;
-    char *blk = build(fields, count, size);
+    const qsizetype size = blockSize(fields, count);
+    char *blk = chunkAlloc(size);
+    fill(blk, fields, count);
     bytes_ += size;
-    return place(blk);
+    return place(reinterpret_cast<quintptr>(blk));
 }
 
 quint32 RowStore::addCopy(quint32 id)
 {
-    const quint32 last = ends(id)[columns_ - 1] & ~kNull;
+    const quint32 last = columns_ ? (ends(id)[columns_ - 1] & ~kNull) : 0;
     const qsizetype size = qsizetype(sizeof(quint32)) * columns_ + last;
-    char *blk = static_cast<char *>(std::malloc(size > 0 ? size : 1));
-    if (!blk)
-        throw std::bad_alloc();
+    char *blk = chunkAlloc(size);
     std::memcpy(blk, block(id), size);
     bytes_ += size;
-    return place(blk);
+    return place(reinterpret_cast<quintptr>(blk));
+}
+
+void RowStore::release(quint32 id)
+{
+    const quint32 last = columns_ ? (ends(id)[columns_ - 1] & ~kNull) : 0;
+    bytes_ -= qsizetype(sizeof(quint32)) * columns_ + last;
+    if (slots_[id] & 1)
+        std::free(address(slots_[id]));
+    slots_[id] = 0;
 }
 
 void RowStore::remove(quint32 id)
 {
     if (id >= slots_.size() || !slots_[id])
         return;
-    const quint32 last = columns_ ? (ends(id)[columns_ - 1] & ~kNull) : 0;
-    bytes_ -= qsizetype(sizeof(quint32)) * columns_ + last;
-    std::free(slots_[id]);
-    slots_[id] = nullptr;
+    release(id);
     free_.push_back(id);
 }
 
 void RowStore::clear()
 {
-    for (char *p : slots_)
-        std::free(p);
+    for (quintptr s : slots_)
+        if (s & 1)
+            std::free(address(s));
     slots_.clear();
     free_.clear();
+    chunks_.clear();
+    chunkPos_ = nullptr;
+    chunkLeft_ = 0;
     bytes_ = 0;
 }
 
@@ -110,10 +137,12 @@ void RowStore::set(quint32 id, int col0, const Field &value)
         fields[i] = Field{v.data(), v.size(), isNull(id, i)};
     }
     fields[col0] = value;
-    qsizetype size = 0;
-    char *blk = build(fields.data(), columns_, size);
-    const quint32 last = ends(id)[columns_ - 1] & ~kNull;
-    bytes_ += size - (qsizetype(sizeof(quint32)) * columns_ + last);
-    std::free(slots_[id]);
-    slots_[id] = blk;
+    const qsizetype size = blockSize(fields.data(), columns_);
+    char *blk = static_cast<char *>(std::malloc(size > 0 ? size : 1));
+    if (!blk)
+        throw std::bad_alloc();
+    fill(blk, fields.data(), columns_);
+    release(id); // the old block's values were copied above
+    slots_[id] = reinterpret_cast<quintptr>(blk) | 1;
+    bytes_ += size;
 }

@@ -1,12 +1,16 @@
-// Compact storage of rows: each row is one heap block holding the end
-// offsets of its values followed by the values' UTF-8 bytes. Rows are named
-// by a stable id that survives changes to their values.
+// Compact storage of rows: each row is one block holding the end offsets of
+// its values followed by the values' UTF-8 bytes. Rows are named by a stable
+// id that survives changes to their values. New rows are carved out of large
+// chunks (loading a file makes one block per line, so this spares a heap
+// allocation per row); a row whose values change gets a heap block of its
+// own. Chunk space of removed or changed rows is given back by clear().
 #pragma once
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
+#include <memory>
 #include <vector>
 
 class RowStore {
@@ -37,13 +41,21 @@ public:
 
 private:
     static constexpr quint32 kNull = 0x80000000u;
-    char *block(quint32 id) const { return slots_[id]; }
-    const quint32 *ends(quint32 id) const { return reinterpret_cast<const quint32 *>(slots_[id]); }
-    char *build(const Field *fields, int count, qsizetype &blockSize) const;
-    quint32 place(char *blk);
+    // A slot holds the block address; bit 0 set marks a heap block.
+    static char *address(quintptr slot) { return reinterpret_cast<char *>(slot & ~quintptr(1)); }
+    char *block(quint32 id) const { return address(slots_[id]); }
+    const quint32 *ends(quint32 id) const { return reinterpret_cast<const quint32 *>(block(id)); }
+    qsizetype blockSize(const Field *fields, int count) const;
+    void fill(char *blk, const Field *fields, int count) const;
+    char *chunkAlloc(qsizetype size);
+    void release(quint32 id);
+    quint32 place(quintptr slot);
 
     int columns_;
-    std::vector<char *> slots_;
+    std::vector<quintptr> slots_;
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    char *chunkPos_ = nullptr;
+    qsizetype chunkLeft_ = 0;
     std::vector<quint32> free_;
     qsizetype bytes_ = 0;
 };

@@ -85,6 +85,8 @@ TEST_F(Dates, FindSearchesTheGivenRange)
     EXPECT_EQ(rs.Find("time_id = 'c1'", 1, rs.RowCount()), 4);
     EXPECT_EQ(rs.Find("event_id = 'B'", 3, 5), 5);
     EXPECT_EQ(rs.Find("event_id = 'B'", 1, 1), 0);
+    EXPECT_EQ(rs.Find("event_id = 'B'", 6, 5), 5); // backwards
+    EXPECT_EQ(rs.Find("event_id = 'B'", 6, 9), 0); // past the last row
     EXPECT_EQ(rs.Find("time_id = 'zz'", 1, 5), 0);
     EXPECT_EQ(rs.Find("time_id == zz", 1, 5), -1);
     // Through the filter index, row numbers are those of the passing rows.

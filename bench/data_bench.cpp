@@ -1,0 +1,227 @@
+// Reading, writing, filtering and finding over generated data folders.
+//
+//   vantel_bench                      generate both sizes and measure each in a fresh process
+//   vantel_bench gen DIR EVENTS LINES generate a data folder
+//   vantel_bench run DIR              measure one data folder
+#include "datafiles.h"
+#include "definition.h"
+#include "recordset.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+long vmKb(const char *key)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0)
+            return std::atol(line.c_str() + std::strlen(key));
+    return -1;
+}
+
+struct Gen {
+    std::mt19937_64 rng{20260101};
+    static constexpr const char *words[] = {"market", "open", "air", "concert", "with", "the", "town", "band",
+                                            "children", "welcome", "evening", "festival", "local", "food",
+                                            "music", "and", "dance", "theatre", "old", "square", "ticket"};
+    int range(int lo, int hi) { return lo + int(rng() % unsigned(hi - lo + 1)); }
+    std::string text(int lo, int hi, bool multiLine = false)
+    {
+        const int len = range(lo, hi);
+        std::string s;
+        while (int(s.size()) < len) {
+            if (!s.empty())
+                s += (multiLine && rng() % 12 == 0) ? "\r\n" : " ";
+            s += words[rng() % std::size(words)];
+        }
+        if (rng() % 50 == 0)
+            s += " \"quoted\"";
+        return s;
+    }
+    std::string key(const char *prefix, long n)
+    {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%s%02d%02d2026%02d%02d%02d%04ld", prefix, int(n % 28) + 1, int(n % 12) + 1,
+                      int(n / 3600 % 24), int(n / 60 % 60), int(n % 60), n % 10000);
+        return buf;
+    }
+    std::string date()
+    {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "2026-%02d-%02d", range(1, 12), range(1, 28));
+        return buf;
+    }
+};
+
+// Writes a value as the data files do (quoted only when it must be).
+std::string field(const std::string &v)
+{
+    if (v.find_first_of("\t\r\n") == std::string::npos && (v.empty() || v[0] != '"'))
+        return v;
+    std::string q = "\"";
+    for (char c : v) {
+        if (c == '"')
+            q += '"';
+        q += c;
+    }
+    return q + '"';
+}
+
+void generate(const QString &dir, long events, long lines)
+{
+    QDir().mkpath(dir);
+    Gen g;
+    std::ofstream adm((dir + "/VantelAdmin.txt").toStdString(), std::ios::binary);
+    adm << "organiser\tsecret\t" << dir.toStdString() << "/\tDE\tBavaria\tMunich\t\r\n";
+    std::ofstream ev((dir + "/VantelEvents.txt").toStdString(), std::ios::binary);
+    std::vector<std::string> keys;
+    keys.reserve(events);
+    for (long i = 0; i < events; ++i) {
+        keys.push_back(g.key("EV", i));
+        const bool multi = i % 5 == 0;
+        const std::string f[] = {keys.back(), "organiser", "secret", "DE", g.text(5, 15), g.text(5, 15),
+                                 g.text(15, 45), g.text(60, 250, multi), multi ? g.text(200, 590, true) : "",
+                                 g.date(), g.date(), "1930", "0000", "0000", "0000", "0000", "0000",
+                                 std::to_string(g.range(1, 14) * 10), multi ? "Adults 10\r\nChildren free" : "Free",
+                                 "www.example.org/" + g.text(5, 20), g.text(0, 60), g.text(10, 35),
+                                 g.text(20, 90, multi), g.text(8, 30), "+49 89 1234567", "info@example.org", ""};
+        for (size_t k = 0; k < std::size(f); ++k)
+            ev << (k ? "\t" : "") << field(f[k]);
+        ev << "\r\n";
+    }
+    std::ofstream dt((dir + "/VantelEventDates.txt").toStdString(), std::ios::binary);
+    for (long i = 0; i < lines; ++i) {
+        const std::string f[] = {keys[size_t(i % events)], g.key("TI", i + 7), g.text(4, 18), g.text(4, 18),
+                                 g.date(), g.date(), "1000", "1400", "1930", "0000", "0000", "0000", ""};
+        for (size_t k = 0; k < std::size(f); ++k)
+            dt << (k ? "\t" : "") << field(f[k]);
+        dt << "\r\n";
+    }
+}
+
+double seconds(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e9; }
+
+// CPU time of this process: the machine is shared, so wall time overstates
+// what one core needs.
+double cpuSeconds()
+{
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+int run(const QString &dir)
+{
+    const long baseKb = vmKb("VmHWM:");
+    const QString files[] = {dir + "/VantelAdmin.txt", dir + "/VantelEvents.txt", dir + "/VantelEventDates.txt"};
+    qint64 bytes = 0;
+    for (const QString &f : files)
+        bytes += QFileInfo(f).size();
+    RecordSet admin(definition("d_admin")), events(definition("d_list")), dates(definition("d_event_dates"));
+    RecordSet *sets[] = {&admin, &events, &dates};
+
+    QElapsedTimer t;
+    t.start();
+    double cpu = cpuSeconds();
+    for (int i = 0; i < 3; ++i)
+        sets[i]->ImportFile(files[i]);
+    const double readS = seconds(t);
+    const double readCpu = cpuSeconds() - cpu;
+    const long hwmKb = vmKb("VmHWM:");
+
+    QTemporaryDir out;
+    t.restart();
+    cpu = cpuSeconds();
+    const int rc = datafiles::saveAll({{&admin, out.filePath("VantelAdmin.txt")},
+                                       {&events, out.filePath("VantelEvents.txt")},
+                                       {&dates, out.filePath("VantelEventDates.txt")}});
+    const double writeS = seconds(t);
+    const double writeCpu = cpuSeconds() - cpu;
+    bool same = rc == 1;
+    for (const char *name : {"VantelEvents.txt", "VantelEventDates.txt"})
+        same = same && QFileInfo(out.filePath(name)).size() == QFileInfo(dir + "/" + name).size();
+
+    // Filter switches to a series of events, as selecting events in the list does.
+    const int switches = 200;
+    double worstMs = 0, totalMs = 0;
+    for (int i = 0; i < switches; ++i) {
+        const QString key = events.GetItemString(1 + (i * 7919L) % events.RowCount(), "event_id");
+        t.restart();
+        dates.SetFilter("event_id = '" + key + "'");
+        dates.Filter();
+        const double ms = seconds(t) * 1e3;
+        worstMs = std::max(worstMs, ms);
+        totalMs += ms;
+    }
+    const long perEvent = dates.RowCount();
+    dates.SetFilter("");
+    t.restart();
+    dates.Filter();
+    const double clearMs = seconds(t) * 1e3;
+
+    // Find of a key near the end: the event by its key, a date line by its key.
+    const QString lastEvent = events.GetItemString(events.RowCount(), "event_id");
+    const QString lastLine = dates.GetItemString(dates.RowCount() - 1, "time_id");
+    t.restart();
+    const long foundEvent = events.Find("event_id = '" + lastEvent + "'", 1, events.RowCount());
+    const double findEventMs = seconds(t) * 1e3;
+    t.restart();
+    const long foundLine = dates.Find("time_id = '" + lastLine + "'", 1, dates.RowCount());
+    const double findLineMs = seconds(t) * 1e3;
+
+    const double mb = double(bytes) / 1e6;
+    std::printf("%ld events, %ld date lines, %.1f MB of file text\n", events.RowCount(), dates.RowCount(), mb);
+    std::printf("  read  : %7.3f s wall %7.1f MB/s; %7.3f s CPU %7.1f MB/s\n", readS, mb / readS, readCpu,
+                mb / readCpu);
+    std::printf("  write : %7.3f s wall %7.1f MB/s; %7.3f s CPU %7.1f MB/s (with fsync; %s)\n", writeS, mb / writeS,
+                writeCpu, mb / writeCpu, same ? "same sizes" : "SIZES DIFFER");
+    std::printf("  filter switch: mean %.3f ms, worst %.3f ms over %d events (%ld lines each); clear %.2f ms\n",
+                totalMs / switches, worstMs, switches, perEvent, clearMs);
+    std::printf("  find event key: %.3f ms (row %ld); find date-line key: %.3f ms (row %ld)\n", findEventMs,
+                foundEvent, findLineMs, foundLine);
+    std::printf("  peak memory after loading: %.1f MB (%.2f x file size; %.1f MB before loading)\n",
+                hwmKb / 1024.0, hwmKb * 1024.0 / double(bytes), baseKb / 1024.0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 5 && std::string(argv[1]) == "gen") {
+        generate(QString::fromLocal8Bit(argv[2]), std::atol(argv[3]), std::atol(argv[4]));
+        return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "run")
+        return run(QString::fromLocal8Bit(argv[2]));
+    QTemporaryDir tmp;
+    const std::pair<long, long> sizes[] = {{10000, 50000}, {100000, 500000}};
+    for (const auto &[ev, lines] : sizes) {
+        const QString dir = tmp.filePath(QString::number(ev));
+        generate(dir, ev, lines);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const QByteArray d = dir.toLocal8Bit();
+            execl("/proc/self/exe", argv[0], "run", d.constData(), static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+    return 0;
+}
