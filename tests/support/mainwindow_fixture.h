@@ -1,0 +1,170 @@
+// The main window w_event opened as the program opens it, in a fresh working
+// folder with its own settings file and data files, and the helpers that the
+// main window suites share to write those files and find and drive its
+// controls. Header-only: only suites that link vantel_editor include it.
+#pragma once
+
+#include "datawindow.h"
+#include "externals.h"
+#include "globals.h"
+#include "recordset.h"
+#include "runtime.h"
+#include "testsupport.h"
+#include "w_event.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <QTabWidget>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QByteArray &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
+
+namespace testing_support {
+
+// A line of the admin file: user_id, user_password, file_directory,
+// default_country, default_state, default_city, current_column.
+inline QByteArray adminLine(const QString &login, const QString &folder, const QString &password = "pw",
+                            const QString &city = "Bonn", const QString &state = "NRW")
+{
+    return QStringList{login, password, folder, "DE", state, city, ""}.join('\t').toUtf8() + "\r\n";
+}
+
+// A line of the events file: the 27 columns of d_events in order.
+inline QByteArray eventLine(const QString &id, const QString &name, const QString &sdescription = "short",
+                            const QString &country = "DE", const QString &city = "Bonn",
+                            const QString &category = "70", const QString &cost = "Free")
+{
+    const QStringList f = {id, "ann", "pw", country, city, "NRW", name, sdescription, "", "", "", "0000", "0000",
+                           "0000", "0000", "0000", "0000", category, cost, "", "", "", "", "", "", "", ""};
+    return f.join('\t').toUtf8() + "\r\n";
+}
+
+// A line of the event dates file: the 13 columns of d_event_dates in order.
+inline QByteArray dateLine(const QString &eventId, const QString &timeId, const QString &city,
+                           const QString &start = "2025-06-01", const QString &end = "2025-06-02",
+                           const QString &time1 = "1900")
+{
+    const QStringList f = {eventId, timeId, city, "NRW", start, end, time1, "0000", "0000", "0000", "0000", "0000", ""};
+    return f.join('\t').toUtf8() + "\r\n";
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class MainWindowFixture : public ::testing::Test {
+protected:
+    // A settings file that puts the program and its data folder "Files"
+    // in the working folder, and settings globals as before any start.
+    void SetUp() override
+    {
+        ext::table().Sleep = [](qint32) {};
+        wf.write("vantel.ini", "[General]\r\nApp=GETDIR\r\nFiles=GETDIR\r\n");
+        gs_app_dir = "GETDIR";
+        gs_directory = "GETDIR";
+        gs_short_date_format = "dd.mm.yyyy";
+        gs_date_separator = ".";
+        gs_login.clear();
+        gs_password.clear();
+        gs_country.clear();
+        gs_state.clear();
+        gs_city.clear();
+    }
+    void TearDown() override { w.reset(); }
+
+    QString dataDir() const { return wf.folder() + "Files/"; }
+    void writeData(const QString &name, const QByteArray &content) const
+    {
+        QDir(wf.path()).mkpath("Files");
+        wf.write("Files/" + name, content);
+    }
+    QByteArray readData(const QString &name) const { return readFile(dataDir() + name); }
+    // The admin record of `login` naming the data folder.
+    void writeAdmin(const QString &login = "ann", const QString &city = "Bonn", const QString &state = "NRW") const
+    {
+        writeData("VantelAdmin.txt", adminLine(login, dataDir(), "pw", city, state));
+    }
+    // `n` events EV1..EVn "Event 1".."Event n", each with `linesEach` date
+    // lines TI<event>_<line>. With `numbered`, event i has the short
+    // description "short Event i" and its date lines are in "City i";
+    // otherwise every short description is "short" and every city "Bonn".
+    void writeEventFiles(int n, int linesEach, bool numbered) const
+    {
+        QByteArray ev, dt;
+        for (int i = 1; i <= n; ++i) {
+            const QString id = QString("EV%1").arg(i);
+            const QString name = QString("Event %1").arg(i);
+            ev += eventLine(id, name, numbered ? "short " + name : QString("short"));
+            const QString city = numbered ? QString("City %1").arg(i) : QString("Bonn");
+            for (int l = 1; l <= linesEach; ++l)
+                dt += dateLine(id, QString("TI%1_%2").arg(i).arg(l), city);
+        }
+        writeData("VantelEvents.txt", ev);
+        writeData("VantelEventDates.txt", dt);
+    }
+
+    void openWindow()
+    {
+        w = std::make_unique<w_event>();
+        w->open();
+        QCoreApplication::processEvents(); // ue_post_open
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    }
+    // Brings the main window forward again, as the window manager does when
+    // another window in front of it (a dialog, the error list, help) closes
+    // or the user clicks into it; the offscreen platform leaves it inactive.
+    void activateMainWindow(int timeoutMs = 2000) const
+    {
+        QWindow *handle = w->windowHandle();
+        ASSERT_NE(handle, nullptr);
+        if (QApplication::activeWindow() == w.get())
+            return;
+        handle->requestActivate();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w.get(); }, timeoutMs));
+    }
+
+    template <class T = QWidget> T *child(const char *name) const
+    {
+        T *c = w->findChild<T *>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    DataWindow *dw(const char *name) const { return child<DataWindow>(name); }
+    QPushButton *button(const char *name) const { return child<QPushButton>(name); }
+    QTabWidget *tabs() const { return child<QTabWidget>("tab_1"); }
+    QString counter() const { return child<QLabel>("st_event_count")->text(); }
+    // Clicks a push button; with `mustBeVisible` only one the user can see.
+    void click(const char *buttonName, bool mustBeVisible = false) const
+    {
+        QPushButton *b = button(buttonName);
+        ASSERT_NE(b, nullptr);
+        if (mustBeVisible) {
+            ASSERT_TRUE(b->isVisible()) << buttonName;
+        }
+        QTest::mouseClick(b, Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+
+    testing_support::WorkingFolder wf;
+    testing_support::MessageBoxRecorder boxes;
+    testing_support::ExternalsGuard guard;
+    std::unique_ptr<w_event> w;
+};
+
+} // namespace testing_support
