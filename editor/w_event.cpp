@@ -25,6 +25,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimer>
@@ -112,6 +113,15 @@ w_event::w_event(QWidget *parent) : QWidget(parent)
     connect(pb_export, &QPushButton::clicked, this, [this] { pb_export_clicked(); });
     connect(cb_1, &QPushButton::clicked, this, [this] { cb_1_clicked(); });
     connect(cb_2, &QPushButton::clicked, this, [this] { cb_2_clicked(); });
+    // The usual desktop key for saving, beside Tab and Space on the button.
+    auto *saveKey = new QShortcut(QKeySequence::Save, this);
+    connect(saveKey, &QShortcut::activated, this, [this] {
+        if (pb_save->isEnabled())
+            pb_save->click();
+    });
+    pb_save->setToolTip(QStringLiteral("Check and save all event data (Ctrl+S)"));
+    pb_export->setToolTip(QStringLiteral("Pack the saved data files into the zip package"));
+    pb_close->setToolTip(QStringLiteral("Close Vantel"));
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cb_1);

@@ -62,6 +62,17 @@ TEST_F(Saving, WritesTheThreeFilesWholeAndDisablesSave)
     EXPECT_EQ(dataFolderEntries(), (QStringList{"VantelAdmin.txt", "VantelEventDates.txt", "VantelEvents.txt"}));
 }
 
+TEST_F(Saving, CtrlSSavesFromAnyField)
+{
+    openTwoEvents();
+    renameEvent("Fair");
+    QWidget *field = dw("dw_events")->editorFor("name");
+    ASSERT_NE(field, nullptr);
+    QTest::keyClick(field, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(button("pb_save")->isEnabled());
+    EXPECT_TRUE(readData("VantelEvents.txt").contains("\tFair\t"));
+}
+
 TEST_F(Saving, FolderThatCannotBeWrittenKeepsTheOldFilesAndTheUnsavedFlag)
 {
     openTwoEvents();
