@@ -15,7 +15,5 @@ int main(int argc, char *argv[])
     });
     app.create();
     const bool opened = app.open(QCoreApplication::arguments().mid(1).join(QLatin1Char(' ')));
-    const int rc = opened ? qapp.exec() : 1;
-    app.destroy();
-    return rc;
+    return opened ? qapp.exec() : 1;
 }

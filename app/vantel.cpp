@@ -40,8 +40,6 @@ void vantel::create()
     QCoreApplication::setApplicationName(QStringLiteral("vantel"));
 }
 
-void vantel::destroy() {}
-
 bool vantel::open(const QString & /*commandline*/)
 {
     using namespace vantel_startup;

@@ -12,8 +12,7 @@ public:
 
     explicit vantel(WindowOpener openMainWindow);
 
-    void create();  // application name and standard objects
-    void destroy(); // frees them
+    void create(); // application name; Qt owns every other run-time object
     // The start-up; answers whether the main window was opened (false after
     // the missing settings file message: the program then ends).
     bool open(const QString &commandline = QString());
