@@ -154,11 +154,6 @@ QPushButton *w_event::button(QWidget *parent, const char *name, const QString &t
     return b;
 }
 
-bool w_event::pictureButtonMayAct(QPushButton *b) const
-{
-    return b->isEnabled() && b->isVisible();
-}
-
 void w_event::setSaveEnabled()
 {
     pb_save->setEnabled(true);

@@ -111,7 +111,6 @@ private:
     void showImportProblems(const QStringList &problems, const QString &backup);
     QPushButton *button(QWidget *parent, const char *name, const QString &text, const char *normal,
                         const char *focus, const char *disabled);
-    bool pictureButtonMayAct(QPushButton *b) const;
     bool mayClose();
     void setSaveEnabled() ;
     DataWindow *dataWindowOfPage(int index) const;
