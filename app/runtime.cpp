@@ -165,6 +165,22 @@ quint32 keyFlags(Qt::KeyboardModifiers modifiers)
     return flags;
 }
 
+quint32 mouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    quint32 flags = 0;
+    if (buttons & Qt::LeftButton)
+        flags |= 1;
+    if (buttons & Qt::RightButton)
+        flags |= 2;
+    if (modifiers & Qt::ShiftModifier)
+        flags |= 4;
+    if (modifiers & Qt::ControlModifier)
+        flags |= 8;
+    if (buttons & Qt::MiddleButton)
+        flags |= 16;
+    return flags;
+}
+
 int PixelsToUnits(int pixels, Axis axis)
 {
     return axis == Axis::X ? pixels * 4 : static_cast<int>(std::lround(pixels * 3.5));

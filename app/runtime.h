@@ -81,6 +81,10 @@ int virtualKey(int qtKey);
 // Modifier flags of a key event: 1 Shift, 2 Control.
 quint32 keyFlags(Qt::KeyboardModifiers modifiers);
 
+// Mouse flags as a window's mouse events receive them: 1 left button,
+// 2 right button, 4 Shift, 8 Control, 16 middle button.
+quint32 mouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+
 // A window whose key event other controls forward keys to.
 class KeyTarget {
 public:

@@ -535,17 +535,6 @@ void w_calendar::mousePressEvent(QMouseEvent *e)
 }
 
 namespace {
-unsigned mouseFlags(const QMouseEvent *e)
-{
-    unsigned flags = 0;
-    if (e->buttons() & Qt::LeftButton) flags |= 1;
-    if (e->buttons() & Qt::RightButton) flags |= 2;
-    if (e->modifiers() & Qt::ShiftModifier) flags |= 4;
-    if (e->modifiers() & Qt::ControlModifier) flags |= 8;
-    if (e->buttons() & Qt::MiddleButton) flags |= 16;
-    return flags;
-}
-
 QWidget *mainWindow()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -557,13 +546,13 @@ QWidget *mainWindow()
 
 void w_calendar::mouseMoveEvent(QMouseEvent *e)
 {
-    mousemove(mouseFlags(e), e->globalPosition().toPoint());
+    mousemove(rt::mouseFlags(e->buttons(), e->modifiers()), e->globalPosition().toPoint());
     e->accept();
 }
 
 void w_calendar::mouseReleaseEvent(QMouseEvent *e)
 {
-    mousemove(mouseFlags(e), e->globalPosition().toPoint());
+    mousemove(rt::mouseFlags(e->buttons(), e->modifiers()), e->globalPosition().toPoint());
     QDialog::mouseReleaseEvent(e);
 }
 

@@ -55,24 +55,6 @@ QIcon picture(const QString &name)
     return icon;
 }
 
-// Mouse flags as the window's mousemove receives them: 1 left button,
-// 2 right button, 4 Shift, 8 Control, 16 middle button.
-quint32 mouseFlags(const QMouseEvent *e)
-{
-    quint32 flags = 0;
-    if (e->buttons() & Qt::LeftButton)
-        flags |= 1;
-    if (e->buttons() & Qt::RightButton)
-        flags |= 2;
-    if (e->modifiers() & Qt::ShiftModifier)
-        flags |= 4;
-    if (e->modifiers() & Qt::ControlModifier)
-        flags |= 8;
-    if (e->buttons() & Qt::MiddleButton)
-        flags |= 16;
-    return flags;
-}
-
 // Column headings drawn in bold over the definition's heading picture,
 // which is stretched across the whole heading band.
 class PictureHeader : public QHeaderView {
@@ -272,12 +254,12 @@ void w_show_errors::mousePressEvent(QMouseEvent *e)
 
 void w_show_errors::mouseMoveEvent(QMouseEvent *e)
 {
-    mousemove(mouseFlags(e), e->globalPosition());
+    mousemove(rt::mouseFlags(e->buttons(), e->modifiers()), e->globalPosition());
 }
 
 void w_show_errors::mouseReleaseEvent(QMouseEvent *e)
 {
-    mousemove(mouseFlags(e), e->globalPosition());
+    mousemove(rt::mouseFlags(e->buttons(), e->modifiers()), e->globalPosition());
 }
 
 // Where the pointer is, relative to the owner window (the screen when there
@@ -326,7 +308,7 @@ bool w_show_errors::eventFilter(QObject *watched, QEvent *e)
         case QEvent::MouseMove:
         case QEvent::MouseButtonRelease: {
             auto *me = static_cast<QMouseEvent *>(e);
-            mousemove(mouseFlags(me), me->globalPosition());
+            mousemove(rt::mouseFlags(me->buttons(), me->modifiers()), me->globalPosition());
             break;
         }
         case QEvent::MouseButtonDblClick:
