@@ -1,5 +1,6 @@
 #include "keys.h"
 #include "externals.h"
+#include "vantel.h"
 
 namespace keys {
 namespace {
@@ -44,6 +45,7 @@ QString gf_create_key(const QString &as_prefix)
     if (last.isValid() && sys_datetime < last.addMSecs(100))
         sys_datetime = last.addMSecs(100);
     last = sys_datetime;
-    const QString ls_key = as_prefix.trimmed() + keys::formatKeyTime(sys_datetime);
-    return ls_key.trimmed();
+    // Only blanks are trimmed, as everywhere else in the program.
+    const QString ls_key = vantel_startup::Trim(as_prefix) + keys::formatKeyTime(sys_datetime);
+    return vantel_startup::Trim(ls_key);
 }

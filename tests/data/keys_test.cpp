@@ -43,6 +43,9 @@ TEST_F(Keys, MidnightAndPrefixTrimming)
     keys::setClock([] { return QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0, 50)); });
     EXPECT_EQ(gf_create_key("  TI "), "TI010120270000000500");
     keys::forgetLastKey();
+    // Only blanks are removed; any other character of the prefix stays.
+    EXPECT_EQ(gf_create_key(" \tTI\n "), "\tTI\n010120270000000500");
+    keys::forgetLastKey();
     EXPECT_EQ(gf_create_key(""), "010120270000000500");
     keys::forgetLastKey();
     keys::setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(19, 5, 7, 250)); });
