@@ -44,6 +44,21 @@ QLabel *picture(QWidget *parent, const char *name, const QString &file)
     return label;
 }
 
+// The three lines that tell where the zip package lies and where to mail it.
+QString zipMessage(const QString &directory, const QString &thirdLine)
+{
+    const QString crlf = QStringLiteral("\r\n");
+    return QStringLiteral("A zip file named ") + gs_zip_filename
+           + QStringLiteral(" containing your event information was successfully created !") + crlf
+           + QStringLiteral("This zip file is located in ") + directory + crlf + thirdLine + crlf;
+}
+
+QString mailLine()
+{
+    return QStringLiteral("Email this zip file to ") + vantel_operator::events_mailbox
+           + QStringLiteral(", specifying 'VantelEvents' as the subject.");
+}
+
 QFrame *line(QWidget *parent, const char *name)
 {
     auto *f = new QFrame(parent);
@@ -379,15 +394,12 @@ QString w_event::message(int index) const
 
 void w_event::buildMessages(const QString &thirdLine)
 {
-    const QString crlf = QStringLiteral("\r\n");
     is_messages = QStringList(16);
     is_messages[10] = QStringLiteral("This is a required field !");
     is_messages[11] = QStringLiteral("This directory is invalid !");
     is_messages[12] = QStringLiteral("The end date may not occur before the start date !");
     is_messages[13] = QStringLiteral("Please complete at least the first time (24 hour format) !");
-    is_messages[14] = QStringLiteral("A zip file named ") + gs_zip_filename
-                      + QStringLiteral(" containing your event information was successfully created !") + crlf
-                      + QStringLiteral("This zip file is located in ") + gs_directory + crlf + thirdLine + crlf;
+    is_messages[14] = zipMessage(gs_directory, thirdLine);
     is_messages[15] = QStringLiteral(
         "Please complete all the mandatory fields in the existing record before adding a new one.");
 }
@@ -506,8 +518,7 @@ void w_event::ue_post_open()
     showImportProblems(report.problems, report.backupPath);
 
     // 2. The export message names the data folder now in force.
-    buildMessages(QStringLiteral("Email this zip file to ") + vantel_operator::events_mailbox
-                  + QStringLiteral(", specifying 'VantelEvents' as the subject."));
+    buildMessages(mailLine());
 
     // 3. The detail form presents the list's events.
     dw_events->ShareData(dw_event_list);
@@ -859,7 +870,12 @@ void w_event::pb_export_clicked()
                                             gs_zip_filename);
     switch (r.kind) {
     case PackageResult::Ok:
-        rt::MessageBox(QStringLiteral("Export"), message(14));
+        // The package was made in the data folder now in force. The text
+        // built at start-up names the folder of that moment, and a folder
+        // changed on the admin page since would send the user to the wrong
+        // place (and perhaps to an old package): name the folder used.
+        rt::MessageBox(QStringLiteral("Export"),
+                       zipMessage(gs_directory, mailLine()));
         break;
     case PackageResult::NoComponent:
         rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unable to zip files. Please manually zip files!"));

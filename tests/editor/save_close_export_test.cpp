@@ -255,6 +255,30 @@ TEST_F(Export, ReExportReplacesThePackageWithTheFilesAsLastSaved)
     EXPECT_TRUE(button("pb_save")->isEnabled());
 }
 
+TEST_F(Export, AfterTheDataFolderChangedTheMessageNamesTheNewFolder)
+{
+    openTwoEvents();
+    const QString startupText = w->message(14);
+    const QString other = wf.folder() + "Other/";
+    ASSERT_TRUE(QDir().mkpath(other));
+    typeInto("dw_admin", "file_directory", other);
+    renameEvent("Fair"); // leaves the admin page: the new folder is in force
+    click("pb_save");
+    ASSERT_FALSE(button("pb_save")->isEnabled());
+    boxes.clear();
+    click("pb_export");
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "Export");
+    const QStringList lines = boxes.calls()[0].text.split("\r\n");
+    EXPECT_EQ(lines.value(1), "This zip file is located in " + other);
+    EXPECT_EQ(lines.value(0), startupText.split("\r\n").value(0));
+    EXPECT_EQ(lines.value(2), startupText.split("\r\n").value(2));
+    EXPECT_EQ(zipEntries(other + "Vantel.zip"), kDataFiles);
+    EXPECT_FALSE(QFileInfo::exists(zip()));
+    // The message texts of the window stay as built at start-up.
+    EXPECT_EQ(w->message(14), startupText);
+}
+
 TEST_F(Export, WithoutSavedFilesReportsWhatIsMissing)
 {
     openWindow(); // first start: nothing saved yet
