@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -562,8 +563,16 @@ void DataWindow::paintFormHighlight()
 {
     if (!form_)
         return;
+    // The colours are this view's: a form that presents another view's
+    // record set (the detail form over the event list) paints by its own
+    // definition, not by the grid's, which has no field colours.
+    const int cc = rs_->definition().columnIndex(QStringLiteral("current_column"));
+    const QString current = currentRow_ >= 1 && cc > 0 ? rs_->GetItemString(currentRow_, cc) : QString();
     for (auto &[col, editor] : editors_) {
-        const QColor c = currentRow_ >= 1 ? fieldBackground(*rs_, currentRow_, col, currentRow_) : QColor();
+        const ColumnDef &cd = def_.columns[size_t(col - 1)];
+        QColor c;
+        if (currentRow_ >= 1 && !cd.background.isEmpty())
+            c = current == cd.name ? QColor(255, 180, 180) : colorFromValue(cd.backgroundValue);
         QPalette p = editor->palette();
         const QColor base = c.isValid() ? c : colorFromValue(kFieldBackgroundValue);
         p.setColor(QPalette::Base, base);
@@ -618,6 +627,10 @@ void DataWindow::setCurrentRowInternal(long row, bool notify)
         refreshForm();
         if (notify)
             emit rowFocusChanged(row);
+        // While the user works in this view, a new row means a new current
+        // field too: the same column on the new row.
+        if (hasFocus_ && currentRow_ >= 1 && currentCol_ > 0)
+            emit itemFocusChanged(currentRow_, def_.columns[size_t(currentCol_ - 1)].name);
     }
 }
 
@@ -933,7 +946,12 @@ bool DataWindow::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     } else if (grid_ && watched == grid_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        // Let the view make the row current first, then report.
+        // On a cell the view makes the row current first and then reports
+        // the double click itself; below the last row it reports nothing, so
+        // the double click is reported here with row 0.
+        auto *me = static_cast<QMouseEvent *>(event);
+        if (me->button() == Qt::LeftButton && !grid_->indexAt(me->position().toPoint()).isValid())
+            emit doubleClicked(0);
         return false;
     }
     return QWidget::eventFilter(watched, event);

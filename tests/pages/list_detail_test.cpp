@@ -222,4 +222,51 @@ TEST_F(EventPages, DeletingTheLastEventEmptiesTheDateLines)
     EXPECT_TRUE(boxes.calls().empty());
 }
 
+TEST_F(EventPages, DoubleClickBelowTheLastEventAlsoShowsTheDetailPage)
+{
+    openOnList(2, 1);
+    clickCell("dw_event_list", 2, "name");
+    QTableView *grid = dw("dw_event_list")->gridView();
+    const QPoint below(grid->viewport()->width() / 2, grid->viewport()->height() - 3);
+    ASSERT_FALSE(grid->indexAt(below).isValid());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, below);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(page(), Detail);
+    EXPECT_EQ(counter(), "Event 2 of 2");
+}
+
+// Moving through the detail form moves the selection with it, but Copy and
+// Delete still take the list's own current row.
+TEST_F(EventPages, RowChangeInTheDetailFormFollowsEverywhereButTheListsCurrentRow)
+{
+    openOnList(3, 1);
+    clickTab(Detail);
+    QWidget *field = focused();
+    ASSERT_NE(field, nullptr);
+    ASSERT_TRUE(dw("dw_events")->isAncestorOf(field));
+    const QString column = focusedColumn();
+    const QColor pink(255, 180, 180), cream(255, 251, 240);
+    EXPECT_EQ(field->palette().color(QPalette::Base), pink);
+    EXPECT_EQ(dw("dw_events")->editorFor("venue")->palette().color(QPalette::Base), cream);
+
+    press(Qt::Key_PageDown);
+    EXPECT_EQ(dw("dw_events")->GetRow(), 2);
+    EXPECT_EQ(counter(), "Event 2 of 3");
+    EXPECT_EQ(w->is_event_id, "EV2");
+    EXPECT_TRUE(dw("dw_event_list")->IsSelected(2));
+    EXPECT_FALSE(dw("dw_event_list")->IsSelected(1));
+    ASSERT_EQ(dates()->RowCount(), 1);
+    EXPECT_EQ(dates()->GetItemString(1, "event_id"), "EV2");
+    EXPECT_EQ(dw("dw_event_list")->GetRow(), 1);
+    // The field with the focus stays highlighted on the new event.
+    EXPECT_EQ(events()->GetItemString(2, "current_column"), column);
+    EXPECT_EQ(focused()->palette().color(QPalette::Base), pink);
+
+    clickTab(List);
+    clickButton("pb_4");
+    ASSERT_EQ(events()->RowCount(), 2);
+    EXPECT_EQ(events()->GetItemString(1, "event_id"), "EV2");
+    EXPECT_EQ(events()->GetItemString(2, "event_id"), "EV3");
+}
+
 } // namespace
