@@ -209,8 +209,9 @@ HELVEX1_API int32_t GetMyDefaultPrinter(char *buffer, int32_t unused);
 HELVEX1_API int32_t SetMyDefaultPrinter(const char *name);
 
 /* DisplayMyPrintPropertySheet: the page setup dialog for the default
- * printer, owned by `owner`.  1 the user confirmed it; 0 cancelled or no
- * dialog possible.  The settings chosen are not kept. */
+ * printer (the one GetMyDefaultPrinter names), owned by `owner`.  1 the
+ * user confirmed it; 0 cancelled, no default printer, or no dialog
+ * possible.  The settings chosen are not kept. */
 HELVEX1_API int32_t DisplayMyPrintPropertySheet(HX_WINDOW owner);
 
 /* ---- Files and folders ------------------------------------------------ */

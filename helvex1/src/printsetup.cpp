@@ -8,9 +8,15 @@
 
 extern "C" HELVEX1_API int32_t DisplayMyPrintPropertySheet(HX_WINDOW owner)
 {
+    // The dialog belongs to the default printer; without one there is
+    // nothing to set up.
+    char name[512];
+    if (GetMyDefaultPrinter(name, 0) != HX_SUCCESS)
+        return 0;
     if (!helvex1::dialogApplication())
         return 0;
-    QPrinter printer; // the default printer; the choices made are not kept
+    QPrinter printer; // the choices made are not kept
+    printer.setPrinterName(QString::fromUtf8(name));
     printer.setCopyCount(1);
     QPageSetupDialog dialog(&printer);
     dialog.setObjectName(QStringLiteral("helvex1_page_setup"));

@@ -4,7 +4,11 @@
 #include "dialogs.h"
 #include "helvex1.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QTimer>
 #include <QFile>
 
 #include <cups/cups.h>
@@ -121,6 +125,33 @@ TEST_F(Printers, PageSetupAnswersConfirmAndCancel)
     EXPECT_EQ(DisplayMyPrintPropertySheet(0), 1);
     hxtest::whenDialogOpens([](QWidget *w) { static_cast<QDialog *>(w)->reject(); });
     EXPECT_EQ(DisplayMyPrintPropertySheet(0), 0);
+}
+
+TEST_F(Printers, PageSetupBelongsToTheDefaultPrinterAndNeedsOne)
+{
+    // Any dialog that opens is noted and cancelled.
+    int shown = 0;
+    QString printerName;
+    QTimer watcher;
+    watcher.setInterval(10);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (auto *d = qobject_cast<QPageSetupDialog *>(QApplication::activeModalWidget())) {
+            ++shown;
+            printerName = d->printer()->printerName();
+            d->reject();
+        }
+    });
+    watcher.start();
+
+    EXPECT_EQ(DisplayMyPrintPropertySheet(0), 0); // no printer at all
+    EXPECT_EQ(shown, 0);
+
+    ASSERT_TRUE(service_->addQueue("Office"));
+    ASSERT_TRUE(service_->addQueue("Lab"));
+    ASSERT_EQ(SetMyDefaultPrinter("Lab"), 0);
+    EXPECT_EQ(DisplayMyPrintPropertySheet(0), 0);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(printerName, QStringLiteral("Lab"));
 }
 
 } // namespace
