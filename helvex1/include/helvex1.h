@@ -200,7 +200,9 @@ HELVEX1_API int32_t GetPrinters(int32_t unused1, char *buffer, int32_t unused2);
 /* GetMyDefaultPrinter: the name of the default printer (the user's own
  * choice first, else the print service's) into `buffer` (at least 512
  * bytes).  Returns 0; -1024 with the empty text when there is none or it
- * cannot be read.  `unused` is not consulted. */
+ * cannot be read.  A user's choice that names a printer no longer there
+ * counts as none, as it does for the print service's own commands.
+ * `unused` is not consulted. */
 HELVEX1_API int32_t GetMyDefaultPrinter(char *buffer, int32_t unused);
 
 /* SetMyDefaultPrinter: makes the printer `name` the user's default.
