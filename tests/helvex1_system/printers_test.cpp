@@ -105,6 +105,19 @@ TEST_F(Printers, NoDefaultGivesTheEmptyText)
     EXPECT_STREQ(buffer, "");
 }
 
+TEST_F(Printers, ChoiceOfARemovedPrinterIsNoDefault)
+{
+    ASSERT_TRUE(service_->addQueue("Office"));
+    ASSERT_TRUE(service_->addQueue("Lab"));
+    ASSERT_EQ(hxtest::run({hxtest::findProgram("lpadmin"), "-d", "Office"}), 0);
+    ASSERT_EQ(SetMyDefaultPrinter("Lab"), 0);
+    ASSERT_TRUE(service_->removeQueue("Lab"));
+    char buffer[512] = "untouched";
+    EXPECT_EQ(GetMyDefaultPrinter(buffer, 0), HX_FAILURE);
+    EXPECT_STREQ(buffer, "");
+    EXPECT_EQ(DisplayMyPrintPropertySheet(0), 0);
+}
+
 TEST_F(Printers, UnreachableServiceIsAFailure)
 {
     ASSERT_TRUE(service_->addQueue("Office"));
