@@ -220,7 +220,8 @@ HELVEX1_API int32_t DisplayMyPrintPropertySheet(HX_WINDOW owner);
  *        cannot be read;  GetFileDate: the file cannot be opened for reading
  *   "-2" GetFileInfo: the version resource is damaged;
  *        GetFileDate: the time stamp cannot be read (also: the file system
- *        does not record the creation time)
+ *        does not record the creation time, or the stamp lies beyond the
+ *        year 9999 and its date text would not fit 18 bytes)
  *   "-3" GetFileInfo: the fixed information or translation table is missing
  *   "-4" GetFileInfo: that part is empty
  *   "-5" GetFileInfo: the string item is missing in the chosen translation */
