@@ -248,7 +248,7 @@ HELVEX1_API int32_t GetFileDate(const char *path, int32_t stamp, char *buffer, i
 
 /* DeleteDirectory: removes the folder `path` and everything in it, depth
  * first, making read-only entries writable first.  Symbolic links are
- * removed, never followed.  Returns 1 when the folder is gone; 0 when it
+ * removed, never followed (also a link named with a trailing "/").  Returns 1 when the folder is gone; 0 when it
  * stopped at the first entry it could not remove (entries removed before
  * stay removed), or when `path` is not a folder. */
 HELVEX1_API int32_t DeleteDirectory(const char *path);

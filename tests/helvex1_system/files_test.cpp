@@ -149,6 +149,14 @@ TEST(DeleteDirectory, LinksAreRemovedNotFollowed)
     ASSERT_EQ(symlink(keep.toUtf8().constData(), link.toUtf8().constData()), 0);
     EXPECT_EQ(DeleteDirectory(link.toUtf8().constData()), 0);
     EXPECT_TRUE(QFileInfo::exists(keep + QStringLiteral("/precious.txt")));
+    // Nor when its name ends in "/", which would make the system resolve it.
+    EXPECT_EQ(DeleteDirectory((link + QStringLiteral("//")).toUtf8().constData()), 0);
+    EXPECT_TRUE(QFileInfo::exists(keep + QStringLiteral("/precious.txt")));
+    // A real folder named with a trailing "/" still goes.
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    ASSERT_TRUE(QDir().mkpath(plain + QStringLiteral("/inner")));
+    EXPECT_NE(DeleteDirectory((plain + QStringLiteral("/")).toUtf8().constData()), 0);
+    EXPECT_FALSE(QFileInfo::exists(plain));
 }
 
 } // namespace
