@@ -223,7 +223,8 @@ HELVEX1_API int32_t DisplayMyPrintPropertySheet(HX_WINDOW owner);
  *        cannot be read;  GetFileDate: the file cannot be opened for reading
  *   "-2" GetFileInfo: the version resource is damaged;
  *        GetFileDate: the time stamp cannot be read (also: the file system
- *        does not record the creation time)
+ *        does not record the creation time, or the stamp lies beyond the
+ *        year 9999 and its date text would not fit 18 bytes)
  *   "-3" GetFileInfo: the fixed information or translation table is missing
  *   "-4" GetFileInfo: that part is empty
  *   "-5" GetFileInfo: the string item is missing in the chosen translation */
@@ -250,7 +251,7 @@ HELVEX1_API int32_t GetFileDate(const char *path, int32_t stamp, char *buffer, i
 
 /* DeleteDirectory: removes the folder `path` and everything in it, depth
  * first, making read-only entries writable first.  Symbolic links are
- * removed, never followed.  Returns 1 when the folder is gone; 0 when it
+ * removed, never followed (also a link named with a trailing "/").  Returns 1 when the folder is gone; 0 when it
  * stopped at the first entry it could not remove (entries removed before
  * stay removed), or when `path` is not a folder. */
 HELVEX1_API int32_t DeleteDirectory(const char *path);

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -69,13 +70,18 @@ extern "C" HELVEX1_API int32_t DeleteDirectory(const char *path)
 {
     if (!path || !*path)
         return 0;
+    // A trailing "/" would make the system resolve a link given as the
+    // folder and empty its target: the name is taken without it.
+    std::string folder(path);
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
     struct stat st {};
-    if (lstat(path, &st) != 0 || !S_ISDIR(st.st_mode))
+    if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return 0;
     if (!(st.st_mode & S_IWUSR))
-        chmod(path, (st.st_mode & 07777) | S_IWUSR);
-    const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        chmod(folder.c_str(), (st.st_mode & 07777) | S_IWUSR);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 || !emptyFolder(fd, 0))
         return 0;
-    return rmdir(path) == 0 ? 1 : 0;
+    return rmdir(folder.c_str()) == 0 ? 1 : 0;
 }

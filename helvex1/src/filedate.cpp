@@ -11,6 +11,9 @@
 
 namespace {
 
+// The caller's buffer holds 18 bytes: "dd/mm/yyyy  hh:mm" and its zero.
+constexpr size_t kDateRoom = 17;
+
 struct Answer {
     int32_t code;
     std::string text;
@@ -31,7 +34,9 @@ Answer fileDate(const char *path, int32_t stamp)
         return {HX_FAILURE, "-2"}; // e.g. a file system that keeps no creation time
     const statx_timestamp &ts = stamp == 1 ? sx.stx_btime : stamp == 2 ? sx.stx_atime : sx.stx_mtime;
     std::string text = helvex1::dateText(ts.tv_sec, true);
-    if (text.empty())
+    // A stamp outside the years 0-9999 (some file systems keep one) does
+    // not fit the caller's buffer: it counts as a stamp that cannot be read.
+    if (text.empty() || text.size() > kDateRoom)
         return {HX_FAILURE, "-2"};
     return {HX_SUCCESS, text};
 }

@@ -31,7 +31,9 @@ uint32_t le32(const uint8_t *p)
 
 class File {
 public:
-    explicit File(const char *path) : fd_(::open(path, O_RDONLY | O_CLOEXEC))
+    // Non-blocking, so that a named pipe or a device never holds the call
+    // up; anything but a regular file then reads as no resource.
+    explicit File(const char *path) : fd_(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK))
     {
         struct stat st {};
         if (fd_ >= 0 && fstat(fd_, &st) == 0 && S_ISREG(st.st_mode))

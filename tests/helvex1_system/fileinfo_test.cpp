@@ -6,7 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <string>
 
 namespace {
@@ -113,6 +119,25 @@ TEST(GetFileInfo, FilesWithoutVersionResourceAnswerMinusOne)
     EXPECT_EQ(elf.text, "-1");
     EXPECT_EQ(fileInfo("/no/such/file.dll", 0, 2).text, "-1");
     EXPECT_EQ(fileInfo("/tmp", 0, 2).text, "-1");
+}
+
+TEST(GetFileInfo, NamedPipeAnswersMinusOneWithoutWaitingForAWriter)
+{
+    QTemporaryDir dir;
+    const std::string fifo = dir.filePath(QStringLiteral("pipe.dll")).toStdString();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto answer = std::async(std::launch::async, [&fifo] { return fileInfo(fifo.c_str(), 1, 1); });
+    if (answer.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Let the blocked reader go before failing.
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        answer.wait();
+        if (writer >= 0)
+            ::close(writer);
+        FAIL() << "GetFileInfo waited for a writer on a named pipe";
+    }
+    const Info i = answer.get();
+    EXPECT_EQ(i.code, HX_FAILURE);
+    EXPECT_EQ(i.text, "-1");
 }
 
 TEST(GetFileInfo, TruncatedResourceIsDamaged)

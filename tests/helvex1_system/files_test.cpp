@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -71,6 +72,29 @@ TEST(GetFileDate, WrittenAndAccessedInLocalTime)
     EXPECT_STREQ(buffer, "05/03/2004  18:09");
 }
 
+TEST(GetFileDate, StampBeyondYear9999NeverOverrunsTheBuffer)
+{
+    // tmpfs keeps 64-bit time stamps; most disk file systems stop earlier.
+    QTemporaryDir dir(QStringLiteral("/dev/shm/helvex1-XXXXXX"));
+    if (!dir.isValid())
+        GTEST_SKIP() << "no /dev/shm on this machine";
+    const QString file = dir.filePath(QStringLiteral("future.txt"));
+    touch(file);
+    const timespec times[2] = {{0, UTIME_OMIT}, {316516204800LL, 0}}; // 1 January 12000 UTC
+    if (utimensat(AT_FDCWD, file.toUtf8().constData(), times, 0) != 0)
+        GTEST_SKIP() << "the file system does not keep such a time stamp";
+    struct stat st {};
+    ASSERT_EQ(stat(file.toUtf8().constData(), &st), 0);
+    if (st.st_mtim.tv_sec != 316516204800LL)
+        GTEST_SKIP() << "the file system clamps the time stamp";
+    TimeZone utc("UTC");
+    char buffer[24];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(GetFileDate(file.toUtf8().constData(), 3, buffer, 0), HX_FAILURE);
+    EXPECT_STREQ(buffer, "-2");
+    EXPECT_EQ(std::string(buffer + 18, sizeof buffer - 18), std::string(sizeof buffer - 18, '#'));
+}
+
 TEST(GetFileDate, OtherStampNumbersGiveTheEmptyText)
 {
     char buffer[32] = "untouched";
@@ -125,6 +149,14 @@ TEST(DeleteDirectory, LinksAreRemovedNotFollowed)
     ASSERT_EQ(symlink(keep.toUtf8().constData(), link.toUtf8().constData()), 0);
     EXPECT_EQ(DeleteDirectory(link.toUtf8().constData()), 0);
     EXPECT_TRUE(QFileInfo::exists(keep + QStringLiteral("/precious.txt")));
+    // Nor when its name ends in "/", which would make the system resolve it.
+    EXPECT_EQ(DeleteDirectory((link + QStringLiteral("//")).toUtf8().constData()), 0);
+    EXPECT_TRUE(QFileInfo::exists(keep + QStringLiteral("/precious.txt")));
+    // A real folder named with a trailing "/" still goes.
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    ASSERT_TRUE(QDir().mkpath(plain + QStringLiteral("/inner")));
+    EXPECT_NE(DeleteDirectory((plain + QStringLiteral("/")).toUtf8().constData()), 0);
+    EXPECT_FALSE(QFileInfo::exists(plain));
 }
 
 } // namespace
