@@ -281,7 +281,11 @@ QColor colorFromValue(int value)
 
 QColor fieldBackground(const RecordSet &rs, long row, int col, long currentRow)
 {
-    const Definition &def = rs.definition();
+    return fieldBackground(rs.definition(), rs, row, col, currentRow);
+}
+
+QColor fieldBackground(const Definition &def, const RecordSet &rs, long row, int col, long currentRow)
+{
     if (col < 1 || col > int(def.columns.size()))
         return QColor();
     const ColumnDef &c = def.columns[col - 1];

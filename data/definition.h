@@ -65,6 +65,9 @@ class RecordSet;
 // current_column names the column, else rgb(255,251,240) for editable
 // columns; an invalid colour for columns without a background.
 QColor fieldBackground(const RecordSet &rs, long row, int col, long currentRow);
+// The same rule with the colours of `def`, for a view whose definition differs
+// from that of the record set it presents (same columns, own colours).
+QColor fieldBackground(const Definition &def, const RecordSet &rs, long row, int col, long currentRow);
 // d_list: odd rows white, even rgb(255,238,238); dddw_: odd rgb(255,251,240),
 // even rgb(255,238,238); invalid colour when the definition has no row colour.
 QColor rowBackground(const Definition &def, long row);

@@ -566,13 +566,8 @@ void DataWindow::paintFormHighlight()
     // The colours are this view's: a form that presents another view's
     // record set (the detail form over the event list) paints by its own
     // definition, not by the grid's, which has no field colours.
-    const int cc = rs_->definition().columnIndex(QStringLiteral("current_column"));
-    const QString current = currentRow_ >= 1 && cc > 0 ? rs_->GetItemString(currentRow_, cc) : QString();
     for (auto &[col, editor] : editors_) {
-        const ColumnDef &cd = def_.columns[size_t(col - 1)];
-        QColor c;
-        if (currentRow_ >= 1 && !cd.background.isEmpty())
-            c = current == cd.name ? QColor(255, 180, 180) : colorFromValue(cd.backgroundValue);
+        const QColor c = currentRow_ >= 1 ? fieldBackground(def_, *rs_, currentRow_, col, currentRow_) : QColor();
         QPalette p = editor->palette();
         const QColor base = c.isValid() ? c : colorFromValue(kFieldBackgroundValue);
         p.setColor(QPalette::Base, base);
