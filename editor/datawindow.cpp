@@ -19,6 +19,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -293,6 +294,10 @@ DataWindow::~DataWindow()
     // Editors losing the focus while they are destroyed must not reach a
     // view that is half gone.
     disconnect(qApp, nullptr, this, nullptr);
+    // An open cell editor goes with the grid and reports its focus loss
+    // through the delegate to this view: the grid goes while the view is
+    // still whole.
+    delete std::exchange(grid_, nullptr);
 }
 
 const Definition &DataWindow::definition() const
