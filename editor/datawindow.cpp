@@ -432,6 +432,12 @@ void DataWindow::ShareData(DataWindow *owner)
     rsConnections_.push_back(connect(owner->rs_, &QObject::destroyed, this, [this] { attach(own_.get()); }));
 }
 
+void DataWindow::present(RecordSet *rs)
+{
+    if (rs && rs != rs_)
+        attach(rs);
+}
+
 // ---- Grid ------------------------------------------------------------------
 
 void DataWindow::buildGrid()

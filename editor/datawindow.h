@@ -34,6 +34,8 @@ public:
     const Definition &definition() const;
     // This view presents `owner`'s record set from now on.
     void ShareData(DataWindow *owner);
+    // This view presents `rs`, which outlives it, instead of its own set.
+    void present(RecordSet *rs);
 
     long GetRow() const;
     // Makes `row` current (and visible); rowFocusChanged follows when the
@@ -53,8 +55,6 @@ public:
     QString Describe(const QString &property) const;
     QString Modify(const QString &assignments);
 
-    // The data window's own validation of a row, when it has one.
-    std::function<long(long)> ue_validate;
     // Key presses (key code, flags); answer true when the key was handled
     // and must not reach the field.
     std::function<bool(int, quint32)> ue_key;

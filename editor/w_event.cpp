@@ -71,7 +71,7 @@ QFrame *line(QWidget *parent, const char *name)
 
 // ---- Construction ----------------------------------------------------------
 
-w_event::w_event(QWidget *parent) : QWidget(parent)
+w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<EventDocument>())
 {
     setObjectName(QStringLiteral("w_event"));
     setWindowTitle(QStringLiteral("Vantel - ") + vantel_operator::web_site);
@@ -116,7 +116,8 @@ w_event::w_event(QWidget *parent) : QWidget(parent)
     pb_close = button(this, "pb_close", QStringLiteral("Close"), "cancel.jpg", "cancel_focus.jpg", "cancel_dis.jpg");
     pb_export = button(this, "pb_export", QStringLiteral("Export"), "export.jpg", "export_focus.jpg", "export_dis.jpg");
     pb_save = button(this, "pb_save", QStringLiteral("Save"), "save.jpg", "save_focus.jpg", "save_dis.jpg");
-    pb_save->setEnabled(false);
+    pb_save->setEnabled(doc_->isModified());
+    connect(doc_.get(), &EventDocument::modifiedChanged, pb_save, &QWidget::setEnabled);
     cb_1 = new QPushButton(QStringLiteral("ZIP"), this);
     cb_1->setObjectName(QStringLiteral("cb_1"));
     cb_1->setVisible(false);
@@ -158,6 +159,8 @@ w_event::~w_event()
 {
     if (errorWindow_)
         delete errorWindow_.data();
+    // The pages' views go before the document whose record sets they show.
+    delete tab_1;
 }
 
 QPushButton *w_event::button(QWidget *parent, const char *name, const QString &text, const char *normal,
@@ -171,7 +174,7 @@ QPushButton *w_event::button(QWidget *parent, const char *name, const QString &t
 
 void w_event::setSaveEnabled()
 {
-    pb_save->setEnabled(true);
+    doc_->setModified(true);
 }
 
 void w_event::connectEditorBehaviour(DataWindow *dw, const QString &helpTopic)
@@ -231,6 +234,7 @@ void w_event::buildAdminPage(QWidget *page)
     auto *p_2 = picture(page, "p_2", QStringLiteral("vantel.jpg"));
     dw_admin = new DataWindow(QStringLiteral("dw_admin"), definition(QStringLiteral("d_admin")), DataWindow::Kind::Form,
                               page);
+    dw_admin->present(&doc_->admin());
     auto *gb_2 = new QGroupBox(QStringLiteral("Administration"), page);
     gb_2->setObjectName(QStringLiteral("gb_2"));
     auto *p_left = picture(page, "p_left", QStringLiteral("left.gif"));
@@ -273,7 +277,6 @@ void w_event::buildAdminPage(QWidget *page)
     connectEditorBehaviour(dw_admin, QStringLiteral("admin.htm"));
     is_help_topic = QStringLiteral("admin.htm");
     connect(dw_admin, &DataWindow::itemChanged, this, &w_event::setSaveEnabled);
-    dw_admin->ue_validate = [this](long row) { return dw_admin_ue_validate(row); };
     connect(pb_browse, &QPushButton::clicked, this, &w_event::pb_browse_clicked);
 }
 
@@ -284,6 +287,7 @@ void w_event::buildListPage(QWidget *page)
     pb_new = button(page, "pb_new", QStringLiteral("New "), "new.jpg", "new_focus.jpg", "new_dis.jpg");
     dw_event_list = new DataWindow(QStringLiteral("dw_event_list"), definition(QStringLiteral("d_list")),
                                    DataWindow::Kind::Grid, page);
+    dw_event_list->present(&doc_->events());
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(pb_new);
     buttons->addWidget(pb_new_copy);
@@ -294,7 +298,6 @@ void w_event::buildListPage(QWidget *page)
     layout->addWidget(dw_event_list, 1);
 
     dw_event_list->Modify(QStringLiteral("DataWindow.NoUserPrompt='yes'"));
-    dw_event_list->ue_validate = [](long) { return 0L; };
     connect(dw_event_list, &DataWindow::rowFocusChanged, this,
             [this](long row) { dw_event_list_rowfocuschanged(row); });
     connect(dw_event_list, &DataWindow::getFocus, this, [this] { is_help_topic = QStringLiteral("eventslist.htm"); });
@@ -339,7 +342,6 @@ void w_event::buildDetailPage(QWidget *page)
     layout->addWidget(dw_events, 1);
 
     connectEditorBehaviour(dw_events, QStringLiteral("eventsdetail.htm"));
-    dw_events->ue_validate = [](long) { return 0L; };
     connect(dw_events, &DataWindow::rowFocusChanged, this, [this](long row) { dw_event_list_rowfocuschanged(row); });
 }
 
@@ -353,6 +355,7 @@ void w_event::buildDatesPage(QWidget *page)
     pb_new_date = button(page, "pb_new_date", QStringLiteral("New"), "new.jpg", "new_focus.jpg", "new_dis.jpg");
     dw_event_dates = new DataWindow(QStringLiteral("dw_event_dates"), definition(QStringLiteral("d_event_dates")),
                                     DataWindow::Kind::Grid, page);
+    dw_event_dates->present(&doc_->dates());
     auto *top = new QHBoxLayout;
     top->addWidget(pb_new_date);
     top->addWidget(pb_delete_date);
@@ -367,7 +370,6 @@ void w_event::buildDatesPage(QWidget *page)
     const QString pattern = usablePattern(gs_short_date_format);
     dw_event_dates->setDateMask(QStringLiteral("start_date"), pattern);
     dw_event_dates->setDateMask(QStringLiteral("end_date"), pattern);
-    dw_event_dates->ue_validate = [this](long row) { return dw_event_dates_ue_validate(row); };
     dw_event_dates->ue_tab_out = [this] { dw_event_dates_ue_tab_out(); };
     dw_event_dates->ue_enter = [this] { return dw_event_dates_ue_enter(); };
     dw_event_dates->ue_key = [this](int k, quint32 flags) { return dw_event_dates_ue_key(k, flags); };
@@ -378,13 +380,7 @@ void w_event::buildDatesPage(QWidget *page)
 // The admin record becomes the settings the other pages use.
 void w_event::copyAdminRowToGlobals()
 {
-    const RecordSet *admin = dw_admin->recordSet();
-    gs_directory = admin->GetItemString(1, QStringLiteral("file_directory"));
-    gs_login = admin->GetItemString(1, QStringLiteral("user_id"));
-    gs_password = admin->GetItemString(1, QStringLiteral("user_password"));
-    gs_country = admin->GetItemString(1, QStringLiteral("default_country"));
-    gs_state = admin->GetItemString(1, QStringLiteral("default_state"));
-    gs_city = admin->GetItemString(1, QStringLiteral("default_city"));
+    doc_->publishAdminValues();
 }
 
 QString w_event::message(int index) const
@@ -395,10 +391,10 @@ QString w_event::message(int index) const
 void w_event::buildMessages(const QString &thirdLine)
 {
     is_messages = QStringList(16);
-    is_messages[10] = QStringLiteral("This is a required field !");
-    is_messages[11] = QStringLiteral("This directory is invalid !");
-    is_messages[12] = QStringLiteral("The end date may not occur before the start date !");
-    is_messages[13] = QStringLiteral("Please complete at least the first time (24 hour format) !");
+    is_messages[10] = EventDocument::requiredMessage();
+    is_messages[11] = EventDocument::invalidFolderMessage();
+    is_messages[12] = EventDocument::endBeforeStartMessage();
+    is_messages[13] = EventDocument::firstTimeMessage();
     is_messages[14] = zipMessage(gs_directory, thirdLine);
     is_messages[15] = QStringLiteral(
         "Please complete all the mandatory fields in the existing record before adding a new one.");
@@ -501,9 +497,9 @@ void w_event::showImportProblems(const QStringList &problems, const QString &bac
 
 void w_event::ue_post_open()
 {
-    RecordSet *admin = dw_admin->recordSet();
-    RecordSet *events = dw_event_list->recordSet();
-    RecordSet *dates = dw_event_dates->recordSet();
+    RecordSet *admin = &doc_->admin();
+    RecordSet *events = &doc_->events();
+    RecordSet *dates = &doc_->dates();
 
     // 1. Admin record.
     ImportReport report;
@@ -638,74 +634,25 @@ int w_event::SelectTab(const QString &pageName)
 
 QString w_event::ue_get_tag(DataWindow *adw_object, const QString &as_object, const QString &as_tag)
 {
-    const QString tag = vantel_startup::Trim(adw_object->Describe(as_object + QStringLiteral(".tag")));
-    const qsizetype pos = tag.toUpper().indexOf(as_tag.toUpper());
-    if (as_tag.isEmpty() || pos < 0)
-        return QStringLiteral("#");
-    const qsizetype from = pos + as_tag.size();
-    const qsizetype semi = tag.indexOf(QLatin1Char(';'), from);
-    const qsizetype eq = tag.indexOf(QLatin1Char('='), from);
-    if (eq < 0)
-        return QStringLiteral("#");
-    const qsizetype end = semi > eq ? semi : tag.size();
-    return vantel_startup::Trim(tag.mid(eq + 1, end - eq - 1));
+    return tagValue(adw_object->Describe(as_object + QStringLiteral(".tag")), as_tag);
+}
+
+// Puts the failed checks into the error list; answers the check's result.
+qint32 w_event::report(const RowCheck &check)
+{
+    for (int i = 0; i < check.unknownTypes; ++i)
+        rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unknown column data type"));
+    for (const str_errors &e : check.errors)
+        ue_set_error(e.row, e.columndb, e.column, e.message);
+    return check.rc;
 }
 
 qint32 w_event::ue_validate(DataWindow *adw_object, qint32 al_row)
 {
-    qint32 rc = 0;
-    RecordSet *rs = adw_object->recordSet();
-    const int count = adw_object->Describe(QStringLiteral("datawindow.column.count")).toInt();
-    for (int n = 1; n <= count; ++n) {
-        const QString name = adw_object->Describe(QStringLiteral("#") + QString::number(n) + QStringLiteral(".name"));
-        const QString display = ue_get_tag(adw_object, name, QStringLiteral("name"));
-        const QString type = adw_object->Describe(name + QStringLiteral(".coltype")).toUpper().left(5).toUpper();
-
-        QString required;
-        for (const char *style : {".Edit.Required", ".EditMask.Required", ".dddw.Required", ".ddlb.Required"}) {
-            required = adw_object->Describe(name + QLatin1String(style));
-            if (required != QLatin1String("?") && required != QLatin1String("!"))
-                break;
-        }
-        const bool isRequired = vantel_startup::Trim(required).toUpper() == QLatin1String("YES");
-
-        const bool isChar = type == QLatin1String("CHAR(");
-        const bool isDate = type == QLatin1String("DATE") || type == QLatin1String("DATET");
-        const bool isTime = type == QLatin1String("TIME");
-        const bool isNumber = type == QLatin1String("NUMBE") || type == QLatin1String("LONG")
-                              || type == QLatin1String("ULONG") || type == QLatin1String("INTEG")
-                              || type == QLatin1String("UINT") || type == QLatin1String("DOUBL");
-        const bool isDecimal = type == QLatin1String("DECIM") || type == QLatin1String("REAL");
-
-        if (isRequired) {
-            bool missing = false;
-            if (isChar)
-                missing = rs->IsNull(al_row, n) || vantel_startup::Trim(rs->GetItemString(al_row, n)).isEmpty();
-            else if (isDate || isTime || isNumber || isDecimal)
-                missing = rs->IsNull(al_row, n);
-            else
-                rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unknown column data type"));
-            if (missing) {
-                ue_set_error(al_row, name, display, message(10));
-                rc = 1;
-            }
-        }
-        if (isDate && !rs->IsNull(al_row, n)) {
-            const QDate d = rs->GetItemDate(al_row, n);
-            if (d < QDate(1753, 1, 1) || d > QDate(3000, 12, 31)) {
-                ue_set_error(al_row, name, display, QStringLiteral("Invalid Date specified !"));
-                rc = 1;
-            }
-        } else if (type == QLatin1String("DECIM") && !rs->IsNull(al_row, n)) {
-            if (rs->GetItemDecimal(al_row, n) >= 922337203685475.00) {
-                ue_set_error(al_row, name, display, QStringLiteral("Invalid number specified !"));
-                rc = 1;
-            }
-        }
-    }
-    if (adw_object->ue_validate)
-        rc += static_cast<qint32>(adw_object->ue_validate(al_row));
-    return rc;
+    EventDocument::Part part;
+    if (!doc_->partOf(adw_object->recordSet(), &part))
+        return report(EventDocument::validateColumns(*adw_object->recordSet(), al_row));
+    return report(doc_->validateRow(part, al_row));
 }
 
 qint32 w_event::ue_set_error(qint32 al_row, const QString &as_col_name_db, const QString &as_col_name_display,
@@ -745,27 +692,24 @@ qint32 w_event::wf_validate(const QString &)
     // 2. Every event, against the list's definition.
     dw_event_list->AcceptText();
     dw_events->AcceptText();
-    for (long row = 1; row <= dw_event_list->recordSet()->RowCount(); ++row) {
-        const qint32 rc = ue_validate(dw_event_list, static_cast<qint32>(row));
-        if (rc != 0) {
-            dw_event_list->ScrollToRow(row);
-            dw_event_list->SetRow(row);
-            SelectTab(QStringLiteral("tabpage_events_detail"));
-            if (!istr_errors.empty())
-                dw_events->SetColumn(istr_errors.front().columndb);
-            return rc;
-        }
+    if (const FirstFault fault = doc_->firstFault(EventDocument::Part::Events); fault.row > 0) {
+        const qint32 rc = report(fault.check);
+        dw_event_list->ScrollToRow(fault.row);
+        dw_event_list->SetRow(fault.row);
+        SelectTab(QStringLiteral("tabpage_events_detail"));
+        if (!istr_errors.empty())
+            dw_events->SetColumn(istr_errors.front().columndb);
+        return rc;
     }
 
     // 3. The dates of all events.
-    RecordSet *dates = dw_event_dates->recordSet();
+    RecordSet *dates = &doc_->dates();
     dw_event_dates->AcceptText();
     dw_event_dates->SetRedraw(false);
-    dates->SetFilter(QString());
-    dates->Filter();
-    for (long k = 1; k <= dates->RowCount(); ++k) {
-        if (ue_validate(dw_event_dates, static_cast<qint32>(k)) == 0)
-            continue;
+    doc_->showAllDates();
+    if (const FirstFault fault = doc_->firstFault(EventDocument::Part::Dates); fault.row > 0) {
+        const long k = fault.row;
+        report(fault.check);
         dw_event_dates->SetRedraw(true);
         const QString eventId = dates->GetItemString(k, QStringLiteral("event_id"));
         const QString timeId = dates->GetItemString(k, QStringLiteral("time_id"));
@@ -802,35 +746,25 @@ long w_event::pb_save_clicked()
     }
 
     // The three files are written together: all or none.
-    RecordSet *dates = dw_event_dates->recordSet();
     dw_event_dates->SetRedraw(false);
-    dates->SetFilter(QString());
-    dates->Filter();
-    QString error;
-    const int written = datafiles::saveAll({{dw_admin->recordSet(), gs_directory + gs_admin_filename},
-                                            {dw_events->recordSet(), gs_directory + gs_event_filename},
-                                            {dates, gs_directory + gs_event_dates_filename}},
-                                           &error);
-    dates->SetFilter(QStringLiteral("event_id = '") + is_event_id + QLatin1Char('\''));
-    dates->Filter();
+    const SaveResult saved = doc_->save(gs_directory);
     dw_event_dates->SetRedraw(true);
-    if (written != 1) {
+    if (!saved.ok()) {
         rt::MessageBox(QStringLiteral("Save"),
                        QStringLiteral("Your event data could not be saved; the files as last saved are unchanged.")
-                           + QStringLiteral("\r\n") + error,
+                           + QStringLiteral("\r\n") + saved.error,
                        rt::Icon::StopSign);
         return 2;
     }
 
     rt::SetProfileString(gs_ini_file_name, kGeneral, QStringLiteral("Files"), gs_directory);
-    pb_save->setEnabled(false);
     return 0;
 }
 
 // Asks whether unsaved data is to be saved; false when the window must stay.
 bool w_event::mayClose()
 {
-    if (pb_save->isEnabled()) {
+    if (doc_->isModified()) {
         const int answer = rt::MessageBox(QStringLiteral("Unsaved Event Data"),
                                           QStringLiteral("Do you want to save your unsaved event data before closing ?"),
                                           rt::Icon::Question, rt::Buttons::YesNo, 1);
@@ -867,8 +801,7 @@ void w_event::closeEvent(QCloseEvent *event)
 
 void w_event::pb_export_clicked()
 {
-    const PackageResult r = pack_data_files(gs_directory, {gs_admin_filename, gs_event_filename, gs_event_dates_filename},
-                                            gs_zip_filename);
+    const PackageResult r = doc_->exportPackage(gs_directory);
     switch (r.kind) {
     case PackageResult::Ok:
         // The package was made in the data folder now in force. The text
@@ -927,15 +860,7 @@ void w_event::cb_2_clicked()
 
 long w_event::dw_admin_ue_validate(long al_row)
 {
-    const QString ls_directory = dw_admin->recordSet()->GetItemString(al_row, QStringLiteral("file_directory"));
-    // A folder text ending with "/" names an existing folder exactly when
-    // "<text>." exists.
-    if (!rt::FileExists(ls_directory + QLatin1Char('.'))) {
-        ue_set_error(static_cast<qint32>(al_row), QStringLiteral("file_directory"), QStringLiteral("File Directory"),
-                     message(11));
-        return 1;
-    }
-    return 0;
+    return report(doc_->partRules(EventDocument::Part::Admin, al_row));
 }
 
 void w_event::pb_browse_clicked()
@@ -948,7 +873,7 @@ void w_event::pb_browse_clicked()
     if (!ls_folder.endsWith(QLatin1Char('/')))
         ls_folder += QLatin1Char('/');
     dw_admin->recordSet()->SetItem(1, QStringLiteral("file_directory"), ls_folder);
-    pb_save->setEnabled(true);
+    doc_->setModified(true);
 }
 
 // ---- Event list page -------------------------------------------------------
@@ -993,7 +918,7 @@ void w_event::pb_new_clicked()
     long ll_row = events->InsertRow(0);
     if (ll_row <= 0)
         return;
-    pb_save->setEnabled(true);
+    doc_->setModified(true);
     dw_event_list->ScrollToRow(ll_row);
     is_event_id = gf_create_key(QStringLiteral("EV"));
     events->SetItem(ll_row, QStringLiteral("event_id"), is_event_id);
@@ -1056,7 +981,7 @@ void w_event::pb_new_copy_clicked()
         dw_event_dates->ScrollToRow(1);
     }
     dw_event_list->ScrollToRow(ll_new_row);
-    pb_save->setEnabled(true);
+    doc_->setModified(true);
 }
 
 void w_event::pb_4_clicked()
@@ -1081,18 +1006,14 @@ void w_event::pb_4_clicked()
     events->DeleteRow(ll_row);
     if (events->RowCount() == 0)
         dates->Reset();
-    pb_save->setEnabled(true);
+    doc_->setModified(true);
 }
 
 // ---- Event dates page ------------------------------------------------------
 
 void w_event::dw_event_dates_ue_set_filter(const QString &as_filter_key)
 {
-    if (as_filter_key.isEmpty())
-        return;
-    RecordSet *dates = dw_event_dates->recordSet();
-    dates->SetFilter(QStringLiteral("event_id = '") + as_filter_key + QLatin1Char('\''));
-    dates->Filter();
+    doc_->filterDates(as_filter_key);
 }
 
 bool w_event::dw_event_dates_ue_row_populated(int ai_row)
@@ -1111,28 +1032,7 @@ bool w_event::dw_event_dates_ue_row_populated(int ai_row)
 
 long w_event::dw_event_dates_ue_validate(long al_row)
 {
-    RecordSet *dates = dw_event_dates->recordSet();
-    const qint32 row = static_cast<qint32>(al_row);
-    if (dates->IsNull(al_row, QStringLiteral("start_date"))) {
-        ue_set_error(row, QStringLiteral("start_date"), QStringLiteral("Start Date"), message(10));
-        return 1;
-    }
-    if (dates->IsNull(al_row, QStringLiteral("end_date"))) {
-        ue_set_error(row, QStringLiteral("end_date"), QStringLiteral("End Date"), message(10));
-        return 1;
-    }
-    const QDate start = dates->GetItemDate(al_row, QStringLiteral("start_date"));
-    const QDate end = dates->GetItemDate(al_row, QStringLiteral("end_date"));
-    if (start.daysTo(end) < 0) {
-        ue_set_error(row, QStringLiteral("start_date"), QStringLiteral("Start Date"), message(12));
-        return 1;
-    }
-    const QString time1 = vantel_startup::Trim(dates->GetItemString(al_row, QStringLiteral("time1")));
-    if (time1.isEmpty() || time1 == QLatin1String("0000")) {
-        ue_set_error(row, QStringLiteral("time1"), QStringLiteral("Time"), message(13));
-        return 1;
-    }
-    return 0;
+    return report(doc_->partRules(EventDocument::Part::Dates, al_row));
 }
 
 void w_event::dw_event_dates_ue_tab_out()
@@ -1140,7 +1040,7 @@ void w_event::dw_event_dates_ue_tab_out()
     RecordSet *dates = dw_event_dates->recordSet();
     const long ll_row = dates->InsertRow(0);
     if (ll_row >= 1) {
-        pb_save->setEnabled(true);
+        doc_->setModified(true);
         dw_event_dates->ScrollToRow(ll_row);
         dates->SetItem(ll_row, QStringLiteral("event_id"), is_event_id);
         dates->SetItem(ll_row, QStringLiteral("time_id"), gf_create_key(QStringLiteral("TI")));
@@ -1171,7 +1071,7 @@ void w_event::pb_new_date_clicked()
     RecordSet *dates = dw_event_dates->recordSet();
     const long ll_row = dates->InsertRow(0);
     if (ll_row > 0) {
-        pb_save->setEnabled(true);
+        doc_->setModified(true);
         dates->SetItem(ll_row, QStringLiteral("event_id"), is_event_id);
         dates->SetItem(ll_row, QStringLiteral("time_id"), gf_create_key(QStringLiteral("TI")));
         dates->SetItem(ll_row, QStringLiteral("state"), gs_state);
@@ -1187,7 +1087,7 @@ void w_event::pb_delete_date_clicked()
     const long ll_row = dw_event_dates->GetRow();
     if (ll_row > 0) {
         dw_event_dates->recordSet()->DeleteRow(ll_row);
-        pb_save->setEnabled(true);
+        doc_->setModified(true);
     }
 }
 
@@ -1205,7 +1105,7 @@ bool w_event::dw_event_dates_ue_key(int k, quint32 keyflags)
         const long row = dw_event_dates->GetRow();
         if (date.isValid() && row >= 1) {
             dw_event_dates->recordSet()->SetItem(row, column, date);
-            pb_save->setEnabled(true);
+            doc_->setModified(true);
         }
         return true;
     }

@@ -2,12 +2,14 @@
 // and Close buttons.
 #pragma once
 
+#include "eventdocument.h"
 #include "runtime.h"
 
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 class DataWindow;
@@ -16,14 +18,6 @@ class QPushButton;
 class QTabWidget;
 class QTimer;
 class RecordSet;
-
-// One failed check.
-struct str_errors {
-    qint32 row = 0;   // row of the record in its record set
-    QString column;   // display name of the field
-    QString columndb; // column name in the definition
-    QString message;
-};
 
 class w_event : public QWidget, public rt::KeyTarget {
     Q_OBJECT
@@ -86,6 +80,7 @@ public:
     void pb_delete_date_clicked();
 
     QString message(int index) const; // is_messages[index], from 1
+    EventDocument &document() const { return *doc_; }
     const std::vector<str_errors> &errors() const { return istr_errors; }
     QWidget *errorWindow() const { return errorWindow_; }
 
@@ -104,6 +99,7 @@ protected:
 private:
     void buildMessages(const QString &thirdLine);
     void copyAdminRowToGlobals();
+    qint32 report(const RowCheck &check);
     QString currentFolder() const;
     void buildAdminPage(QWidget *page);
     void buildListPage(QWidget *page);
@@ -117,6 +113,7 @@ private:
     void setSaveEnabled() ;
     DataWindow *dataWindowOfPage(int index) const;
 
+    std::unique_ptr<EventDocument> doc_;
     std::vector<str_errors> istr_errors;
     const std::vector<str_errors> istr_no_errors;
     QPointer<QWidget> errorWindow_;

@@ -1,0 +1,290 @@
+#include "eventdocument.h"
+
+#include "datafiles.h"
+#include "definition.h"
+#include "globals.h"
+#include "recordset.h"
+#include "runtime.h"
+#include "vantel.h"
+
+#include <QDate>
+
+namespace {
+const QString kFileDirectory = QStringLiteral("file_directory");
+} // namespace
+
+QString tagValue(const QString &tagText, const QString &key)
+{
+    const QString tag = vantel_startup::Trim(tagText);
+    const qsizetype pos = tag.toUpper().indexOf(key.toUpper());
+    if (key.isEmpty() || pos < 0)
+        return QStringLiteral("#");
+    const qsizetype from = pos + key.size();
+    const qsizetype semi = tag.indexOf(QLatin1Char(';'), from);
+    const qsizetype eq = tag.indexOf(QLatin1Char('='), from);
+    if (eq < 0)
+        return QStringLiteral("#");
+    const qsizetype end = semi > eq ? semi : tag.size();
+    return vantel_startup::Trim(tag.mid(eq + 1, end - eq - 1));
+}
+
+// What the checks need to know of each column of a record set, looked up
+// once: a save then only reads values.
+class EventDocument::ColumnTable {
+public:
+    enum class Kind { Char, Date, Time, Number, Decimal, Unknown };
+    struct Column {
+        int index;       // 1-based
+        Kind kind;
+        bool required;
+        QString name;    // column name in the definition
+        QString display; // the tag's name, shown in the error list
+    };
+
+    explicit ColumnTable(const Definition &def)
+    {
+        columns.reserve(def.columns.size());
+        for (size_t i = 0; i < def.columns.size(); ++i) {
+            const ColumnDef &c = def.columns[i];
+            columns.push_back(Column{int(i) + 1, kindOf(c.type), c.required, c.name, tagValue(c.tag, QStringLiteral("name"))});
+        }
+    }
+
+    std::vector<Column> columns;
+
+private:
+    static Kind kindOf(ColType type)
+    {
+        switch (type) {
+        case ColType::Char: return Kind::Char;
+        case ColType::Date: return Kind::Date;
+        case ColType::Number:
+        case ColType::Long: return Kind::Number;
+        }
+        return Kind::Unknown;
+    }
+};
+
+EventDocument::EventDocument(QObject *parent)
+    : QObject(parent),
+      admin_(std::make_unique<RecordSet>(definition(QStringLiteral("d_admin")))),
+      events_(std::make_unique<RecordSet>(definition(QStringLiteral("d_list")))),
+      dates_(std::make_unique<RecordSet>(definition(QStringLiteral("d_event_dates"))))
+{
+}
+
+EventDocument::~EventDocument() = default;
+
+RecordSet &EventDocument::recordSet(Part part) const
+{
+    switch (part) {
+    case Part::Admin: return *admin_;
+    case Part::Events: return *events_;
+    case Part::Dates: break;
+    }
+    return *dates_;
+}
+
+bool EventDocument::partOf(const RecordSet *rs, Part *part) const
+{
+    for (Part p : {Part::Admin, Part::Events, Part::Dates}) {
+        if (&recordSet(p) == rs) {
+            *part = p;
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- Admin values ------------------------------------------------------------
+
+AdminValues EventDocument::adminValues() const
+{
+    const RecordSet &a = *admin_;
+    return AdminValues{a.GetItemString(1, kFileDirectory),
+                       a.GetItemString(1, QStringLiteral("user_id")),
+                       a.GetItemString(1, QStringLiteral("user_password")),
+                       a.GetItemString(1, QStringLiteral("default_country")),
+                       a.GetItemString(1, QStringLiteral("default_state")),
+                       a.GetItemString(1, QStringLiteral("default_city"))};
+}
+
+void EventDocument::publishAdminValues() const
+{
+    const AdminValues v = adminValues();
+    gs_directory = v.directory;
+    gs_login = v.login;
+    gs_password = v.password;
+    gs_country = v.country;
+    gs_state = v.state;
+    gs_city = v.city;
+}
+
+// ---- Checks ------------------------------------------------------------------
+
+QString EventDocument::requiredMessage() { return QStringLiteral("This is a required field !"); }
+QString EventDocument::invalidFolderMessage() { return QStringLiteral("This directory is invalid !"); }
+QString EventDocument::endBeforeStartMessage()
+{
+    return QStringLiteral("The end date may not occur before the start date !");
+}
+QString EventDocument::firstTimeMessage()
+{
+    return QStringLiteral("Please complete at least the first time (24 hour format) !");
+}
+
+RowCheck EventDocument::validateRow(Part part, long row) const
+{
+    return checkRow(ColumnTable(recordSet(part).definition()), part, row);
+}
+
+RowCheck EventDocument::validateColumns(const RecordSet &rs, long row)
+{
+    return checkColumns(ColumnTable(rs.definition()), rs, row);
+}
+
+FirstFault EventDocument::firstFault(Part part) const
+{
+    const ColumnTable table(recordSet(part).definition());
+    const long count = recordSet(part).RowCount();
+    for (long row = 1; row <= count; ++row) {
+        RowCheck check = checkRow(table, part, row);
+        if (check.rc != 0)
+            return FirstFault{row, std::move(check)};
+    }
+    return FirstFault{};
+}
+
+RowCheck EventDocument::checkRow(const ColumnTable &table, Part part, long row) const
+{
+    RowCheck check = checkColumns(table, recordSet(part), row);
+    checkPartRules(part, row, check);
+    return check;
+}
+
+RowCheck EventDocument::checkColumns(const ColumnTable &table, const RecordSet &rs, long row)
+{
+    using Kind = ColumnTable::Kind;
+    const qint32 r = static_cast<qint32>(row);
+    RowCheck check;
+    auto fail = [&](const ColumnTable::Column &c, const QString &message) {
+        check.errors.push_back(str_errors{r, c.display, c.name, message});
+        check.rc = 1;
+    };
+    for (const ColumnTable::Column &c : table.columns) {
+        const bool isNull = rs.IsNull(row, c.index);
+        if (c.required) {
+            bool missing = false;
+            if (c.kind == Kind::Char)
+                missing = isNull || vantel_startup::Trim(rs.GetItemString(row, c.index)).isEmpty();
+            else if (c.kind != Kind::Unknown)
+                missing = isNull;
+            else
+                ++check.unknownTypes;
+            if (missing)
+                fail(c, requiredMessage());
+        }
+        if (c.kind == Kind::Date && !isNull) {
+            const QDate d = rs.GetItemDate(row, c.index);
+            if (d < QDate(1753, 1, 1) || d > QDate(3000, 12, 31))
+                fail(c, QStringLiteral("Invalid Date specified !"));
+        } else if (c.kind == Kind::Decimal && !isNull) {
+            if (rs.GetItemDecimal(row, c.index) >= 922337203685475.00)
+                fail(c, QStringLiteral("Invalid number specified !"));
+        }
+    }
+    return check;
+}
+
+RowCheck EventDocument::partRules(Part part, long row) const
+{
+    RowCheck check;
+    checkPartRules(part, row, check);
+    return check;
+}
+
+void EventDocument::checkPartRules(Part part, long row, RowCheck &check) const
+{
+    const qint32 r = static_cast<qint32>(row);
+    auto fail = [&](const char *column, const char *display, const QString &message) {
+        check.errors.push_back(str_errors{r, QLatin1String(display), QLatin1String(column), message});
+        check.rc += 1;
+    };
+    if (part == Part::Admin) {
+        // A folder text ending with "/" names an existing folder exactly
+        // when "<text>." exists.
+        if (!rt::FileExists(admin_->GetItemString(row, kFileDirectory) + QLatin1Char('.')))
+            fail("file_directory", "File Directory", invalidFolderMessage());
+        return;
+    }
+    if (part != Part::Dates)
+        return;
+    const RecordSet &dates = *dates_;
+    if (dates.IsNull(row, QStringLiteral("start_date"))) {
+        fail("start_date", "Start Date", requiredMessage());
+        return;
+    }
+    if (dates.IsNull(row, QStringLiteral("end_date"))) {
+        fail("end_date", "End Date", requiredMessage());
+        return;
+    }
+    const QDate start = dates.GetItemDate(row, QStringLiteral("start_date"));
+    const QDate end = dates.GetItemDate(row, QStringLiteral("end_date"));
+    if (start.daysTo(end) < 0) {
+        fail("start_date", "Start Date", endBeforeStartMessage());
+        return;
+    }
+    const QString time1 = vantel_startup::Trim(dates.GetItemString(row, QStringLiteral("time1")));
+    if (time1.isEmpty() || time1 == QLatin1String("0000"))
+        fail("time1", "Time", firstTimeMessage());
+}
+
+// ---- Date lines shown --------------------------------------------------------
+
+void EventDocument::filterDates(const QString &eventId)
+{
+    if (eventId.isEmpty())
+        return;
+    dates_->SetFilter(QStringLiteral("event_id = '") + eventId + QLatin1Char('\''));
+    dates_->Filter();
+}
+
+void EventDocument::showAllDates()
+{
+    dates_->SetFilter(QString());
+    dates_->Filter();
+}
+
+// ---- Saving and packing ------------------------------------------------------
+
+SaveResult EventDocument::save(const QString &directory)
+{
+    const QString shown = dates_->filterText();
+    showAllDates();
+    SaveResult result;
+    result.code = datafiles::saveAll({{admin_.get(), directory + gs_admin_filename},
+                                      {events_.get(), directory + gs_event_filename},
+                                      {dates_.get(), directory + gs_event_dates_filename}},
+                                     &result.error);
+    dates_->SetFilter(shown);
+    dates_->Filter();
+    if (result.ok())
+        setModified(false);
+    return result;
+}
+
+PackageResult EventDocument::exportPackage(const QString &directory) const
+{
+    return pack_data_files(directory, {gs_admin_filename, gs_event_filename, gs_event_dates_filename},
+                           gs_zip_filename);
+}
+
+// ---- Unsaved changes ---------------------------------------------------------
+
+void EventDocument::setModified(bool modified)
+{
+    if (modified_ == modified)
+        return;
+    modified_ = modified;
+    emit modifiedChanged(modified);
+}

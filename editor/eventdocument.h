@@ -1,0 +1,122 @@
+// The event data the main window shows: the admin record, the events and
+// their date lines, the checks that a save runs over them, saving, packing
+// and whether anything is unsaved. No widgets: the window and its pages show
+// the document and send it commands; results come back as values.
+#pragma once
+
+#include "package.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class RecordSet;
+struct Definition;
+
+// One failed check.
+struct str_errors {
+    qint32 row = 0;   // row of the record in its record set
+    QString column;   // display name of the field
+    QString columndb; // column name in the definition
+    QString message;
+};
+
+// The result of checking one record: the failed checks in the order made.
+struct RowCheck {
+    qint32 rc = 0;                  // 0 when the record passed
+    std::vector<str_errors> errors;
+    int unknownTypes = 0;           // required columns of a type the checks do not know
+};
+
+// The first record of a record set that fails its checks.
+struct FirstFault {
+    long row = 0; // 0 when every record passed
+    RowCheck check;
+};
+
+struct SaveResult {
+    int code = 1;  // as datafiles::saveAll: 1 saved, else nothing was replaced
+    QString error; // which file failed and why
+    bool ok() const { return code == 1; }
+};
+
+// The values of the admin record that the rest of the program uses.
+struct AdminValues {
+    QString directory, login, password, country, state, city;
+};
+
+class EventDocument : public QObject {
+    Q_OBJECT
+public:
+    enum class Part { Admin, Events, Dates };
+
+    explicit EventDocument(QObject *parent = nullptr);
+    ~EventDocument() override;
+
+    RecordSet &admin() const { return *admin_; }
+    RecordSet &events() const { return *events_; }
+    RecordSet &dates() const { return *dates_; }
+    RecordSet &recordSet(Part part) const;
+    // The part that `rs` holds; false for a record set of another document.
+    bool partOf(const RecordSet *rs, Part *part) const;
+
+    // The admin record (row 1), and the same copied into the program's
+    // settings (gs_directory, gs_login, ...).
+    AdminValues adminValues() const;
+    void publishAdminValues() const;
+
+    // ---- Checks
+    // The texts of the failed checks.
+    static QString requiredMessage();      // "This is a required field !"
+    static QString invalidFolderMessage(); // "This directory is invalid !"
+    static QString endBeforeStartMessage();
+    static QString firstTimeMessage();
+    // One record: the column checks in column order (required values, the
+    // stored date range, the decimal range), then the rules of its part.
+    RowCheck validateRow(Part part, long row) const;
+    // The column checks alone, for a record set of no document.
+    static RowCheck validateColumns(const RecordSet &rs, long row);
+    // The rules of `part` beyond its columns (the data folder, the dates
+    // and first time of a line); at most one error.
+    RowCheck partRules(Part part, long row) const;
+    // The first record of `part` that fails, every record checked against
+    // column facts resolved once. Date lines are checked as they are shown:
+    // lift the filter first (showAllDates) to check them all.
+    FirstFault firstFault(Part part) const;
+
+    // ---- Date lines shown
+    // Only the lines of `eventId`; nothing happens for an empty key.
+    void filterDates(const QString &eventId);
+    void showAllDates();
+
+    // ---- Saving and packing
+    // Writes the three files of `directory` together (all or none); every
+    // date line is written, whichever are shown. A save clears the modified
+    // state; a failed one keeps it.
+    SaveResult save(const QString &directory);
+    // Packs the saved files of `directory` into its zip package.
+    PackageResult exportPackage(const QString &directory) const;
+
+    // ---- Unsaved changes
+    bool isModified() const { return modified_; }
+    void setModified(bool modified);
+
+signals:
+    void modifiedChanged(bool modified);
+
+private:
+    class ColumnTable;
+    RowCheck checkRow(const ColumnTable &table, Part part, long row) const;
+    void checkPartRules(Part part, long row, RowCheck &check) const;
+    static RowCheck checkColumns(const ColumnTable &table, const RecordSet &rs, long row);
+
+    std::unique_ptr<RecordSet> admin_, events_, dates_;
+    bool modified_ = false;
+};
+
+// The value of `key` in a column tag such as "name=Login ID;": what follows
+// the first '=' after the key, up to the next ';'. "#" when the key is
+// empty or missing or no '=' follows it.
+QString tagValue(const QString &tag, const QString &key);

@@ -1,0 +1,245 @@
+// The event document without any window: the checks a save runs, in their
+// order and with their texts, saving all three files or none, and the
+// unsaved state that the Save button follows.
+#include "datalines.h"
+#include "eventdocument.h"
+#include "globals.h"
+#include "recordset.h"
+#include "testsupport.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+class EventDocumentTest : public ::testing::Test {
+protected:
+    QString dataDir() const { return wf.folder() + "Files/"; }
+    QByteArray readData(const QString &name) const { return readFile(dataDir() + name); }
+    // Writes the three files into the data folder and reads them in.
+    void load(const QByteArray &admin, const QByteArray &events, const QByteArray &dates)
+    {
+        QDir(wf.path()).mkpath("Files");
+        wf.write("Files/VantelAdmin.txt", admin);
+        wf.write("Files/VantelEvents.txt", events);
+        wf.write("Files/VantelEventDates.txt", dates);
+        doc.admin().ImportFile(dataDir() + "VantelAdmin.txt");
+        doc.events().ImportFile(dataDir() + "VantelEvents.txt");
+        doc.dates().ImportFile(dataDir() + "VantelEventDates.txt");
+    }
+    void loadTwoEvents()
+    {
+        load(adminLine("ann", dataDir()), eventLine("EV1", "Fair") + eventLine("EV2", "Show"),
+             dateLine("EV1", "TI1", "Bonn") + dateLine("EV2", "TI2", "Köln") + dateLine("EV2", "TI3", "Köln"));
+    }
+    // The failed checks as row|display name|column|message.
+    static QStringList entries(const RowCheck &check)
+    {
+        QStringList out;
+        for (const str_errors &e : check.errors)
+            out << QString::number(e.row) + '|' + e.column + '|' + e.columndb + '|' + e.message;
+        return out;
+    }
+    RowCheck checkDateLine(const QString &start, const QString &end, const QString &time1)
+    {
+        RecordSet &lines = doc.dates();
+        lines.Reset();
+        lines.InsertRow(0);
+        lines.SetItem(1, "city", QString("Bonn"));
+        if (!start.isEmpty())
+            lines.SetItem(1, "start_date", QDate::fromString(start, Qt::ISODate));
+        if (!end.isEmpty())
+            lines.SetItem(1, "end_date", QDate::fromString(end, Qt::ISODate));
+        lines.SetItem(1, "time1", time1);
+        return doc.validateRow(EventDocument::Part::Dates, 1);
+    }
+
+    WorkingFolder wf;
+    EventDocument doc;
+};
+
+// ---- Checks of one record ---------------------------------------------------
+
+using EventDocumentChecks = EventDocumentTest;
+
+TEST_F(EventDocumentChecks, RequiredTextsFailInColumnOrderUnderTheirTagNames)
+{
+    load(adminLine("   ", dataDir(), ""), eventLine("EV1", "", ""), {});
+    const RowCheck admin = doc.validateRow(EventDocument::Part::Admin, 1);
+    EXPECT_EQ(admin.rc, 1);
+    EXPECT_EQ(entries(admin), (QStringList{"1|Login ID|user_id|This is a required field !",
+                                           "1|User Password|user_password|This is a required field !"}));
+    const RowCheck event = doc.validateRow(EventDocument::Part::Events, 1);
+    EXPECT_EQ(event.rc, 1);
+    EXPECT_EQ(entries(event), (QStringList{"1|Event Name|name|This is a required field !",
+                                           "1|Short Description|sdescription|This is a required field !"}));
+    EXPECT_EQ(event.unknownTypes, 0);
+}
+
+// The folder rule comes after the column checks and adds to the result.
+TEST_F(EventDocumentChecks, MissingDataFolderIsReportedAfterTheColumnsAndCreatesNothing)
+{
+    load(adminLine("", wf.folder() + "no/such/"), {}, {});
+    const RowCheck admin = doc.validateRow(EventDocument::Part::Admin, 1);
+    EXPECT_EQ(admin.rc, 2);
+    EXPECT_EQ(entries(admin), (QStringList{"1|Login ID|user_id|This is a required field !",
+                                           "1|File Directory|file_directory|This directory is invalid !"}));
+    EXPECT_FALSE(QFileInfo::exists(wf.folder() + "no"));
+    EXPECT_EQ(entries(doc.partRules(EventDocument::Part::Admin, 1)),
+              QStringList{"1|File Directory|file_directory|This directory is invalid !"});
+}
+
+TEST_F(EventDocumentChecks, DateLineRulesStopAtTheFirstBrokenOne)
+{
+    const QString required = "This is a required field !";
+    RowCheck c = checkDateLine("", "2025-06-02", "1900");
+    EXPECT_EQ(c.rc, 2); // the required column, then the line's own rule
+    EXPECT_EQ(entries(c), (QStringList{"1|Start Date|start_date|" + required, "1|Start Date|start_date|" + required}));
+
+    c = checkDateLine("2025-06-01", "", "1900");
+    EXPECT_EQ(entries(c), (QStringList{"1|End Date|end_date|" + required, "1|End Date|end_date|" + required}));
+
+    c = checkDateLine("2025-06-05", "2025-06-01", "0000");
+    EXPECT_EQ(c.rc, 1);
+    EXPECT_EQ(entries(c), QStringList{"1|Start Date|start_date|The end date may not occur before the start date !"});
+
+    c = checkDateLine("2025-06-01", "2025-06-01", "0000");
+    EXPECT_EQ(entries(c), QStringList{"1|Time|time1|Please complete at least the first time (24 hour format) !"});
+
+    c = checkDateLine("2025-06-01", "2025-06-01", "  ");
+    EXPECT_EQ(entries(c), (QStringList{"1|Time|time1|" + required,
+                                       "1|Time|time1|Please complete at least the first time (24 hour format) !"}));
+
+    EXPECT_EQ(checkDateLine("2025-06-01", "2025-06-01", "1900").rc, 0);
+}
+
+// Both bounds of the stored range are allowed.
+TEST_F(EventDocumentChecks, DatesOutsideTheStoredRangeAreInvalid)
+{
+    EXPECT_TRUE(checkDateLine("1753-01-01", "3000-12-31", "1900").errors.empty());
+    EXPECT_EQ(entries(checkDateLine("1752-12-31", "3000-12-31", "1900")),
+              QStringList{"1|Start Date|start_date|Invalid Date specified !"});
+    EXPECT_EQ(entries(checkDateLine("1752-12-31", "3001-01-01", "1900")),
+              (QStringList{"1|Start Date|start_date|Invalid Date specified !",
+                           "1|End Date|end_date|Invalid Date specified !"}));
+}
+
+TEST_F(EventDocumentChecks, TagValuesAreFoundWhateverTheCase)
+{
+    EXPECT_EQ(tagValue(" name=Start Date; ", "NAME"), "Start Date");
+    EXPECT_EQ(tagValue("name=Login ID", "name"), "Login ID");
+    EXPECT_EQ(tagValue("name=Login ID;", "width"), "#");
+    EXPECT_EQ(tagValue("name", "name"), "#");
+    EXPECT_EQ(tagValue("name=x;", ""), "#");
+}
+
+// ---- The first faulty record --------------------------------------------------
+
+using EventDocumentFirstFault = EventDocumentTest;
+
+TEST_F(EventDocumentFirstFault, DateLinesAreCheckedAsShownAndFoundHoweverFarDown)
+{
+    QByteArray lines = dateLine("EV1", "TI0", "Bonn");
+    for (int i = 1; i <= 70000; ++i)
+        lines += dateLine("EV2", QString("TI%1").arg(i), "Bonn", "2025-06-01", "2025-06-02", i == 65536 ? "0000" : "1900");
+    load(adminLine("ann", dataDir()), eventLine("EV1", "Fair") + eventLine("EV2", "Show"), lines);
+
+    EXPECT_EQ(doc.firstFault(EventDocument::Part::Events).row, 0);
+    doc.filterDates("EV1");
+    EXPECT_EQ(doc.firstFault(EventDocument::Part::Dates).row, 0);
+    doc.showAllDates();
+    const FirstFault fault = doc.firstFault(EventDocument::Part::Dates);
+    EXPECT_EQ(fault.row, 65537);
+    EXPECT_EQ(entries(fault.check),
+              QStringList{"65537|Time|time1|Please complete at least the first time (24 hour format) !"});
+}
+
+TEST_F(EventDocumentFirstFault, FirstFaultyEventIsTheOneReported)
+{
+    load(adminLine("ann", dataDir()), eventLine("EV1", "A") + eventLine("EV2", "", "") + eventLine("EV3", ""), {});
+    const FirstFault fault = doc.firstFault(EventDocument::Part::Events);
+    EXPECT_EQ(fault.row, 2);
+    EXPECT_EQ(fault.check.errors.size(), 2u);
+}
+
+// ---- Saving and the unsaved state -------------------------------------------
+
+using EventDocumentSave = EventDocumentTest;
+
+TEST_F(EventDocumentSave, WritesEveryDateLineAndKeepsTheShownOnes)
+{
+    loadTwoEvents();
+    const QByteArray admin = readData("VantelAdmin.txt"), events = readData("VantelEvents.txt"),
+                     dates = readData("VantelEventDates.txt");
+    QFile::remove(dataDir() + "VantelEventDates.txt");
+    doc.filterDates("EV2");
+    doc.setModified(true);
+    QSignalSpy spy(&doc, &EventDocument::modifiedChanged);
+
+    const SaveResult r = doc.save(dataDir());
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(readData("VantelAdmin.txt"), admin);
+    EXPECT_EQ(readData("VantelEvents.txt"), events);
+    EXPECT_EQ(readData("VantelEventDates.txt"), dates);
+    EXPECT_EQ(doc.dates().RowCount(), 2);
+    EXPECT_EQ(doc.dates().GetItemString(1, "event_id"), "EV2");
+    EXPECT_FALSE(doc.isModified());
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toBool(), false);
+}
+
+TEST_F(EventDocumentSave, AFailedSaveReplacesNothingAndStaysModified)
+{
+    loadTwoEvents();
+    const QByteArray admin = readData("VantelAdmin.txt"), events = readData("VantelEvents.txt");
+    doc.events().SetItem(1, "name", QString("Renamed"));
+    doc.setModified(true);
+    QSignalSpy spy(&doc, &EventDocument::modifiedChanged);
+    for (const QString &bad : {wf.folder() + "gone/", dataDir() + "VantelAdmin.txt/"}) {
+        SCOPED_TRACE(bad.toStdString());
+        const SaveResult r = doc.save(bad);
+        EXPECT_FALSE(r.ok());
+        EXPECT_TRUE(r.error.contains(bad)) << r.error.toStdString();
+        EXPECT_TRUE(doc.isModified());
+        EXPECT_EQ(readData("VantelAdmin.txt"), admin);
+        EXPECT_EQ(readData("VantelEvents.txt"), events);
+        EXPECT_FALSE(QFileInfo::exists(wf.folder() + "gone"));
+    }
+    EXPECT_EQ(spy.count(), 0);
+}
+
+TEST_F(EventDocumentSave, ModifiedStateSignalsOnlyItsChanges)
+{
+    QSignalSpy spy(&doc, &EventDocument::modifiedChanged);
+    doc.setModified(true);
+    doc.setModified(true);
+    doc.setModified(false);
+    doc.setModified(false);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_TRUE(spy.at(0).at(0).toBool());
+    EXPECT_FALSE(spy.at(1).at(0).toBool());
+}
+
+using EventDocumentAdmin = EventDocumentTest;
+
+TEST_F(EventDocumentAdmin, ItsValuesBecomeTheProgramSettings)
+{
+    load(adminLine("ann", dataDir(), "pw", "Bonn", "NRW"), {}, {});
+    gs_login.clear();
+    gs_city.clear();
+    doc.publishAdminValues();
+    EXPECT_EQ(gs_directory, dataDir());
+    EXPECT_EQ(gs_login, "ann");
+    EXPECT_EQ(gs_password, "pw");
+    EXPECT_EQ(gs_country, "DE");
+    EXPECT_EQ(gs_state, "NRW");
+    EXPECT_EQ(gs_city, "Bonn");
+}
+
+} // namespace
