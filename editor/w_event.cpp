@@ -11,9 +11,11 @@
 #include "vantel.h"
 #include "recordset.h"
 #include "keys.h"
-#include "vo_base_pic_button.h"
-#include "vo_base_st_transparent.h"
-#include "w_calendar.h"
+#include "adminpage.h"
+#include "eventdatespage.h"
+#include "eventdetailpage.h"
+#include "eventlistpage.h"
+#include "pagehost.h"
 #include "w_show_errors.h"
 
 #include <QCloseEvent>
@@ -35,15 +37,6 @@ namespace {
 const QString kGeneral = QStringLiteral("General");
 const QString kGetDir = QStringLiteral("GETDIR");
 
-QLabel *picture(QWidget *parent, const char *name, const QString &file)
-{
-    auto *label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    QPixmap pm(rt::PicturePath(file));
-    label->setPixmap(pm);
-    return label;
-}
-
 // The three lines that tell where the zip package lies and where to mail it.
 QString zipMessage(const QString &directory, const QString &thirdLine)
 {
@@ -58,15 +51,6 @@ QString mailLine()
     return QStringLiteral("Email this zip file to ") + vantel_operator::events_mailbox
            + QStringLiteral(", specifying 'VantelEvents' as the subject.");
 }
-
-QFrame *line(QWidget *parent, const char *name)
-{
-    auto *f = new QFrame(parent);
-    f->setObjectName(QLatin1String(name));
-    f->setFrameShape(QFrame::HLine);
-    f->setStyleSheet(QStringLiteral("color: rgb(200,120,120);"));
-    return f;
-}
 } // namespace
 
 // ---- Construction ----------------------------------------------------------
@@ -80,23 +64,20 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
     tab_1 = new QTabWidget(this);
     tab_1->setObjectName(QStringLiteral("tab_1"));
     const struct {
-        const char *name;
         const char *text;
-    } pages[] = {{"tabpage_admin", "Admin"},
-                 {"tabpage_event_list", "Events"},
-                 {"tabpage_events_detail", "Event Detail"},
-                 {"tabpage_event_dates", "Event Dates && Times"}};
-    QWidget *pageWidgets[4];
-    for (int i = 0; i < 4; ++i) {
-        auto *page = new QWidget(tab_1);
-        page->setObjectName(QLatin1String(pages[i].name));
-        tab_1->addTab(page, QString::fromLatin1(pages[i].text));
-        pageWidgets[i] = page;
-    }
-    buildAdminPage(pageWidgets[0]);
-    buildListPage(pageWidgets[1]);
-    buildDetailPage(pageWidgets[2]);
-    buildDatesPage(pageWidgets[3]);
+    } pages[] = {{"Admin"}, {"Events"}, {"Event Detail"}, {"Event Dates && Times"}};
+    adminPage_ = new AdminPage(*this, tab_1);
+    listPage_ = new EventListPage(*this, tab_1);
+    detailPage_ = new EventDetailPage(*this, tab_1);
+    datesPage_ = new EventDatesPage(*this, tab_1);
+    listPage_->follow(detailPage_, datesPage_);
+    QWidget *pageWidgets[4] = {adminPage_, listPage_, detailPage_, datesPage_};
+    for (int i = 0; i < 4; ++i)
+        tab_1->addTab(pageWidgets[i], QString::fromLatin1(pages[i].text));
+    dw_admin = adminPage_->view();
+    dw_event_list = listPage_->view();
+    dw_events = detailPage_->view();
+    dw_event_dates = datesPage_->view();
     connect(tab_1, &QTabWidget::currentChanged, this, [this](int index) {
         if (changingTab_)
             return;
@@ -113,9 +94,9 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
         selectionchanged(index + 1);
     });
 
-    pb_close = button(this, "pb_close", QStringLiteral("Close"), "cancel.jpg", "cancel_focus.jpg", "cancel_dis.jpg");
-    pb_export = button(this, "pb_export", QStringLiteral("Export"), "export.jpg", "export_focus.jpg", "export_dis.jpg");
-    pb_save = button(this, "pb_save", QStringLiteral("Save"), "save.jpg", "save_focus.jpg", "save_dis.jpg");
+    pb_close = pages::button(this, "pb_close", QStringLiteral("Close"), "cancel.jpg", "cancel_focus.jpg", "cancel_dis.jpg");
+    pb_export = pages::button(this, "pb_export", QStringLiteral("Export"), "export.jpg", "export_focus.jpg", "export_dis.jpg");
+    pb_save = pages::button(this, "pb_save", QStringLiteral("Save"), "save.jpg", "save_focus.jpg", "save_dis.jpg");
     pb_save->setEnabled(doc_->isModified());
     connect(doc_.get(), &EventDocument::modifiedChanged, pb_save, &QWidget::setEnabled);
     cb_1 = new QPushButton(QStringLiteral("ZIP"), this);
@@ -161,220 +142,6 @@ w_event::~w_event()
         delete errorWindow_.data();
     // The pages' views go before the document whose record sets they show.
     delete tab_1;
-}
-
-QPushButton *w_event::button(QWidget *parent, const char *name, const QString &text, const char *normal,
-                             const char *focus, const char *disabled)
-{
-    auto *b = new vo_base_pic_button(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setPictures(QLatin1String(normal), QLatin1String(focus), QLatin1String(disabled));
-    return b;
-}
-
-void w_event::setSaveEnabled()
-{
-    doc_->setModified(true);
-}
-
-void w_event::connectEditorBehaviour(DataWindow *dw, const QString &helpTopic)
-{
-    dw->Modify(QStringLiteral("DataWindow.NoUserPrompt='yes'"));
-    connect(dw, &DataWindow::getFocus, this, [this, dw, helpTopic] {
-        const long row = dw->GetRow();
-        if (row >= 1)
-            dw->recordSet()->SetItem(row, QStringLiteral("current_column"), dw->GetColumnName());
-        is_help_topic = helpTopic;
-    });
-    connect(dw, &DataWindow::loseFocus, this, [dw] {
-        const long row = dw->GetRow();
-        if (row > 0)
-            dw->recordSet()->SetItem(row, QStringLiteral("current_column"), QString());
-    });
-    connect(dw, &DataWindow::itemFocusChanged, this, [dw](long row, const QString &column) {
-        if (row >= 1 && !column.isEmpty())
-            dw->recordSet()->SetItem(row, QStringLiteral("current_column"), column);
-    });
-    connect(dw, &DataWindow::editChanged, this, &w_event::setSaveEnabled);
-    dw->ue_key = [this](int k, quint32 flags) {
-        if (k == rt::KeyF1 || (k == rt::KeyEscape && errorWindow_)) {
-            key(k, flags);
-            return true;
-        }
-        return false;
-    };
-}
-
-void w_event::buildAdminPage(QWidget *page)
-{
-    auto *p_help = picture(page, "p_help", QStringLiteral("f1.bmp"));
-    auto *st_help = new QLabel(QStringLiteral("F1 - Help"), page);
-    st_help->setObjectName(QStringLiteral("st_help"));
-    auto *ln_2 = line(page, "ln_2");
-    st_messages = new QLabel(QStringLiteral("events"), page);
-    st_messages->setObjectName(QStringLiteral("st_messages"));
-    QFont big = st_messages->font();
-    big.setFamilies({QStringLiteral("Broadway BT"), QStringLiteral("DejaVu Serif")});
-    big.setPointSize(18);
-    big.setBold(true);
-    st_messages->setFont(big);
-    st_messages->setStyleSheet(QStringLiteral("color: rgb(176,32,48);"));
-    st_messages->setAlignment(Qt::AlignCenter);
-    auto *r_1 = new QFrame(page);
-    r_1->setObjectName(QStringLiteral("r_1"));
-    r_1->setFrameShape(QFrame::StyledPanel);
-    r_1->setStyleSheet(QStringLiteral("#r_1 { background: rgb(255,238,238); border: 1px solid rgb(220,150,150); "
-                                      "border-radius: 6px; }"));
-    auto *p_right = picture(page, "p_right", QStringLiteral("l.gif"));
-    pb_browse = button(page, "pb_browse", QStringLiteral("Browse"), "BROWSE.jpg", "BROWSE.jpg", "BROWSE.jpg");
-    auto *st_tm = new QLabel(QStringLiteral("TM"), page);
-    st_tm->setObjectName(QStringLiteral("st_tm"));
-    auto *st_2 = new QLabel(QStringLiteral("Version 1.0"), page);
-    st_2->setObjectName(QStringLiteral("st_2"));
-    auto *p_2 = picture(page, "p_2", QStringLiteral("vantel.jpg"));
-    dw_admin = new DataWindow(QStringLiteral("dw_admin"), definition(QStringLiteral("d_admin")), DataWindow::Kind::Form,
-                              page);
-    dw_admin->present(&doc_->admin());
-    auto *gb_2 = new QGroupBox(QStringLiteral("Administration"), page);
-    gb_2->setObjectName(QStringLiteral("gb_2"));
-    auto *p_left = picture(page, "p_left", QStringLiteral("left.gif"));
-    auto *ln_1 = line(page, "ln_1");
-
-    // Banner: logo and version on the left, the rotating slogan in the middle.
-    auto *brand = new QVBoxLayout;
-    auto *logoRow = new QHBoxLayout;
-    logoRow->addWidget(p_2);
-    logoRow->addWidget(st_tm, 0, Qt::AlignTop);
-    brand->addLayout(logoRow);
-    brand->addWidget(st_2);
-    auto *slogan = new QHBoxLayout(r_1);
-    slogan->addWidget(p_left);
-    slogan->addWidget(st_messages, 1);
-    slogan->addWidget(p_right);
-    auto *banner = new QHBoxLayout;
-    banner->addLayout(brand);
-    banner->addWidget(r_1, 1);
-    auto *hint = new QHBoxLayout;
-    hint->addStretch();
-    hint->addWidget(p_help);
-    hint->addWidget(st_help);
-
-    auto *record = new QHBoxLayout(gb_2);
-    record->addWidget(dw_admin, 1);
-    auto *side = new QVBoxLayout;
-    side->addSpacing(60);
-    side->addWidget(pb_browse);
-    side->addStretch();
-    record->addLayout(side);
-
-    auto *layout = new QVBoxLayout(page);
-    layout->addLayout(banner);
-    layout->addWidget(ln_2);
-    layout->addWidget(gb_2, 1);
-    layout->addWidget(ln_1);
-    layout->addLayout(hint);
-
-    connectEditorBehaviour(dw_admin, QStringLiteral("admin.htm"));
-    is_help_topic = QStringLiteral("admin.htm");
-    connect(dw_admin, &DataWindow::itemChanged, this, &w_event::setSaveEnabled);
-    connect(pb_browse, &QPushButton::clicked, this, &w_event::pb_browse_clicked);
-}
-
-void w_event::buildListPage(QWidget *page)
-{
-    pb_new_copy = button(page, "pb_new_copy", QStringLiteral("Copy   "), "new_copy.jpg", "new_copy.jpg", "new_copy.jpg");
-    pb_4 = button(page, "pb_4", QStringLiteral("Delete"), "delete.jpg", "delete_focus.jpg", "delete_dis.jpg");
-    pb_new = button(page, "pb_new", QStringLiteral("New "), "new.jpg", "new_focus.jpg", "new_dis.jpg");
-    dw_event_list = new DataWindow(QStringLiteral("dw_event_list"), definition(QStringLiteral("d_list")),
-                                   DataWindow::Kind::Grid, page);
-    dw_event_list->present(&doc_->events());
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(pb_new);
-    buttons->addWidget(pb_new_copy);
-    buttons->addWidget(pb_4);
-    buttons->addStretch();
-    auto *layout = new QVBoxLayout(page);
-    layout->addLayout(buttons);
-    layout->addWidget(dw_event_list, 1);
-
-    dw_event_list->Modify(QStringLiteral("DataWindow.NoUserPrompt='yes'"));
-    connect(dw_event_list, &DataWindow::rowFocusChanged, this,
-            [this](long row) { dw_event_list_rowfocuschanged(row); });
-    connect(dw_event_list, &DataWindow::getFocus, this, [this] { is_help_topic = QStringLiteral("eventslist.htm"); });
-    connect(dw_event_list, &DataWindow::editChanged, this, &w_event::setSaveEnabled);
-    connect(dw_event_list, &DataWindow::doubleClicked, this,
-            [this](long) { SelectTab(QStringLiteral("tabpage_events_detail")); });
-    dw_event_list->ue_key = [this](int k, quint32 flags) {
-        if (k == rt::KeyF1) {
-            key(k, flags);
-            return true;
-        }
-        return false;
-    };
-    connect(pb_new, &QPushButton::clicked, this, &w_event::pb_new_clicked);
-    connect(pb_new_copy, &QPushButton::clicked, this, &w_event::pb_new_copy_clicked);
-    connect(pb_4, &QPushButton::clicked, this, &w_event::pb_4_clicked);
-}
-
-void w_event::buildDetailPage(QWidget *page)
-{
-    auto *p_4 = new QLabel(page);
-    p_4->setObjectName(QStringLiteral("p_4"));
-    p_4->setPixmap(QPixmap(rt::PicturePath(QStringLiteral("gradient_red.JPG"))));
-    p_4->setScaledContents(true);
-    p_4->setFixedHeight(28);
-    st_event_count = new vo_base_st_transparent(p_4);
-    st_event_count->setText(QStringLiteral("0 of 0"));
-    st_event_count->setObjectName(QStringLiteral("st_event_count"));
-    QFont f = st_event_count->font();
-    f.setBold(true);
-    st_event_count->setFont(f);
-    st_event_count->setStyleSheet(QStringLiteral("color: rgb(60,0,0);"));
-    auto *countLayout = new QHBoxLayout(p_4);
-    countLayout->setContentsMargins(10, 0, 10, 0);
-    countLayout->addWidget(st_event_count);
-    countLayout->addStretch();
-
-    dw_events = new DataWindow(QStringLiteral("dw_events"), definition(QStringLiteral("d_events")),
-                               DataWindow::Kind::Form, page);
-    auto *layout = new QVBoxLayout(page);
-    layout->addWidget(p_4);
-    layout->addWidget(dw_events, 1);
-
-    connectEditorBehaviour(dw_events, QStringLiteral("eventsdetail.htm"));
-    connect(dw_events, &DataWindow::rowFocusChanged, this, [this](long row) { dw_event_list_rowfocuschanged(row); });
-}
-
-void w_event::buildDatesPage(QWidget *page)
-{
-    auto *st_1 = new QLabel(QStringLiteral("F3 - Date Search"), page);
-    st_1->setObjectName(QStringLiteral("st_1"));
-    auto *p_1 = picture(page, "p_1", QStringLiteral("f3.bmp"));
-    pb_delete_date =
-        button(page, "pb_delete_date", QStringLiteral("Delete"), "delete.jpg", "delete_focus.jpg", "delete_dis.jpg");
-    pb_new_date = button(page, "pb_new_date", QStringLiteral("New"), "new.jpg", "new_focus.jpg", "new_dis.jpg");
-    dw_event_dates = new DataWindow(QStringLiteral("dw_event_dates"), definition(QStringLiteral("d_event_dates")),
-                                    DataWindow::Kind::Grid, page);
-    dw_event_dates->present(&doc_->dates());
-    auto *top = new QHBoxLayout;
-    top->addWidget(pb_new_date);
-    top->addWidget(pb_delete_date);
-    top->addStretch();
-    top->addWidget(p_1);
-    top->addWidget(st_1);
-    auto *layout = new QVBoxLayout(page);
-    layout->addLayout(top);
-    layout->addWidget(dw_event_dates, 1);
-
-    connectEditorBehaviour(dw_event_dates, QStringLiteral("eventdates.htm"));
-    const QString pattern = usablePattern(gs_short_date_format);
-    dw_event_dates->setDateMask(QStringLiteral("start_date"), pattern);
-    dw_event_dates->setDateMask(QStringLiteral("end_date"), pattern);
-    dw_event_dates->ue_tab_out = [this] { dw_event_dates_ue_tab_out(); };
-    dw_event_dates->ue_enter = [this] { return dw_event_dates_ue_enter(); };
-    dw_event_dates->ue_key = [this](int k, quint32 flags) { return dw_event_dates_ue_key(k, flags); };
-    connect(pb_new_date, &QPushButton::clicked, this, &w_event::pb_new_date_clicked);
-    connect(pb_delete_date, &QPushButton::clicked, this, &w_event::pb_delete_date_clicked);
 }
 
 // The admin record becomes the settings the other pages use.
@@ -538,7 +305,7 @@ void w_event::ue_post_open()
     }
 
     // 7. The caption and its timer.
-    st_messages->setText(QStringLiteral("Events"));
+    adminPage_->caption()->setText(QStringLiteral("Events"));
     timer_->start(5000);
 }
 
@@ -585,7 +352,7 @@ void w_event::ue_animation(const QString &)
     ++ii_anim;
     if (ii_anim >= 11)
         ii_anim = 1;
-    st_messages->setText(captions[ii_anim - 1]);
+    adminPage_->caption()->setText(captions[ii_anim - 1]);
 }
 
 // ---- Tab control -----------------------------------------------------------
@@ -856,178 +623,11 @@ void w_event::cb_2_clicked()
                        rt::Icon::Exclamation);
 }
 
-// ---- Admin page ------------------------------------------------------------
+// ---- Page entry points -------------------------------------------------------
 
 long w_event::dw_admin_ue_validate(long al_row)
 {
     return report(doc_->partRules(EventDocument::Part::Admin, al_row));
-}
-
-void w_event::pb_browse_clicked()
-{
-    QString ls_folder(1024, QLatin1Char(' '));
-    ext::GetInstallDirectory(ls_folder, 1024);
-    ls_folder = vantel_startup::Trim(ls_folder);
-    if (ls_folder.isEmpty())
-        return;
-    if (!ls_folder.endsWith(QLatin1Char('/')))
-        ls_folder += QLatin1Char('/');
-    dw_admin->recordSet()->SetItem(1, QStringLiteral("file_directory"), ls_folder);
-    doc_->setModified(true);
-}
-
-// ---- Event list page -------------------------------------------------------
-
-long w_event::dw_event_list_rowfocuschanged(long currentrow)
-{
-    if (currentrow < 1) {
-        st_event_count->setText(QStringLiteral("Event 0 of 0"));
-        return 0;
-    }
-    dw_event_list->SelectRow(0, false);
-    dw_event_list->SelectRow(currentrow, true);
-    dw_events->ScrollToRow(currentrow);
-    RecordSet *events = dw_event_list->recordSet();
-    st_event_count->setText(QStringLiteral("Event ") + QString::number(currentrow) + QStringLiteral(" of ")
-                            + QString::number(events->RowCount()));
-    is_event_id = events->GetItemString(currentrow, QStringLiteral("event_id"));
-    dw_event_dates_ue_set_filter(is_event_id);
-    return 0;
-}
-
-bool w_event::dw_event_list_ue_row_populated(int ai_row)
-{
-    RecordSet *events = dw_event_list->recordSet();
-    static const char *mandatory[] = {"country", "city", "name", "sdescription", "category", "cost"};
-    for (long row = ai_row; row <= events->RowCount(); ++row)
-        for (const char *column : mandatory)
-            if (events->GetItemString(row, QLatin1String(column)).isEmpty())
-                return false;
-    return true;
-}
-
-// ---- Event detail commands -------------------------------------------------
-
-void w_event::pb_new_clicked()
-{
-    if (!dw_event_list_ue_row_populated(1)) {
-        rt::MessageBox(QStringLiteral("New Event"), message(15));
-        return;
-    }
-    RecordSet *events = dw_event_list->recordSet();
-    long ll_row = events->InsertRow(0);
-    if (ll_row <= 0)
-        return;
-    doc_->setModified(true);
-    dw_event_list->ScrollToRow(ll_row);
-    is_event_id = gf_create_key(QStringLiteral("EV"));
-    events->SetItem(ll_row, QStringLiteral("event_id"), is_event_id);
-    events->SetItem(ll_row, QStringLiteral("user_id"), gs_login);
-    events->SetItem(ll_row, QStringLiteral("user_password"), gs_password);
-    events->SetItem(ll_row, QStringLiteral("country"), gs_country);
-    events->SetItem(ll_row, QStringLiteral("city"), gs_city);
-    events->SetItem(ll_row, QStringLiteral("state"), gs_state);
-    events->SetItem(ll_row, QStringLiteral("category"), QStringLiteral("70"));
-
-    RecordSet *dates = dw_event_dates->recordSet();
-    ll_row = dates->InsertRow(0);
-    if (ll_row > 0) {
-        const QString ls_time_id = gf_create_key(QStringLiteral("TI"));
-        dates->SetItem(ll_row, QStringLiteral("event_id"), is_event_id);
-        dates->SetItem(ll_row, QStringLiteral("time_id"), ls_time_id);
-        dates->SetItem(ll_row, QStringLiteral("state"), gs_state);
-        dates->SetItem(ll_row, QStringLiteral("city"), gs_city);
-        dw_event_dates_ue_set_filter(is_event_id);
-        dw_event_dates->ScrollToRow(dates->Find(QStringLiteral("time_id = '") + ls_time_id + QLatin1Char('\''), 1,
-                                                dates->RowCount()));
-    }
-    SelectTab(QStringLiteral("tabpage_events_detail"));
-}
-
-void w_event::pb_new_copy_clicked()
-{
-    RecordSet *events = dw_event_list->recordSet();
-    RecordSet *dates = dw_event_dates->recordSet();
-    const long ll_current_row = dw_event_list->GetRow();
-    if (ll_current_row <= 0) {
-        rt::MessageBox(QStringLiteral("Event Copy"),
-                       QStringLiteral("You must have a selected event before you my copy the information !"));
-        return;
-    }
-    events->RowsCopy(ll_current_row, ll_current_row, *events, 999999);
-    const long ll_new_row = events->RowCount();
-    is_event_id = gf_create_key(QStringLiteral("EV"));
-    events->SetItem(ll_new_row, QStringLiteral("event_id"), is_event_id);
-
-    const long ll_nbr_of_records = dates->RowCount();
-    if (ll_nbr_of_records < 1) {
-        const long ll_new_row2 = dates->InsertRow(0);
-        const QString ls_time_id = gf_create_key(QStringLiteral("TI"));
-        dates->SetItem(ll_new_row2, QStringLiteral("event_id"), is_event_id);
-        dates->SetItem(ll_new_row2, QStringLiteral("time_id"), ls_time_id);
-        dates->SetItem(ll_new_row2, QStringLiteral("state"), gs_state);
-        dates->SetItem(ll_new_row2, QStringLiteral("city"), gs_city);
-        dw_event_dates_ue_set_filter(is_event_id);
-        dw_event_dates->ScrollToRow(1);
-        SelectTab(QStringLiteral("tabpage_events_detail"));
-    } else {
-        for (long ll_row = 1; ll_row <= ll_nbr_of_records; ++ll_row) {
-            dates->RowsCopy(ll_row, ll_row, *dates, 999999);
-            const long ll_new_row2 = dates->RowCount();
-            dates->SetItem(ll_new_row2, QStringLiteral("event_id"), is_event_id);
-            dates->SetItem(ll_new_row2, QStringLiteral("time_id"), gf_create_key(QStringLiteral("TI")));
-        }
-        dw_event_dates_ue_set_filter(is_event_id);
-        dw_event_dates->ScrollToRow(1);
-    }
-    dw_event_list->ScrollToRow(ll_new_row);
-    doc_->setModified(true);
-}
-
-void w_event::pb_4_clicked()
-{
-    RecordSet *events = dw_event_list->recordSet();
-    RecordSet *dates = dw_event_dates->recordSet();
-    const long ll_row = dw_event_list->GetRow();
-    if (ll_row <= 0)
-        return;
-    // The event's date lines go with it: left behind they would be saved and
-    // sent without their event.
-    const QString eventId = events->GetItemString(ll_row, QStringLiteral("event_id"));
-    if (!eventId.isEmpty()) {
-        const QString filter = dates->filterText();
-        dates->SetFilter(QStringLiteral("event_id = '") + eventId + QLatin1Char('\''));
-        dates->Filter();
-        for (long r = dates->RowCount(); r >= 1; --r)
-            dates->DeleteRow(r);
-        dates->SetFilter(filter);
-        dates->Filter();
-    }
-    events->DeleteRow(ll_row);
-    if (events->RowCount() == 0)
-        dates->Reset();
-    doc_->setModified(true);
-}
-
-// ---- Event dates page ------------------------------------------------------
-
-void w_event::dw_event_dates_ue_set_filter(const QString &as_filter_key)
-{
-    doc_->filterDates(as_filter_key);
-}
-
-bool w_event::dw_event_dates_ue_row_populated(int ai_row)
-{
-    RecordSet *dates = dw_event_dates->recordSet();
-    for (long row = ai_row; row <= dates->RowCount(); ++row) {
-        if (dates->GetItemString(row, QStringLiteral("city")).isEmpty()
-            || dates->IsNull(row, QStringLiteral("start_date")) || dates->IsNull(row, QStringLiteral("end_date")))
-            return false;
-        const QString time1 = vantel_startup::Trim(dates->GetItemString(row, QStringLiteral("time1")));
-        if (time1.isEmpty() || time1 == QLatin1String("0000"))
-            return false;
-    }
-    return true;
 }
 
 long w_event::dw_event_dates_ue_validate(long al_row)
@@ -1035,86 +635,19 @@ long w_event::dw_event_dates_ue_validate(long al_row)
     return report(doc_->partRules(EventDocument::Part::Dates, al_row));
 }
 
-void w_event::dw_event_dates_ue_tab_out()
-{
-    RecordSet *dates = dw_event_dates->recordSet();
-    const long ll_row = dates->InsertRow(0);
-    if (ll_row >= 1) {
-        doc_->setModified(true);
-        dw_event_dates->ScrollToRow(ll_row);
-        dates->SetItem(ll_row, QStringLiteral("event_id"), is_event_id);
-        dates->SetItem(ll_row, QStringLiteral("time_id"), gf_create_key(QStringLiteral("TI")));
-        dates->SetItem(ll_row, QStringLiteral("state"), gs_state);
-        dates->SetItem(ll_row, QStringLiteral("city"), gs_city);
-    }
-    dw_event_dates->SetFocus();
-    dw_event_dates->SetColumn(5);
-}
-
-long w_event::dw_event_dates_ue_enter()
-{
-    dw_event_dates->sendTab();
-    return 1;
-}
-
-void w_event::pb_new_date_clicked()
-{
-    if (dw_event_list->recordSet()->RowCount() < 1) {
-        rt::MessageBox(QStringLiteral("Event Dates"),
-                       QStringLiteral("You must have a selected event before adding date information!"));
-        return;
-    }
-    if (!dw_event_dates_ue_row_populated(1)) {
-        rt::MessageBox(QStringLiteral("New Event"), message(15));
-        return;
-    }
-    RecordSet *dates = dw_event_dates->recordSet();
-    const long ll_row = dates->InsertRow(0);
-    if (ll_row > 0) {
-        doc_->setModified(true);
-        dates->SetItem(ll_row, QStringLiteral("event_id"), is_event_id);
-        dates->SetItem(ll_row, QStringLiteral("time_id"), gf_create_key(QStringLiteral("TI")));
-        dates->SetItem(ll_row, QStringLiteral("state"), gs_state);
-        dates->SetItem(ll_row, QStringLiteral("city"), gs_city);
-        dw_event_dates->ScrollToRow(ll_row);
-    }
-    dw_event_dates->SetFocus();
-    dw_event_dates->SetColumn(5);
-}
-
-void w_event::pb_delete_date_clicked()
-{
-    const long ll_row = dw_event_dates->GetRow();
-    if (ll_row > 0) {
-        dw_event_dates->recordSet()->DeleteRow(ll_row);
-        doc_->setModified(true);
-    }
-}
-
-bool w_event::dw_event_dates_ue_key(int k, quint32 keyflags)
-{
-    if (k == rt::KeyF3) {
-        const QString column = dw_event_dates->GetColumnName();
-        if (column != QLatin1String("start_date") && column != QLatin1String("end_date"))
-            return false;
-        dw_event_dates->AcceptText();
-        const QString ls_date = w_calendar::pick(this);
-        if (ls_date.isEmpty())
-            return true;
-        const QDate date = dateFromPattern(ls_date, gs_short_date_format);
-        const long row = dw_event_dates->GetRow();
-        if (date.isValid() && row >= 1) {
-            dw_event_dates->recordSet()->SetItem(row, column, date);
-            doc_->setModified(true);
-        }
-        return true;
-    }
-    if (k == rt::KeyF1) {
-        key(k, keyflags);
-        return true;
-    }
-    return false;
-}
+void w_event::pb_browse_clicked() { adminPage_->pb_browse_clicked(); }
+long w_event::dw_event_list_rowfocuschanged(long currentrow) { return listPage_->rowfocuschanged(currentrow); }
+bool w_event::dw_event_list_ue_row_populated(int ai_row) { return listPage_->ue_row_populated(ai_row); }
+void w_event::pb_new_clicked() { listPage_->pb_new_clicked(); }
+void w_event::pb_new_copy_clicked() { listPage_->pb_new_copy_clicked(); }
+void w_event::pb_4_clicked() { listPage_->pb_4_clicked(); }
+void w_event::dw_event_dates_ue_set_filter(const QString &as_filter_key) { datesPage_->ue_set_filter(as_filter_key); }
+bool w_event::dw_event_dates_ue_row_populated(int ai_row) { return datesPage_->ue_row_populated(ai_row); }
+void w_event::dw_event_dates_ue_tab_out() { datesPage_->ue_tab_out(); }
+long w_event::dw_event_dates_ue_enter() { return datesPage_->ue_enter(); }
+bool w_event::dw_event_dates_ue_key(int key, quint32 keyflags) { return datesPage_->ue_key(key, keyflags); }
+void w_event::pb_new_date_clicked() { datesPage_->pb_new_date_clicked(); }
+void w_event::pb_delete_date_clicked() { datesPage_->pb_delete_date_clicked(); }
 
 // ---- Error list ------------------------------------------------------------
 

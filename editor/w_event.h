@@ -3,6 +3,7 @@
 #pragma once
 
 #include "eventdocument.h"
+#include "pagehost.h"
 #include "runtime.h"
 
 #include <QPointer>
@@ -12,14 +13,18 @@
 #include <memory>
 #include <vector>
 
+class AdminPage;
 class DataWindow;
+class EventDatesPage;
+class EventDetailPage;
+class EventListPage;
 class QLabel;
 class QPushButton;
 class QTabWidget;
 class QTimer;
 class RecordSet;
 
-class w_event : public QWidget, public rt::KeyTarget {
+class w_event : public QWidget, public rt::KeyTarget, public PageHost {
     Q_OBJECT
 public:
     explicit w_event(QWidget *parent = nullptr);
@@ -30,7 +35,7 @@ public:
     void open();
     void ue_post_open();
 
-    long key(int key, quint32 keyflags) override;
+    long key(int key, quint32 keyflags) override; // F1, Escape
     void help(int xpos, int ypos);
     void timer();
     void ue_animation(const QString &as_message);
@@ -57,7 +62,7 @@ public:
     // Tab control.
     long selectionchanging(int oldindex, int newindex);
     void selectionchanged(int newindex);
-    int SelectTab(const QString &pageName);
+    int SelectTab(const QString &pageName) override;
 
     // Admin page.
     long dw_admin_ue_validate(long al_row);
@@ -79,8 +84,11 @@ public:
     void pb_new_date_clicked();
     void pb_delete_date_clicked();
 
-    QString message(int index) const; // is_messages[index], from 1
-    EventDocument &document() const { return *doc_; }
+    QString message(int index) const override; // is_messages[index], from 1
+    EventDocument &document() const override { return *doc_; }
+    bool hasErrorWindow() const override { return !errorWindow_.isNull(); }
+    void setHelpTopic(const QString &topic) override { is_help_topic = topic; }
+    QString &currentEventId() override { return is_event_id; }
     const std::vector<str_errors> &errors() const { return istr_errors; }
     QWidget *errorWindow() const { return errorWindow_; }
 
@@ -101,16 +109,8 @@ private:
     void copyAdminRowToGlobals();
     qint32 report(const RowCheck &check);
     QString currentFolder() const;
-    void buildAdminPage(QWidget *page);
-    void buildListPage(QWidget *page);
-    void buildDetailPage(QWidget *page);
-    void buildDatesPage(QWidget *page);
-    void connectEditorBehaviour(DataWindow *dw, const QString &helpTopic);
     void showImportProblems(const QStringList &problems, const QString &backup);
-    QPushButton *button(QWidget *parent, const char *name, const QString &text, const char *normal,
-                        const char *focus, const char *disabled);
     bool mayClose();
-    void setSaveEnabled() ;
     DataWindow *dataWindowOfPage(int index) const;
 
     std::unique_ptr<EventDocument> doc_;
@@ -126,14 +126,10 @@ private:
     QPushButton *pb_close = nullptr;
     QPushButton *cb_1 = nullptr;
     QPushButton *cb_2 = nullptr;
-    QPushButton *pb_browse = nullptr;
-    QPushButton *pb_new = nullptr;
-    QPushButton *pb_new_copy = nullptr;
-    QPushButton *pb_4 = nullptr;
-    QPushButton *pb_new_date = nullptr;
-    QPushButton *pb_delete_date = nullptr;
-    QLabel *st_messages = nullptr;
-    QLabel *st_event_count = nullptr;
+    AdminPage *adminPage_ = nullptr;
+    EventListPage *listPage_ = nullptr;
+    EventDetailPage *detailPage_ = nullptr;
+    EventDatesPage *datesPage_ = nullptr;
     DataWindow *dw_admin = nullptr;
     DataWindow *dw_event_list = nullptr;
     DataWindow *dw_events = nullptr;

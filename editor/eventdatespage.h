@@ -1,0 +1,34 @@
+// The Event Dates & Times tab page: the date lines of the current event, New
+// and Delete, F3 for the calendar, Tab out of the last field for a new line.
+#pragma once
+
+#include <QWidget>
+
+class DataWindow;
+class PageHost;
+
+class EventDatesPage : public QWidget {
+    Q_OBJECT
+public:
+    EventDatesPage(PageHost &host, QWidget *parent);
+
+    DataWindow *view() const { return dw_event_dates; }
+
+    // Shows the lines of `as_filter_key` only; nothing for an empty key.
+    void ue_set_filter(const QString &as_filter_key);
+    // Whether the lines from `ai_row` on have a city, both dates and a first time.
+    bool ue_row_populated(int ai_row);
+    void ue_tab_out();
+    long ue_enter();
+    bool ue_key(int key, quint32 keyflags);
+    void pb_new_date_clicked();
+    void pb_delete_date_clicked();
+
+private:
+    // A new last line of the current event with the admin defaults, made
+    // current before or after it is filled; answers its row.
+    long insertLine(bool scrollFirst);
+
+    PageHost &host_;
+    DataWindow *dw_event_dates = nullptr;
+};

@@ -1,0 +1,36 @@
+// The Events tab page: the list of events with New, Copy and Delete. The
+// event made current here is the one the detail and dates pages show.
+#pragma once
+
+#include <QWidget>
+
+class DataWindow;
+class EventDatesPage;
+class EventDetailPage;
+class PageHost;
+
+class EventListPage : public QWidget {
+    Q_OBJECT
+public:
+    EventListPage(PageHost &host, QWidget *parent);
+    // The pages that follow the current event; called once both exist.
+    void follow(EventDetailPage *detail, EventDatesPage *dates);
+
+    DataWindow *view() const { return dw_event_list; }
+
+    long rowfocuschanged(long currentrow);
+    // Whether every event from `ai_row` on has its mandatory values.
+    bool ue_row_populated(int ai_row);
+    void pb_new_clicked();
+    void pb_new_copy_clicked();
+    void pb_4_clicked();
+
+private:
+    // A first date line for the event just made, with the admin defaults.
+    QString addFirstDateLine();
+
+    PageHost &host_;
+    DataWindow *dw_event_list = nullptr;
+    EventDetailPage *detail_ = nullptr;
+    EventDatesPage *dates_ = nullptr;
+};

@@ -1,0 +1,70 @@
+#include "pagehost.h"
+
+#include "datawindow.h"
+#include "eventdocument.h"
+#include "keys.h"
+#include "recordset.h"
+#include "runtime.h"
+#include "vo_base_pic_button.h"
+
+#include <QFrame>
+#include <QLabel>
+
+namespace pages {
+
+QPushButton *button(QWidget *parent, const char *name, const QString &text, const char *normal, const char *focus,
+                    const char *disabled)
+{
+    auto *b = new vo_base_pic_button(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setPictures(QLatin1String(normal), QLatin1String(focus), QLatin1String(disabled));
+    return b;
+}
+
+QLabel *picture(QWidget *parent, const char *name, const QString &file)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    QPixmap pm(rt::PicturePath(file));
+    label->setPixmap(pm);
+    return label;
+}
+
+QFrame *line(QWidget *parent, const char *name)
+{
+    auto *f = new QFrame(parent);
+    f->setObjectName(QLatin1String(name));
+    f->setFrameShape(QFrame::HLine);
+    f->setStyleSheet(QStringLiteral("color: rgb(200,120,120);"));
+    return f;
+}
+
+void connectEditorBehaviour(PageHost &host, DataWindow *dw, const QString &helpTopic)
+{
+    dw->Modify(QStringLiteral("DataWindow.NoUserPrompt='yes'"));
+    QObject::connect(dw, &DataWindow::getFocus, dw, [&host, dw, helpTopic] {
+        const long row = dw->GetRow();
+        if (row >= 1)
+            dw->recordSet()->SetItem(row, QStringLiteral("current_column"), dw->GetColumnName());
+        host.setHelpTopic(helpTopic);
+    });
+    QObject::connect(dw, &DataWindow::loseFocus, dw, [dw] {
+        const long row = dw->GetRow();
+        if (row > 0)
+            dw->recordSet()->SetItem(row, QStringLiteral("current_column"), QString());
+    });
+    QObject::connect(dw, &DataWindow::itemFocusChanged, dw, [dw](long row, const QString &column) {
+        if (row >= 1 && !column.isEmpty())
+            dw->recordSet()->SetItem(row, QStringLiteral("current_column"), column);
+    });
+    QObject::connect(dw, &DataWindow::editChanged, dw, [&host] { host.document().setModified(true); });
+    dw->ue_key = [&host](int k, quint32 flags) {
+        if (k == rt::KeyF1 || (k == rt::KeyEscape && host.hasErrorWindow())) {
+            host.key(k, flags);
+            return true;
+        }
+        return false;
+    };
+}
+
+} // namespace pages

@@ -1,0 +1,41 @@
+// What the four tab pages ask of the main window, and the helpers they share
+// to build their controls.
+#pragma once
+
+#include <QString>
+
+class DataWindow;
+class EventDocument;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+class PageHost {
+public:
+    virtual ~PageHost() = default;
+    virtual EventDocument &document() const = 0;
+    virtual QString message(int index) const = 0; // the window's texts, from 1
+    // The window's own keys: F1 for help, Escape to close the error list.
+    virtual long key(int key, quint32 keyflags) = 0;
+    virtual bool hasErrorWindow() const = 0;
+    virtual void setHelpTopic(const QString &topic) = 0;
+    virtual int SelectTab(const QString &pageName) = 0;
+    // The key of the event the pages show (empty before the first one).
+    virtual QString &currentEventId() = 0;
+};
+
+namespace pages {
+
+// A picture button of the program's style.
+QPushButton *button(QWidget *parent, const char *name, const QString &text, const char *normal, const char *focus,
+                    const char *disabled);
+QLabel *picture(QWidget *parent, const char *name, const QString &file);
+QFrame *line(QWidget *parent, const char *name);
+// The behaviour every editable view shares: the focused field is noted in
+// the record's current_column, the page's help topic takes over with the
+// focus, an edit marks the document modified, F1 and (with the error list
+// open) Escape go to the window.
+void connectEditorBehaviour(PageHost &host, DataWindow *dw, const QString &helpTopic);
+
+} // namespace pages
