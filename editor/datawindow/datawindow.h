@@ -3,6 +3,7 @@
 // set (ShareData) see each other's changes.
 #pragma once
 
+#include "datepattern.h"
 #include "definition.h"
 
 #include <QPointer>
@@ -124,9 +125,3 @@ private:
     bool refreshing_ = false;
     std::vector<QMetaObject::Connection> rsConnections_;
 };
-
-// The date that `text` denotes in a pattern such as "dd.mm.yyyy"; an
-// invalid date when it denotes none.
-QDate dateFromPattern(const QString &text, const QString &pattern);
-// The pattern itself when it names day, month and year, else "yyyy-mm-dd".
-QString usablePattern(const QString &pattern);

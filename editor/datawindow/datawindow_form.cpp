@@ -1,0 +1,161 @@
+// The form layout of a data window: a label and an editor per column,
+// filled from the current row.
+#include "datawindow.h"
+
+#include "datepattern.h"
+#include "recordset.h"
+#include "recordsetmodel.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+// ---- Form ------------------------------------------------------------------
+
+void DataWindow::buildForm()
+{
+    form_ = new QGridLayout(this);
+    form_->setContentsMargins(8, 8, 8, 8);
+    form_->setHorizontalSpacing(18);
+    QFont bold = font();
+    bold.setBold(true);
+    // Long forms are laid out in two columns of fields, each its own grid.
+    const int perColumn = tabColumns_.size() > 8 ? int((tabColumns_.size() + 1) / 2) : int(tabColumns_.size());
+    QGridLayout *grids[2] = {new QGridLayout, nullptr};
+    form_->addLayout(grids[0], 0, 0, Qt::AlignTop);
+    if (perColumn < int(tabColumns_.size())) {
+        grids[1] = new QGridLayout;
+        form_->addLayout(grids[1], 0, 1, Qt::AlignTop);
+        form_->setColumnStretch(1, 1);
+    }
+    form_->setColumnStretch(0, 1);
+    form_->setRowStretch(1, 1);
+    for (QGridLayout *g : grids) {
+        if (!g)
+            continue;
+        g->setHorizontalSpacing(10);
+        g->setVerticalSpacing(6);
+        g->setColumnStretch(1, 1);
+    }
+    int index = 0;
+    QWidget *previous = nullptr;
+    for (int col : tabColumns_) {
+        const ColumnDef &c = def_.columns[size_t(col - 1)];
+        QGridLayout *grid = grids[index >= perColumn && grids[1] ? 1 : 0];
+        const int row = index >= perColumn && grids[1] ? index - perColumn : index;
+        ++index;
+        QWidget *editor = nullptr;
+        switch (c.edit) {
+        case EditStyle::MultiLineEdit: {
+            auto *e = new QPlainTextEdit(this);
+            e->setTabChangesFocus(true);
+            e->setFixedHeight(c.width > 255 ? 84 : 52);
+            connect(e, &QPlainTextEdit::textChanged, this, [this] {
+                if (!refreshing_)
+                    emit editChanged();
+            });
+            editor = e;
+            break;
+        }
+        case EditStyle::DropDownDW: {
+            auto *e = new QComboBox(this);
+            const Definition &dd = ::definition(c.dddw);
+            const int display = dd.columnIndex(c.dddwDisplay) - 1;
+            const int data = dd.columnIndex(c.dddwData) - 1;
+            e->addItem(QString(), QString());
+            for (const auto &r : dd.rows)
+                e->addItem(r[size_t(display)], r[size_t(data)]);
+            e->setMaxVisibleItems(20);
+            connect(e, qOverload<int>(&QComboBox::activated), this, [this, e, col](int) {
+                if (refreshing_ || currentRow_ < 1)
+                    return;
+                rs_->SetText(currentRow_, col, e->currentData().toString());
+                emit editChanged();
+                emit itemChanged(currentRow_, def_.columns[size_t(col - 1)].name);
+            });
+            editor = e;
+            break;
+        }
+        default: {
+            auto *e = new QLineEdit(this);
+            if (c.edit == EditStyle::EditMask)
+                e->setInputMask(inputMaskFor(c.editMask));
+            connect(e, &QLineEdit::textEdited, this, &DataWindow::editChanged);
+            connect(e, &QLineEdit::editingFinished, this, [this, e] { commitEditor(e); });
+            editor = e;
+            break;
+        }
+        }
+        editor->setObjectName(c.name);
+        editor->installEventFilter(this);
+        editor->setAutoFillBackground(true);
+        auto *label = new QLabel(c.label.trimmed().replace(QLatin1String("\r\n"), QLatin1String("\n")), this);
+        label->setObjectName(c.name + QStringLiteral("_t"));
+        label->setFont(bold);
+        label->setBuddy(editor);
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        label->setContentsMargins(0, 4, 0, 0);
+        grid->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignTop);
+        grid->addWidget(editor, row, 1, Qt::AlignTop);
+        editors_[col] = editor;
+        if (previous)
+            QWidget::setTabOrder(previous, editor);
+        previous = editor;
+    }
+}
+
+void DataWindow::refreshForm()
+{
+    if (!form_)
+        return;
+    refreshing_ = true;
+    for (auto &[col, editor] : editors_) {
+        editor->setEnabled(currentRow_ >= 1);
+        const QString text = currentRow_ >= 1 ? rs_->GetItemString(currentRow_, col) : QString();
+        if (auto *e = qobject_cast<QLineEdit *>(editor)) {
+            if (!e->hasFocus() || e->text() != text)
+                e->setText(text);
+        } else if (auto *e = qobject_cast<QPlainTextEdit *>(editor)) {
+            if (e->toPlainText() != text)
+                e->setPlainText(text);
+        } else if (auto *e = qobject_cast<QComboBox *>(editor)) {
+            const int i = e->findData(text);
+            if (i >= 0) {
+                e->setCurrentIndex(i);
+            } else {
+                // A code the list does not know is still shown, never lost.
+                e->addItem(text, text);
+                e->setCurrentIndex(e->count() - 1);
+            }
+        }
+    }
+    refreshing_ = false;
+    // With no record the fields are disabled and the form itself takes the
+    // focus, so that the page still names its help topic and F1 reaches the
+    // window.
+    QWidget *proxy = currentRow_ >= 1 && !tabColumns_.empty() ? editors_[tabColumns_.front()] : nullptr;
+    if (focusProxy() != proxy)
+        setFocusProxy(proxy);
+    paintFormHighlight();
+}
+
+void DataWindow::paintFormHighlight()
+{
+    if (!form_)
+        return;
+    // The colours are this view's: a form that presents another view's
+    // record set (the detail form over the event list) paints by its own
+    // definition, not by the grid's, which has no field colours.
+    for (auto &[col, editor] : editors_) {
+        const QColor c = currentRow_ >= 1 ? fieldBackground(def_, *rs_, currentRow_, col, currentRow_) : QColor();
+        QPalette p = editor->palette();
+        const QColor base = c.isValid() ? c : colorFromValue(kFieldBackgroundValue);
+        p.setColor(QPalette::Base, base);
+        p.setColor(QPalette::Button, base);
+        editor->setPalette(p);
+        if (auto *combo = qobject_cast<QComboBox *>(editor))
+            combo->setStyleSheet(QStringLiteral("QComboBox { background: %1; }").arg(base.name()));
+    }
+}

@@ -1,0 +1,64 @@
+#include "datepattern.h"
+
+QString inputMaskFor(const QString &mask)
+{
+    if (mask.isEmpty())
+        return {};
+    QString out;
+    for (QChar c : mask) {
+        const QChar l = c.toLower();
+        if (c == QLatin1Char('0') || c == QLatin1Char('#') || l == QLatin1Char('d') || l == QLatin1Char('m')
+            || l == QLatin1Char('y'))
+            out += QLatin1Char('9');
+        else if (c == QLatin1Char('9') || c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('!')
+                 || c == QLatin1Char('\\'))
+            out += QLatin1Char('\\') + QString(c);
+        else
+            out += c;
+    }
+    return out + QStringLiteral(";_");
+}
+
+QString isoFromPattern(const QString &text, const QString &pattern)
+{
+    int d = 0, m = 0, y = 0;
+    int pos = 0;
+    const QString p = pattern.toLower();
+    QString digits;
+    for (qsizetype i = 0; i < p.size();) {
+        const QChar c = p[i];
+        if (c == QLatin1Char('d') || c == QLatin1Char('m') || c == QLatin1Char('y')) {
+            qsizetype len = 0;
+            while (i + len < p.size() && p[i + len] == c)
+                ++len;
+            const QString part = text.mid(pos, len).trimmed();
+            bool ok = false;
+            const int v = part.toInt(&ok);
+            if (!ok)
+                return {};
+            (c == QLatin1Char('d') ? d : c == QLatin1Char('m') ? m : y) = v;
+            pos += int(len);
+            i += len;
+        } else {
+            ++pos;
+            ++i;
+        }
+    }
+    const QDate date(y, m, d);
+    return date.isValid() ? date.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+QDate dateFromPattern(const QString &text, const QString &pattern)
+{
+    const QString iso = isoFromPattern(text, usablePattern(pattern));
+    return iso.isEmpty() ? QDate() : QDate::fromString(iso, QStringLiteral("yyyy-MM-dd"));
+}
+
+QString usablePattern(const QString &pattern)
+{
+    const QString p = pattern.trimmed().toLower();
+    if (p.count(QLatin1Char('d')) == 2 && p.count(QLatin1Char('m')) == 2 && p.count(QLatin1Char('y')) == 4
+        && p.size() <= 12)
+        return p;
+    return QStringLiteral("yyyy-mm-dd");
+}
