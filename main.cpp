@@ -1,4 +1,8 @@
 // Vantel: records public events and packs them for an event-listing service.
+#include "globals.h"
+#include "launch.h"
+#include "runtime.h"
+#include "startfolder.h"
 #include "vantel.h"
 #include "w_event.h"
 
@@ -6,8 +10,20 @@
 
 int main(int argc, char *argv[])
 {
+    if (const auto answered = launch::answerWithoutDisplay(argc, argv))
+        return *answered;
     QApplication qapp(argc, argv);
+    if (launch::parseOptions(qapp).userFolder) {
+        QString error;
+        if (!launch::enterUserFolder(&error)) {
+            rt::MessageBox(QStringLiteral("Vantel"), error, rt::Icon::StopSign);
+            return 1;
+        }
+    }
     vantel app([] {
+        // Settings read: the data folder is known, and no other instance may have it open.
+        if (!launch::lockDataFolder(datafiles::dataFolderAtStart(gs_directory)))
+            return false;
         auto *w = new w_event;
         w->setAttribute(Qt::WA_DeleteOnClose);
         w->open();

@@ -12,6 +12,7 @@ PKGS="build-essential cmake pkg-config git
  xvfb xauth x11-utils xdotool imagemagick
  librsvg2-bin fonts-dejavu-core
  locales
+ desktop-file-utils appstream dpkg-dev fakeroot file man-db
  lld llvm binutils-mingw-w64-x86-64"
 missing=""
 for p in $PKGS; do

@@ -1,0 +1,151 @@
+#include "launch.h"
+
+#include "globals.h"
+#include "runtime.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace launch {
+
+namespace {
+
+const QString kProgram = QStringLiteral("vantel");
+
+void describe(QCommandLineParser &parser)
+{
+    QCoreApplication::setApplicationName(kProgram);
+    QCoreApplication::setApplicationVersion(QStringLiteral(VANTEL_VERSION));
+    parser.setApplicationDescription(
+        QStringLiteral("Records public events with their dates and times and packs them into Vantel.zip "
+                       "for the event-listing service.\n\n"
+                       "Without options Vantel works in the current folder, which must hold vantel.ini."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("user-folder"),
+                      QStringLiteral("Work in your own folder %1 (made with a vantel.ini on the first start), "
+                                     "as the desktop menu entry does.")
+                          .arg(QDir::toNativeSeparators(userFolder()))});
+}
+
+// The one lock of this run, released when the program ends.
+std::unique_ptr<QLockFile> &heldLock()
+{
+    static std::unique_ptr<QLockFile> lock;
+    return lock;
+}
+
+} // namespace
+
+std::optional<int> answerWithoutDisplay(int argc, char *argv[])
+{
+    bool asks = false;
+    for (int i = 1; i < argc && !asks; ++i) {
+        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            asks = asks || std::strcmp(argv[i], option) == 0;
+    }
+    if (!asks)
+        return std::nullopt;
+    QCoreApplication core(argc, argv);
+    QCommandLineParser parser;
+    describe(parser);
+    parser.process(core); // prints the help or the version and ends the program
+    return 0;
+}
+
+Options parseOptions(const QCoreApplication &app)
+{
+    QCommandLineParser parser;
+    describe(parser);
+    parser.process(app);
+    Options options;
+    options.userFolder = parser.isSet(QStringLiteral("user-folder"));
+    return options;
+}
+
+QString userFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') + kProgram
+           + QLatin1Char('/');
+}
+
+bool enterUserFolder(QString *error)
+{
+    const QString folder = userFolder();
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("The folder %1 could not be made.").arg(folder);
+        return false;
+    }
+    const QString ini = folder + gs_ini_file_name;
+    if (!QFileInfo::exists(ini)) {
+        // Written rather than copied: a copy would keep the template's
+        // read-only mode, and the settings are written back at every start.
+        QFile shipped(QStringLiteral(":/template/vantel.ini"));
+        QSaveFile out(ini);
+        if (!shipped.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)
+            || out.write(shipped.readAll()) < 0 || !out.commit()) {
+            *error = QStringLiteral("The settings file %1 could not be written: %2").arg(ini, out.errorString());
+            return false;
+        }
+    }
+    if (!QDir::setCurrent(folder)) {
+        *error = QStringLiteral("The folder %1 could not be entered.").arg(folder);
+        return false;
+    }
+    return true;
+}
+
+QString lockKey(const QString &folder)
+{
+    QString existing = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+    QString rest;
+    while (!QFileInfo(existing).exists()) {
+        const qsizetype slash = existing.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            break;
+        rest = existing.mid(slash) + rest;
+        existing.truncate(slash);
+    }
+    const QString canonical = QFileInfo(existing).canonicalFilePath();
+    return QDir::cleanPath((canonical.isEmpty() ? existing : canonical) + rest);
+}
+
+bool lockDataFolder(const QString &folder)
+{
+    const QString key = lockKey(folder);
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex();
+    auto lock = std::make_unique<QLockFile>(runtime + QStringLiteral("/vantel-") + QString::fromLatin1(hash)
+                                            + QStringLiteral(".lock"));
+    // Only a lock whose owner is gone is stale, however long it has been held.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        heldLock() = std::move(lock);
+        return true;
+    }
+    if (lock->error() != QLockFile::LockFailedError) {
+        std::fprintf(stderr, "vantel: cannot lock the data folder %s in %s; running without the lock\n",
+                     qUtf8Printable(key), qUtf8Printable(runtime));
+        return true;
+    }
+    std::fprintf(stderr, "vantel: the data folder %s is already open in another instance\n", qUtf8Printable(key));
+    rt::MessageBox(QStringLiteral("Vantel"),
+                   QStringLiteral("The data folder ") + QDir::toNativeSeparators(key)
+                       + QStringLiteral(" is already open in another Vantel window.") + QStringLiteral("\n\r")
+                       + QStringLiteral("Please continue there, or close that window and start Vantel again."),
+                   rt::Icon::Exclamation);
+    return false;
+}
+
+} // namespace launch

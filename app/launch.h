@@ -1,0 +1,47 @@
+// How the program is launched: the command line, the per-user working folder
+// used by the desktop menu entry, and the lock that keeps two instances off
+// one data folder.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QCoreApplication;
+
+namespace launch {
+
+// --help and --version are answered before the application object exists,
+// so they work without a display. Answers the exit code when the command
+// line was one of these, nothing when the program is to start.
+std::optional<int> answerWithoutDisplay(int argc, char *argv[]);
+
+struct Options {
+    bool userFolder = false; // --user-folder
+};
+
+// Reads the options the application object left over. An unknown option
+// ends the program with a message on stderr (exit code 1).
+Options parseOptions(const QCoreApplication &app);
+
+// $XDG_DATA_HOME/vantel/, by default ~/.local/share/vantel/, with a trailing "/".
+QString userFolder();
+
+// Makes the user folder the working folder. On the first start the folder is
+// made and receives the shipped vantel.ini; a vantel.ini already there is
+// left as it is. Answers false, with the reason in `error`, when the folder
+// or its settings file cannot be made.
+bool enterUserFolder(QString *error);
+
+// The name the lock of `folder` goes by: its canonical path, also for a
+// folder that does not exist yet (the part that exists is resolved).
+QString lockKey(const QString &folder);
+
+// Locks `folder` for the rest of the run. When another running instance
+// holds it, tells the user which folder is taken and answers false; a lock
+// left behind by an instance that is no longer running is taken over. When
+// no lock can be made at all (no writable runtime folder) the program runs
+// unlocked and says so on stderr.
+bool lockDataFolder(const QString &folder);
+
+} // namespace launch
