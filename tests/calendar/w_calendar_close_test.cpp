@@ -126,34 +126,17 @@ TEST_F(CalendarCloseTest, NumberParameterOneCentresOtherwiseOpensAtThePointer)
     EXPECT_TRUE(screen->availableGeometry().contains(corner->frameGeometry()));
 }
 
-TEST_F(CalendarCloseTest, DraggingTheBackgroundMovesThePickerWithThePointer)
+// A left-button mouse event at `local` of `target`, as the pointer sends it.
+void sendLeft(QWidget *target, QEvent::Type type, QPoint local, Qt::MouseButtons buttons)
 {
-    QWidget mainWindow;
-    mainWindow.setObjectName(QStringLiteral("w_event"));
-    mainWindow.setGeometry(0, 0, 400, 300);
-    auto w = openPicker(QStringLiteral("10/02/2004"));
-    const QPoint start = w->pos();
-    const QPoint inside(w->width() / 2, 4); // the background beside the caption
-    auto send = [&](QEvent::Type type, QPoint globalPos, Qt::MouseButtons buttons) {
-        QMouseEvent e(type, w->mapFromGlobal(globalPos), globalPos,
-                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
-        QApplication::sendEvent(w.get(), &e);
-    };
-    const QPoint g = w->mapToGlobal(inside);
-    send(QEvent::MouseButtonPress, g, Qt::LeftButton);
-    send(QEvent::MouseMove, g + QPoint(4, 0), Qt::LeftButton);
-    EXPECT_EQ(w->pos(), start); // the first step only records the pointer
-    send(QEvent::MouseMove, g + QPoint(24, 14), Qt::LeftButton);
-    EXPECT_EQ(w->pos(), start + QPoint(20, 14));
-    send(QEvent::MouseButtonRelease, g + QPoint(24, 14), Qt::NoButton);
-    EXPECT_EQ(w->il_x_movement, 0);
-    EXPECT_EQ(w->il_y_movement, 0);
-    EXPECT_EQ(w->cursor().shape(), Qt::CrossCursor);
+    QMouseEvent e(type, local, target->mapToGlobal(local), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                  buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &e);
 }
 
-// A hand that moves a little while it clicks a day or an arrow does not
-// move the picker: only its background drags it.
-TEST_F(CalendarCloseTest, PressingADayOrAnArrowAndMovingLeavesThePickerInPlace)
+// The background drags the picker; a hand that moves a little while it
+// clicks a day or an arrow does not move it.
+TEST_F(CalendarCloseTest, OnlyTheBackgroundDragsThePicker)
 {
     QWidget mainWindow;
     mainWindow.setObjectName(QStringLiteral("w_event"));
@@ -165,16 +148,22 @@ TEST_F(CalendarCloseTest, PressingADayOrAnArrowAndMovingLeavesThePickerInPlace)
     ASSERT_NE(arrow, nullptr);
     for (QWidget *target : {static_cast<QWidget *>(g), arrow}) {
         const QPoint at = target == g ? g->cellRect(10).center() : arrow->rect().center();
-        auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
-            QMouseEvent e(type, local, target->mapToGlobal(local),
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
-            QApplication::sendEvent(target, &e);
-        };
-        send(QEvent::MouseButtonPress, at, Qt::LeftButton);
-        send(QEvent::MouseMove, at + QPoint(3, 2), Qt::LeftButton);
-        send(QEvent::MouseMove, at + QPoint(9, 6), Qt::LeftButton);
+        sendLeft(target, QEvent::MouseButtonPress, at, Qt::LeftButton);
+        sendLeft(target, QEvent::MouseMove, at + QPoint(3, 2), Qt::LeftButton);
+        sendLeft(target, QEvent::MouseMove, at + QPoint(9, 6), Qt::LeftButton);
         EXPECT_EQ(w->pos(), start) << target->objectName().toStdString();
         EXPECT_EQ(w->il_x_movement, 0);
-        send(QEvent::MouseButtonRelease, at + QPoint(9, 6), Qt::NoButton);
+        sendLeft(target, QEvent::MouseButtonRelease, at + QPoint(9, 6), Qt::NoButton);
     }
+
+    const QPoint inside(w->width() / 2, 4); // the background beside the caption
+    sendLeft(w.get(), QEvent::MouseButtonPress, inside, Qt::LeftButton);
+    sendLeft(w.get(), QEvent::MouseMove, inside + QPoint(4, 0), Qt::LeftButton);
+    EXPECT_EQ(w->pos(), start); // the first step only records the pointer
+    sendLeft(w.get(), QEvent::MouseMove, w->mapFromGlobal(w->mapToGlobal(inside) + QPoint(24, 14)), Qt::LeftButton);
+    EXPECT_EQ(w->pos(), start + QPoint(20, 14));
+    sendLeft(w.get(), QEvent::MouseButtonRelease, inside, Qt::NoButton);
+    EXPECT_EQ(w->il_x_movement, 0);
+    EXPECT_EQ(w->il_y_movement, 0);
+    EXPECT_EQ(w->cursor().shape(), Qt::CrossCursor);
 }

@@ -8,16 +8,6 @@ namespace {
 
 class DatesPage : public PagesTest {
 protected:
-    // One event EV1 with the given date lines, shown on the dates page.
-    void openOnDates(const QByteArray &lines)
-    {
-        writeAdmin("ann", "Bonn", "NRW");
-        writeData("VantelEvents.txt", eventLine("EV1", "Fair"));
-        writeData("VantelEventDates.txt", lines);
-        openWindow();
-        clickTab(Dates);
-        ASSERT_EQ(page(), Dates);
-    }
     DataWindow *grid() { return dw("dw_event_dates"); }
 };
 

@@ -14,15 +14,6 @@ namespace {
 
 class KeyboardUse : public PagesTest {
 protected:
-    void openOnDates(const QByteArray &lines)
-    {
-        writeAdmin("ann", "Bonn", "NRW");
-        writeData("VantelEvents.txt", eventLine("EV1", "Fair"));
-        writeData("VantelEventDates.txt", lines);
-        openWindow();
-        clickTab(Dates);
-        ASSERT_EQ(page(), Dates);
-    }
     QStringList times(long row) const
     {
         QStringList t;
@@ -221,10 +212,7 @@ TEST_F(KeyboardUse, FormFieldsTakeTheirOwnTextWhenTabbedThrough)
     writeEvents(1, 1);
     openWindow();
     clickTab(Detail);
-    QLineEdit *name = qobject_cast<QLineEdit *>(dw("dw_events")->editorFor("name"));
-    ASSERT_NE(name, nullptr);
-    QTest::mouseClick(name, Qt::LeftButton);
-    name->selectAll();
+    ASSERT_NE(selectField("dw_events", "name"), nullptr);
     type("Harbour Fair");
     press(Qt::Key_Tab);
     const QString next = focusedColumn();
@@ -236,10 +224,7 @@ TEST_F(KeyboardUse, FormFieldsTakeTheirOwnTextWhenTabbedThrough)
 
     // The admin form the same way.
     clickTab(Admin);
-    QLineEdit *city = qobject_cast<QLineEdit *>(dw("dw_admin")->editorFor("default_city"));
-    ASSERT_NE(city, nullptr);
-    QTest::mouseClick(city, Qt::LeftButton);
-    city->selectAll();
+    ASSERT_NE(selectField("dw_admin", "default_city"), nullptr);
     type("Kiel");
     press(Qt::Key_Tab, Qt::ShiftModifier);
     press(Qt::Key_Tab, Qt::ShiftModifier);

@@ -54,6 +54,28 @@ protected:
     // makes it when a dialog or tool window in front of it closes.
     void reactivate() { activateMainWindow(5000); }
 
+    // One event EV1 with the given date lines, shown on the dates page.
+    void openOnDates(const QByteArray &lines)
+    {
+        writeAdmin("ann", "Bonn", "NRW");
+        writeData("VantelEvents.txt", eventLine("EV1", "Fair"));
+        writeData("VantelEventDates.txt", lines);
+        openWindow();
+        clickTab(Dates);
+        ASSERT_EQ(page(), Dates);
+    }
+    // Clicks a form field and selects its text, so that typing replaces it.
+    QLineEdit *selectField(const char *dwName, const char *column)
+    {
+        auto *field = qobject_cast<QLineEdit *>(dw(dwName)->editorFor(column));
+        EXPECT_NE(field, nullptr) << column;
+        if (field) {
+            QTest::mouseClick(field, Qt::LeftButton);
+            field->selectAll();
+        }
+        return field;
+    }
+
     RecordSet *events() const { return dw("dw_event_list")->recordSet(); }
     RecordSet *dates() const { return dw("dw_event_dates")->recordSet(); }
     int page() const { return tabs()->currentIndex(); }
