@@ -279,6 +279,10 @@ bool needsQuotes(QByteArrayView v)
 {
     if (!v.isEmpty() && v[0] == '"')
         return true;
+    // A byte order mark opening the file would be taken for the file's
+    // own and dropped; in quotes it stays part of the value.
+    if (v.startsWith("\xEF\xBB\xBF"))
+        return true;
     for (char c : v)
         if (c == '\t' || c == '\n' || c == '\r')
             return true;

@@ -5,7 +5,8 @@
 // between fields, CRLF line ends, no heading. Null is an empty field, dates
 // are yyyy-mm-dd, text is UTF-8. A value holding a tab, CR or LF, or one
 // starting with a double quote, is written in double quotes with inner
-// quotes doubled; every other value is written as it stands.
+// quotes doubled (as is one starting with a byte order mark); every other
+// value is written as it stands.
 #pragma once
 
 #include <QByteArray>

@@ -63,6 +63,18 @@ TEST(DataFiles, EventsRoundTripWholeValues)
     EXPECT_EQ(wf.read("again.txt"), wf.read("VantelEvents.txt"));
 }
 
+TEST(DataFiles, AValueStartingWithAByteOrderMarkKeepsItAtTheStartOfTheFile)
+{
+    WorkingFolder wf;
+    RecordSet dates(definition("d_event_dates"));
+    dates.InsertRow(0);
+    dates.SetItem(1, "event_id", QString::fromUtf8("\xef\xbb\xbf" "E1"));
+    ASSERT_EQ(dates.SaveAs(wf.file("d.txt")), 1);
+    RecordSet again(definition("d_event_dates"));
+    ASSERT_EQ(again.ImportFile(wf.file("d.txt")), 1);
+    EXPECT_EQ(again.GetItemString(1, "event_id"), QString::fromUtf8("\xef\xbb\xbf" "E1"));
+}
+
 TEST(DataFiles, PlainLinesKeepTheFixedLayout)
 {
     WorkingFolder wf;
