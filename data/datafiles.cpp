@@ -180,7 +180,9 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
             if (count < ncols) {
                 if (haveQuoted) {
                     unquoted[count] = std::move(value);
-                    fields[count] = RowStore::Field{unquoted[count].constData(), unquoted[count].size(), false};
+                    // "" is the empty value, as an empty field is: null.
+                    fields[count] = RowStore::Field{unquoted[count].constData(), unquoted[count].size(),
+                                                    unquoted[count].isEmpty()};
                 } else {
                     fields[count] = RowStore::Field{fstart, flen, flen == 0};
                 }
