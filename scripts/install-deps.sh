@@ -12,7 +12,8 @@ PKGS="build-essential cmake pkg-config git
  xvfb xauth x11-utils xdotool imagemagick
  librsvg2-bin fonts-dejavu-core
  locales
- lld llvm binutils-mingw-w64-x86-64"
+ lld llvm binutils-mingw-w64-x86-64
+ clang libclang-rt-14-dev"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
