@@ -140,6 +140,13 @@ void CalendarGrid::mousePressEvent(QMouseEvent *e)
     e->accept();
 }
 
+// The picker is dragged by its background only: a hand that moves a little
+// while it clicks a day must not move the window.
+void CalendarGrid::mouseMoveEvent(QMouseEvent *e)
+{
+    e->accept();
+}
+
 void CalendarGrid::mouseDoubleClickEvent(QMouseEvent *e)
 {
     clickedColumn_ = columnAt(e->position().toPoint());
@@ -169,6 +176,11 @@ void CalendarArrow::mousePressEvent(QMouseEvent *e)
     if (e->button() == Qt::RightButton)
         emit rightButtonDown(e->globalPosition().toPoint());
     e->accept();
+}
+
+void CalendarArrow::mouseMoveEvent(QMouseEvent *e)
+{
+    e->accept(); // as on the grid: no dragging from an arrow
 }
 
 void CalendarArrow::mouseReleaseEvent(QMouseEvent *e)

@@ -19,8 +19,12 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
+
+// The cell a grid editor was opened on (a QPersistentModelIndex).
+constexpr char kCellProperty[] = "vantel_cell";
 
 bool isEditable(const ColumnDef &c)
 {
@@ -176,6 +180,23 @@ private:
     QPixmap picture_;
 };
 
+// The grid of a data window. A cell that the program makes current (a
+// filter applied during a save, a new line, another event) opens its editor
+// only while the user works in the grid: an open editor takes the keyboard
+// focus, and it must not pull it back from a button the user just pressed.
+class GridView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override
+    {
+        if (trigger == CurrentChanged && !hasFocus() && !isAncestorOf(QApplication::focusWidget()))
+            return false;
+        return QTableView::edit(index, trigger, event);
+    }
+};
+
 } // namespace
 
 QDate dateFromPattern(const QString &text, const QString &pattern)
@@ -205,6 +226,9 @@ public:
         auto *edit = new QLineEdit(parent);
         edit->setObjectName(c.name);
         edit->setFrame(false);
+        // The editor commits into its own cell: by the time the view hands
+        // the text back, the view's current cell may already be the next one.
+        edit->setProperty(kCellProperty, QVariant::fromValue(QPersistentModelIndex(index)));
         const auto mask = dw_->dateMasks_.find(col);
         if (mask != dw_->dateMasks_.end())
             edit->setInputMask(inputMaskFor(mask->second));
@@ -238,10 +262,9 @@ public:
         edit->selectAll();
     }
 
-    void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &index) const override
+    void setModelData(QWidget *editor, QAbstractItemModel *, const QModelIndex &) const override
     {
         dw_->commitEditor(editor);
-        Q_UNUSED(index);
     }
 
 private:
@@ -271,6 +294,10 @@ DataWindow::~DataWindow()
     // Editors losing the focus while they are destroyed must not reach a
     // view that is half gone.
     disconnect(qApp, nullptr, this, nullptr);
+    // An open cell editor goes with the grid and reports its focus loss
+    // through the delegate to this view: the grid goes while the view is
+    // still whole.
+    delete std::exchange(grid_, nullptr);
 }
 
 const Definition &DataWindow::definition() const
@@ -327,12 +354,14 @@ void DataWindow::attach(RecordSet *rs)
         }
         connect(grid_->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 [this](const QModelIndex &now, const QModelIndex &) {
-                    if (refreshing_)
+                    // While rows come or go, the view moves its current cell
+                    // on its own (off a removed row to the one above it); the
+                    // record set's notification decides the row instead.
+                    if (refreshing_ || rs_->RowCount() != rowsSeen_ || !now.isValid())
                         return;
-                    if (now.isValid()) {
-                        setCurrentRowInternal(now.row() + 1, true);
+                    setCurrentRowInternal(now.row() + 1, true);
+                    if (now.column() < int(def_.columns.size()))
                         setCurrentColumnInternal(now.column() + 1);
-                    }
                 });
     }
     delete old;
@@ -409,7 +438,7 @@ void DataWindow::buildGrid()
 {
     auto *layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    grid_ = new QTableView(this);
+    grid_ = new GridView(this);
     grid_->setObjectName(objectName() + QStringLiteral("_grid"));
     grid_->setHorizontalHeader(new PictureHeader(def_.headerPicture, grid_));
     grid_->setItemDelegate(new DataWindowDelegate(this));
@@ -526,8 +555,6 @@ void DataWindow::buildForm()
             QWidget::setTabOrder(previous, editor);
         previous = editor;
     }
-    if (!tabColumns_.empty())
-        setFocusProxy(editors_[tabColumns_.front()]);
 }
 
 void DataWindow::refreshForm()
@@ -556,6 +583,12 @@ void DataWindow::refreshForm()
         }
     }
     refreshing_ = false;
+    // With no record the fields are disabled and the form itself takes the
+    // focus, so that the page still names its help topic and F1 reaches the
+    // window.
+    QWidget *proxy = currentRow_ >= 1 && !tabColumns_.empty() ? editors_[tabColumns_.front()] : nullptr;
+    if (focusProxy() != proxy)
+        setFocusProxy(proxy);
     paintFormHighlight();
 }
 
@@ -576,6 +609,23 @@ void DataWindow::paintFormHighlight()
         if (auto *combo = qobject_cast<QComboBox *>(editor))
             combo->setStyleSheet(QStringLiteral("QComboBox { background: %1; }").arg(base.name()));
     }
+}
+
+int DataWindow::homeColumn() const
+{
+    if (!tabColumns_.empty())
+        return tabColumns_.front();
+    // A read-only grid: the first column the user sees, so that the arrow
+    // and page keys move from a cell that is on screen.
+    if (grid_) {
+        QHeaderView *header = grid_->horizontalHeader();
+        for (int v = 0; v < header->count(); ++v) {
+            const int logical = header->logicalIndex(v);
+            if (logical < int(def_.columns.size()) && !header->isSectionHidden(logical))
+                return logical + 1;
+        }
+    }
+    return 1;
 }
 
 QWidget *DataWindow::editorFor(const QString &column) const
@@ -609,7 +659,7 @@ void DataWindow::setCurrentRowInternal(long row, bool notify)
     currentRow_ = row;
     model_->setCurrentRow(row);
     if (grid_ && row >= 1) {
-        const int col = currentCol_ > 0 ? currentCol_ : (tabColumns_.empty() ? 1 : tabColumns_.front());
+        const int col = currentCol_ > 0 ? currentCol_ : homeColumn();
         const QModelIndex want = model_->index(int(row - 1), col - 1);
         if (grid_->currentIndex().row() != want.row()) {
             refreshing_ = true;
@@ -722,7 +772,7 @@ void DataWindow::SetFocus()
         return;
     }
     const int col = currentCol_ > 0 ? currentCol_ : (tabColumns_.empty() ? 0 : tabColumns_.front());
-    if (col > 0 && editors_[col])
+    if (col > 0 && editors_[col] && editors_[col]->isEnabled())
         editors_[col]->setFocus(Qt::OtherFocusReason);
     else
         setFocus(Qt::OtherFocusReason);
@@ -745,9 +795,17 @@ int DataWindow::columnOfEditor(QObject *editor) const
     for (const auto &[col, e] : editors_)
         if (e == editor)
             return col;
-    if (grid_ && editor && editor->parent() == grid_->viewport())
-        return grid_->currentIndex().column() + 1;
-    return 0;
+    const QModelIndex cell = cellOfEditor(editor);
+    return cell.isValid() ? cell.column() + 1 : 0;
+}
+
+QModelIndex DataWindow::cellOfEditor(QObject *editor) const
+{
+    if (!grid_ || !editor || editor->parent() != grid_->viewport())
+        return {};
+    const QModelIndex cell = editor->property(kCellProperty).value<QPersistentModelIndex>();
+    // Only cells of the record set's own columns take text.
+    return cell.isValid() && cell.column() < int(def_.columns.size()) ? cell : QModelIndex();
 }
 
 QString DataWindow::editorText(QWidget *editor) const
@@ -770,7 +828,7 @@ QString DataWindow::editorText(QWidget *editor) const
 bool DataWindow::commitEditor(QWidget *editor)
 {
     const int col = columnOfEditor(editor);
-    const long row = grid_ ? (grid_->currentIndex().isValid() ? grid_->currentIndex().row() + 1 : 0) : currentRow_;
+    const long row = grid_ ? cellOfEditor(editor).row() + 1 : currentRow_;
     if (col < 1 || row < 1 || qobject_cast<QComboBox *>(editor))
         return true;
     const ColumnDef &c = def_.columns[size_t(col - 1)];

@@ -93,12 +93,14 @@ private:
     void paintFormHighlight();
     void setCurrentRowInternal(long row, bool notify);
     void setCurrentColumnInternal(int col);
+    int homeColumn() const;
     bool commitEditor(QWidget *editor);
     QString editorText(QWidget *editor) const;
     void onFocusChanged(QWidget *old, QWidget *now);
     bool handleKey(QObject *watched, int qtKey, Qt::KeyboardModifiers mods);
     bool moveByTab(bool backwards);
     int columnOfEditor(QObject *editor) const;
+    QModelIndex cellOfEditor(QObject *editor) const;
 
     const Definition &def_;
     Kind kind_;

@@ -481,8 +481,9 @@ void w_event::open()
     rt::SetProfileString(gs_ini_file_name, kGeneral, QStringLiteral("Files"), gs_directory);
     rt::SetProfileString(gs_ini_file_name, kGeneral, QStringLiteral("App"), gs_app_dir);
 
-    // 7.
-    is_help_topic.clear();
+    // 7. The admin page is in front: its help topic is in force until a
+    // field takes the focus.
+    is_help_topic = QStringLiteral("admin.htm");
     iw_parent = this;
     show();
 }
@@ -741,7 +742,7 @@ void w_event::ue_clear_errors()
     il_error_nbr = 0;
 }
 
-qint16 w_event::wf_validate(const QString &)
+qint32 w_event::wf_validate(const QString &)
 {
     validatingAll_ = true;
     const auto done = qScopeGuard([this] { validatingAll_ = false; });
@@ -768,7 +769,7 @@ qint16 w_event::wf_validate(const QString &)
             SelectTab(QStringLiteral("tabpage_events_detail"));
             if (!istr_errors.empty())
                 dw_events->SetColumn(istr_errors.front().columndb);
-            return static_cast<qint16>(rc);
+            return rc;
         }
     }
 
@@ -798,7 +799,7 @@ qint16 w_event::wf_validate(const QString &)
             if (!istr_errors.empty())
                 dw_event_dates->SetColumn(istr_errors.front().columndb);
         }
-        return static_cast<qint16>(k);
+        return static_cast<qint32>(k);
     }
     dates->SetFilter(QStringLiteral("event_id = '") + is_event_id + QLatin1Char('\''));
     dates->Filter();

@@ -49,7 +49,9 @@ public:
                         const QString &as_message);
     void ue_clear_errors();
     void ue_display_errors();
-    qint16 wf_validate(const QString &as_param);
+    // 0 when everything is valid, else the position of the faulty record
+    // (1 for the admin record, the row of an event, the line of a date).
+    qint32 wf_validate(const QString &as_param);
 
     // Buttons.
     long pb_save_clicked();

@@ -150,3 +150,31 @@ TEST_F(CalendarCloseTest, DraggingTheBackgroundMovesThePickerWithThePointer)
     EXPECT_EQ(w->il_y_movement, 0);
     EXPECT_EQ(w->cursor().shape(), Qt::CrossCursor);
 }
+
+// A hand that moves a little while it clicks a day or an arrow does not
+// move the picker: only its background drags it.
+TEST_F(CalendarCloseTest, PressingADayOrAnArrowAndMovingLeavesThePickerInPlace)
+{
+    QWidget mainWindow;
+    mainWindow.setObjectName(QStringLiteral("w_event"));
+    mainWindow.setGeometry(0, 0, 400, 300);
+    auto w = openPicker(QStringLiteral("10/02/2004"));
+    const QPoint start = w->pos();
+    CalendarGrid *g = grid(*w);
+    QWidget *arrow = w->findChild<QWidget *>(QStringLiteral("st_next"));
+    ASSERT_NE(arrow, nullptr);
+    for (QWidget *target : {static_cast<QWidget *>(g), arrow}) {
+        const QPoint at = target == g ? g->cellRect(10).center() : arrow->rect().center();
+        auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, local, target->mapToGlobal(local),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(target, &e);
+        };
+        send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+        send(QEvent::MouseMove, at + QPoint(3, 2), Qt::LeftButton);
+        send(QEvent::MouseMove, at + QPoint(9, 6), Qt::LeftButton);
+        EXPECT_EQ(w->pos(), start) << target->objectName().toStdString();
+        EXPECT_EQ(w->il_x_movement, 0);
+        send(QEvent::MouseButtonRelease, at + QPoint(9, 6), Qt::NoButton);
+    }
+}

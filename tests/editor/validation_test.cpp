@@ -227,6 +227,24 @@ TEST_F(Validation, DatesOutsideTheStoredRangeAreInvalid)
     EXPECT_EQ(w->ue_get_tag(datesDw, "start_date", "width"), "#");
 }
 
+// The position of a faulty date line is reported as it is, however far down
+// it lies: a 16-bit answer would wrap at 65,536 to 0, "valid".
+TEST_F(Validation, AFaultyDateLineFarDownStopsTheSave)
+{
+    writeAdmin();
+    writeData("VantelEvents.txt", eventLine("EV1", "Fair"));
+    QByteArray lines;
+    for (int i = 1; i <= 70000; ++i)
+        lines += dateLine("EV1", QString("TI%1").arg(i), "2025-06-01", "2025-06-02", i == 65536 ? "0000" : "1900");
+    writeData("VantelEventDates.txt", lines);
+    openWindow();
+    changeAndSave();
+    expectNothingSaved(eventLine("EV1", "Fair"), lines);
+    ASSERT_EQ(w->errors().size(), 1u);
+    expectEntry(0, 65536, "Time", "time1", "Please complete at least the first time (24 hour format) !");
+    EXPECT_EQ(w->wf_validate(QString()), 65536);
+}
+
 class ErrorList : public Validation {
 protected:
     void SetUp() override
