@@ -10,7 +10,6 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=cl
   -DVANTEL_FUZZ=ON -DVANTEL_BENCHMARKS=OFF
 cmake --build build-fuzz -j"$(nproc)" --target fuzz_datafile fuzz_profile
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-export LSAN_OPTIONS="suppressions=$(pwd)/tests/sanitizer/lsan.supp:print_suppressions=0"
 for target in datafile profile; do
   work=$(mktemp -d) # inputs found on the way; the seeds stay as they are
   echo "fuzzing the $target reader for $secs s"

@@ -7,7 +7,6 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTEL_SANITIZE=ON -DVANTEL_BENCHMARKS=OFF
 cmake --build build-asan -j"$(nproc)"
 cd build-asan
-export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:check_initialization_order=1"
-export LSAN_OPTIONS="suppressions=$(pwd)/../tests/sanitizer/lsan.supp:print_suppressions=0"
+export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 ctest --output-on-failure -j"$(nproc)" --timeout 900
