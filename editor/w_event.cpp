@@ -16,6 +16,7 @@
 #include "w_calendar.h"
 #include "w_show_errors.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
@@ -131,8 +132,17 @@ w_event::w_event(QWidget *parent) : QWidget(parent)
     // The usual desktop key for saving, beside Tab and Space on the button.
     auto *saveKey = new QShortcut(QKeySequence::Save, this);
     connect(saveKey, &QShortcut::activated, this, [this] {
-        if (pb_save->isEnabled())
-            pb_save->click();
+        if (!pb_save->isEnabled())
+            return;
+        // Whoever saves from the keyboard goes on typing where they were.
+        // The save closes an open cell editor, and the focus would fall to
+        // the next button in the chain (Close).
+        DataWindow *page = dataWindowOfPage(tab_1->currentIndex() + 1);
+        QWidget *focused = QApplication::focusWidget();
+        const bool inPage = page && focused && (focused == page || page->isAncestorOf(focused));
+        pb_save->click();
+        if (inPage && !pb_save->isEnabled() && dataWindowOfPage(tab_1->currentIndex() + 1) == page)
+            page->SetFocus();
     });
     pb_save->setToolTip(QStringLiteral("Check and save all event data (Ctrl+S)"));
     pb_export->setToolTip(QStringLiteral("Pack the saved data files into the zip package"));

@@ -1,6 +1,7 @@
 // GetDisplayResolution, SetDisplayResolution, GetDPI: display modes and
 // resolution of the X display (RandR).
 #include "helvex1.h"
+#include "xdisplay.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
@@ -16,11 +17,6 @@
 namespace {
 
 constexpr size_t kMaxModeText = 8191; // room of the working text, without its zero
-
-struct DisplayCloser {
-    void operator()(Display *d) const { XCloseDisplay(d); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
 struct ResourcesFree {
     void operator()(XRRScreenResources *r) const { XRRFreeScreenResources(r); }
@@ -40,31 +36,6 @@ struct Mode {
     unsigned height = 0;
     int bitsPerPixel = 0;
     int refresh = 0;
-};
-
-DisplayPtr openDisplay()
-{
-    return DisplayPtr(XOpenDisplay(nullptr));
-}
-
-// Xlib's default error handler ends the process; while an export talks to
-// the display, errors are only counted.
-class ErrorTrap {
-public:
-    ErrorTrap() : previous_(XSetErrorHandler(&ErrorTrap::handle)) {}
-    ~ErrorTrap() { XSetErrorHandler(previous_); }
-    ErrorTrap(const ErrorTrap &) = delete;
-    ErrorTrap &operator=(const ErrorTrap &) = delete;
-    static int errors() { return count_; }
-
-private:
-    static int handle(Display *, XErrorEvent *)
-    {
-        ++count_;
-        return 0;
-    }
-    static inline int count_ = 0;
-    int (*previous_)(Display *, XErrorEvent *);
 };
 
 bool hasRandr(Display *d)
@@ -165,8 +136,7 @@ extern "C" HELVEX1_API int32_t GetDisplayResolution(int32_t selector, char *buff
 {
     if (!buffer)
         return HX_FAILURE;
-    ErrorTrap trap;
-    DisplayPtr d = openDisplay();
+    helvex1::DisplayLease d;
     if (!d || !hasRandr(d.get()))
         return HX_FAILURE;
     Resources res(XRRGetScreenResourcesCurrent(d.get(), DefaultRootWindow(d.get())));
@@ -207,8 +177,7 @@ extern "C" HELVEX1_API int32_t GetDisplayResolution(int32_t selector, char *buff
 extern "C" HELVEX1_API int32_t SetDisplayResolution(int32_t width, int32_t height,
                                                     int32_t bitsPerPixel, int32_t refresh)
 {
-    ErrorTrap trap;
-    DisplayPtr d = openDisplay();
+    helvex1::DisplayLease d;
     if (!d || !hasRandr(d.get()))
         return HX_DISP_NO_CURRENT_MODE;
     Display *dpy = d.get();
@@ -242,7 +211,7 @@ extern "C" HELVEX1_API int32_t SetDisplayResolution(int32_t width, int32_t heigh
     const int oldW = DisplayWidth(dpy, screen), oldH = DisplayHeight(dpy, screen);
     const int newW = out->crtc->x + width, newH = out->crtc->y + height;
     const bool rotated = out->crtc->rotation & (RR_Rotate_90 | RR_Rotate_270);
-    const int errorsBefore = ErrorTrap::errors();
+    const int errorsBefore = d.errors();
     XGrabServer(dpy);
     if (!rotated && (newW > oldW || newH > oldH)) {
         const double mmPerPx = DisplayWidthMM(dpy, screen) / static_cast<double>(oldW);
@@ -259,14 +228,13 @@ extern "C" HELVEX1_API int32_t SetDisplayResolution(int32_t width, int32_t heigh
                          static_cast<int>(newH * DisplayHeightMM(dpy, screen) / double(oldH)));
     XUngrabServer(dpy);
     XSync(dpy, False);
-    const bool ok = s == RRSetConfigSuccess && ErrorTrap::errors() == errorsBefore;
+    const bool ok = s == RRSetConfigSuccess && d.errors() == errorsBefore && !d.lost();
     return ok ? HX_DISP_CHANGE_SUCCESSFUL : HX_DISP_CHANGE_FAILED;
 }
 
 extern "C" HELVEX1_API int32_t GetDPI(int32_t /*unused*/)
 {
-    ErrorTrap trap;
-    DisplayPtr d = openDisplay();
+    helvex1::DisplayLease d;
     if (!d)
         return 0;
     const int screen = DefaultScreen(d.get());

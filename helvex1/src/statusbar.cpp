@@ -1,28 +1,17 @@
 // GetStatusbarInfo: visibility and state of the desktop's panel, found as a
 // dock window (_NET_WM_WINDOW_TYPE_DOCK) among the top-level windows.
 #include "helvex1.h"
+#include "xdisplay.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include <memory>
 #include <vector>
 
 namespace {
 
 constexpr int32_t kAutoHide = 1;
 constexpr int32_t kAlwaysOnTop = 2;
-
-struct DisplayCloser {
-    void operator()(Display *d) const { XCloseDisplay(d); }
-};
-
-// A window that vanishes while we look at it raises BadWindow; that must not
-// end the caller's process.
-int ignoreErrors(Display *, XErrorEvent *)
-{
-    return 0;
-}
 
 std::vector<unsigned long> property(Display *d, Window w, Atom name, Atom type)
 {
@@ -116,13 +105,11 @@ int32_t stateOf(Display *d, Window dock)
 
 extern "C" HELVEX1_API int32_t GetStatusbarInfo(int32_t selector)
 {
-    std::unique_ptr<Display, DisplayCloser> d(XOpenDisplay(nullptr));
+    // A window that vanishes while we look at it raises BadWindow: the lease
+    // counts such errors, and the window is then simply not the panel.
+    helvex1::DisplayLease d;
     if (!d)
         return 0;
-    auto *previous = XSetErrorHandler(ignoreErrors);
     const Window dock = findDock(d.get());
-    const int32_t answer = selector == 0 ? (dock ? 1 : 0) : (dock ? stateOf(d.get(), dock) : 0);
-    XSync(d.get(), False);
-    XSetErrorHandler(previous);
-    return answer;
+    return selector == 0 ? (dock ? 1 : 0) : (dock ? stateOf(d.get(), dock) : 0);
 }

@@ -139,28 +139,68 @@ int run(const std::vector<std::string> &argv)
 
 std::string XServer::start(const std::string &screen, int dpi)
 {
+    return start(screen, dpi, Options{});
+}
+
+std::string XServer::start(const std::string &screen, int dpi, Options options)
+{
+    screen_ = screen;
+    dpi_ = dpi;
+    options_ = options;
+    std::string problem;
+    if (!options.restartable) {
+        problem = launch(-1);
+    } else {
+        const int first = 200 + static_cast<int>(getpid() % 500);
+        for (int n = first; n < first + 20; ++n)
+            if ((problem = launch(n)).empty() || problem == "Xvfb is not installed")
+                break;
+    }
+    if (!problem.empty())
+        return problem;
+    if (const char *old = std::getenv("DISPLAY")) {
+        previous_ = old;
+        hadPrevious_ = true;
+    }
+    setenv("DISPLAY", display_.c_str(), 1);
+    return {};
+}
+
+std::string XServer::restart()
+{
+    process_.stop();
+    return launch(std::stoi(display_.substr(1)));
+}
+
+std::string XServer::launch(int number)
+{
     const std::string xvfb = findProgram("Xvfb");
     if (xvfb.empty())
         return "Xvfb is not installed";
     int fds[2];
     if (pipe(fds) != 0)
         return "no pipe";
-    // -displayfd: the server picks a free display number and writes it here;
-    // -noreset: it must not reset (and refuse clients) whenever the last
-    // client has gone.
-    const bool started = process_.start({xvfb, "-displayfd", std::to_string(fds[1]), "-noreset", "-nolisten",
-                                         "tcp", "-screen", "0", screen, "-dpi", std::to_string(dpi)});
+    // -displayfd: the server writes its display number here once it accepts
+    // clients (and picks a free one when none is given); -noreset: it must
+    // not reset (and refuse clients) whenever the last client has gone.
+    std::vector<std::string> argv{xvfb};
+    if (number >= 0)
+        argv.push_back(":" + std::to_string(number));
+    for (const std::string &a : {std::string("-displayfd"), std::to_string(fds[1]), std::string("-nolisten"),
+                                 std::string("tcp"), std::string("-screen"), std::string("0"), screen_,
+                                 std::string("-dpi"), std::to_string(dpi_)})
+        argv.push_back(a);
+    if (!options_.resets)
+        argv.push_back("-noreset");
+    const bool started = process_.start(argv);
     close(fds[1]);
-    const std::string number = started ? readLine(fds[0], 10000) : std::string();
+    const std::string answer = started ? readLine(fds[0], 10000) : std::string();
     close(fds[0]);
-    if (number.empty())
+    if (answer.empty()) {
+        process_.stop();
         return "Xvfb did not start";
-    display_ = ":" + number;
-    if (const char *old = std::getenv("DISPLAY")) {
-        previous_ = old;
-        hadPrevious_ = true;
     }
-    setenv("DISPLAY", display_.c_str(), 1);
+    display_ = ":" + answer;
     return {};
 }
 

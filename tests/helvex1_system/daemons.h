@@ -43,16 +43,32 @@ int run(const std::vector<std::string> &argv);
 // Xvfb on a free display number; DISPLAY names it while the object lives.
 class XServer {
 public:
+    struct Options {
+        // Reset whenever the last client has gone, as a bare X server does
+        // (connections that arrive meanwhile are dropped).
+        bool resets = false;
+        // Take a number far above those that other tests' servers take, so
+        // that restart() finds it free again.
+        bool restartable = false;
+    };
     // Empty when it started, else why not.
     std::string start(const std::string &screen = "1024x768x24", int dpi = 120);
+    std::string start(const std::string &screen, int dpi, Options options);
+    // Ends the server; restart() starts a new one on the same display.
+    void stop() { process_.stop(); }
+    std::string restart();
     ~XServer();
     std::string display() const { return display_; }
 
 private:
+    std::string launch(int number); // -1: any free number
     ChildProcess process_;
     std::string display_;
     std::string previous_;
     bool hadPrevious_ = false;
+    std::string screen_;
+    int dpi_ = 0;
+    Options options_;
 };
 
 // dbus-daemon with a bus of its own; DBUS_SYSTEM_BUS_ADDRESS names it.

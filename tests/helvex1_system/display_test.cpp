@@ -7,6 +7,9 @@
 // Xlib defines None, Bool and Status as macros: it comes after gtest.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+
+#include "xdisplay.h"
 
 #include <cstring>
 #include <memory>
@@ -142,21 +145,114 @@ TEST_F(Display_, PanelThatReservesItsEdge)
     EXPECT_EQ(GetStatusbarInfo(5), 0);
 }
 
-TEST(DisplayAbsent, QueriesAnswerTheirFailureCodes)
+// Another client changes the screen's size in millimetres, as a settings
+// tool would: the answers follow.
+TEST_F(Display_, ResolutionFollowsAScreenSizeChange)
 {
-    const char *old = std::getenv("DISPLAY");
-    const std::string saved = old ? old : "";
-    setenv("DISPLAY", ":9999", 1); // no server there
+    EXPECT_EQ(GetDPI(0), 120); // the library's connection is open now
+    ::Display *other = XOpenDisplay(nullptr);
+    ASSERT_TRUE(other);
+    const int mmW = DisplayWidthMM(other, 0), mmH = DisplayHeightMM(other, 0);
+    XRRSetScreenSize(other, DefaultRootWindow(other), 1024, 768, mmW, mmH * 2);
+    XSync(other, False);
+    EXPECT_EQ(GetDPI(0), 60);
+    XRRSetScreenSize(other, DefaultRootWindow(other), 1024, 768, mmW, mmH);
+    XCloseDisplay(other);
+    EXPECT_EQ(GetDPI(0), 120);
+}
+
+void expectNoDisplayAnswers()
+{
     char buffer[32] = "untouched";
     EXPECT_EQ(GetDisplayResolution(1, buffer, 31), HX_FAILURE);
     EXPECT_STREQ(buffer, "untouched");
     EXPECT_EQ(SetDisplayResolution(1024, 768, 32, 60), HX_DISP_NO_CURRENT_MODE);
     EXPECT_EQ(GetDPI(0), 0);
     EXPECT_EQ(GetStatusbarInfo(0), 0);
+}
+
+void expectXvfbAnswers()
+{
+    char buffer[64] = "";
+    EXPECT_EQ(GetDisplayResolution(1, buffer, sizeof buffer - 1), 0);
+    EXPECT_STREQ(buffer, "1024,768,32,0;");
+    EXPECT_EQ(GetDPI(0), 120);
+    EXPECT_EQ(SetDisplayResolution(1024, 768, 32, 0), HX_DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(GetStatusbarInfo(0), 0);
+}
+
+TEST(DisplayAbsent, QueriesAnswerTheirFailureCodes)
+{
+    const char *old = std::getenv("DISPLAY");
+    const std::string saved = old ? old : "";
+    setenv("DISPLAY", ":9999", 1); // no server there
+    expectNoDisplayAnswers();
+    unsetenv("DISPLAY");
+    expectNoDisplayAnswers();
     if (old)
         setenv("DISPLAY", saved.c_str(), 1);
-    else
-        unsetenv("DISPLAY");
+}
+
+// An X server started without -noreset resets whenever its last client
+// leaves and drops the connections that arrive meanwhile.
+class ResettingDisplay : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string problem = server_.start("1024x768x24", 120, {.resets = true});
+        if (problem == "Xvfb is not installed")
+            GTEST_SKIP() << problem;
+        ASSERT_TRUE(problem.empty()) << problem;
+    }
+    hxtest::XServer server_;
+};
+
+TEST_F(ResettingDisplay, EveryCallOfAThousandAnswers)
+{
+    int resolution = 0, dpi = 0, setting = 0, panel = 0;
+    char buffer[64];
+    for (int i = 0; i < 1000; ++i) {
+        resolution += GetDisplayResolution(1, buffer, sizeof buffer - 1) != 0 ||
+                      std::strcmp(buffer, "1024,768,32,0;") != 0;
+        dpi += GetDPI(0) != 120;
+        setting += SetDisplayResolution(1024, 768, 32, 0) != HX_DISP_CHANGE_SUCCESSFUL;
+        panel += GetStatusbarInfo(0) != 0;
+    }
+    EXPECT_EQ(resolution, 0);
+    EXPECT_EQ(dpi, 0);
+    EXPECT_EQ(setting, 0);
+    EXPECT_EQ(panel, 0);
+}
+
+// Each close empties the server, so each open meets a reset in progress.
+TEST_F(ResettingDisplay, OpeningDuringAResetIsTriedAgain)
+{
+    int failed = 0;
+    for (int i = 0; i < 20; ++i) {
+        ::Display *d = helvex1::openDisplay();
+        failed += !d;
+        if (d)
+            XCloseDisplay(d);
+    }
+    EXPECT_EQ(failed, 0);
+}
+
+TEST(DisplayRestart, CallsAnswerWhileTheServerIsGoneAndAfterItIsBack)
+{
+    hxtest::XServer server;
+    const std::string problem = server.start("1024x768x24", 120, {.restartable = true});
+    if (problem == "Xvfb is not installed")
+        GTEST_SKIP() << problem;
+    ASSERT_TRUE(problem.empty()) << problem;
+    expectXvfbAnswers();
+    // Xlib's default handling of a lost server would end this process here.
+    server.stop();
+    expectNoDisplayAnswers();
+    ASSERT_EQ(server.restart(), "");
+    expectXvfbAnswers();
+    // Gone between two calls, back before the next one.
+    ASSERT_EQ(server.restart(), "");
+    expectXvfbAnswers();
 }
 
 } // namespace

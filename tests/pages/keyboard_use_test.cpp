@@ -106,6 +106,23 @@ TEST_F(KeyboardUse, SaveDuringAnEditLeavesTheGridAndWritesNoCurrentColumn)
     EXPECT_EQ(f[12], "") << "current_column";
 }
 
+TEST_F(KeyboardUse, CtrlSDuringAnEditSavesAndLeavesTheCursorInTheGrid)
+{
+    openOnDates(dateLine("EV1", "TI1", "Bonn", "2025-06-01", "2025-06-02", "0900"));
+    clickCell("dw_event_dates", 1, "time2");
+    type("1100");
+    press(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(saveEnabled());
+    EXPECT_EQ(savedDateFields().mid(6, 2), QStringList({"0900", "1100"}));
+    EXPECT_EQ(savedDateFields().value(12), "") << "current_column";
+    // Typing goes on in the same cell, not into the Close button.
+    ASSERT_TRUE(dw("dw_event_dates")->isAncestorOf(focused()));
+    type("1115");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(times(1).mid(0, 2), QStringList({"0900", "1115"}));
+    EXPECT_TRUE(saveEnabled());
+}
+
 TEST_F(KeyboardUse, DeleteMakesTheFollowingEventCurrentUntilNoneIsLeft)
 {
     writeAdmin("ann", "Bonn", "NRW");

@@ -75,11 +75,15 @@ protected:
         QTest::keyClick(f, key, mods);
         QCoreApplication::processEvents();
     }
+    // Each key goes to the widget that has the focus at that moment, as a
+    // person's keys do (the first key into a grid opens its cell editor).
     void type(const QString &text)
     {
-        QWidget *f = focused();
-        ASSERT_NE(f, nullptr);
-        QTest::keyClicks(f, text);
+        for (QChar c : text) {
+            QWidget *f = focused();
+            ASSERT_NE(f, nullptr);
+            QTest::keyClicks(f, QString(c));
+        }
     }
     // The column of the data window that holds the focus, by the name of
     // its editor (form fields and grid editors carry their column's name).

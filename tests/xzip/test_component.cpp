@@ -142,6 +142,40 @@ TEST_F(ComponentTest, PackOneFileByBaseName)
     EXPECT_LT(QFileInfo(archive).size(), data.size() / 4);
 }
 
+TEST_F(ComponentTest, PackDeflatesFilesLargerThanOnePieceAndReplacesThem)
+{
+    OLEObject zip;
+    connect(zip);
+    // Larger than the pieces a file is cut into, so it is deflated on several
+    // threads and joined.
+    auto lines = [](int count, const char *what) {
+        std::string out;
+        for (int i = 0; i < count; ++i)
+            out += "EV" + std::to_string(i * 7919L % 100003) + '\t' + what + "\t2026-05-" + std::to_string(i % 28 + 10)
+                   + "\r\n";
+        return QByteArray::fromStdString(out);
+    };
+    const QByteArray first = lines(300'000, "Open air concert"), second = lines(350'000, "Market");
+    ASSERT_GT(first.size(), 9 << 20);
+    const QString archive = file(QStringLiteral("out.zip"));
+    writeBytes(file(QStringLiteral("events.txt")), first);
+    writeBytes(file(QStringLiteral("empty.txt")), {});
+    ASSERT_EQ(pack(zip, file(QStringLiteral("events.txt")), archive), 0);
+    ASSERT_EQ(pack(zip, file(QStringLiteral("empty.txt")), archive), 0);
+    ASSERT_TRUE(unzipAccepts(archive));
+    writeBytes(file(QStringLiteral("events.txt")), second);
+    ASSERT_EQ(pack(zip, file(QStringLiteral("events.txt")), archive), 0);
+
+    EXPECT_TRUE(unzipAccepts(archive));
+    const ZipContents z = readZip(archive);
+    ASSERT_TRUE(z.ok);
+    ASSERT_EQ(z.names(), (QStringList{QStringLiteral("events.txt"), QStringLiteral("empty.txt")}));
+    EXPECT_TRUE(z.entries[0].data == second);
+    EXPECT_EQ(z.entries[0].method, 8);
+    EXPECT_TRUE(z.entries[1].data.isEmpty());
+    EXPECT_EQ(z.entries[1].method, 8);
+}
+
 TEST_F(ComponentTest, PackPatternTakesMatchingRegularFilesOnly)
 {
     OLEObject zip;

