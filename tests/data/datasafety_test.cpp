@@ -330,6 +330,27 @@ TEST(SaveSet, LinkedFilesAreSavedThroughTheirLinksAtEveryStep)
     stopAtEveryStep(true, false, "elsewhere/real");
 }
 
+TEST(SaveSet, WhenTheOldFilesCannotBePutBackTheSaveSaysSoAndTheNextReadPutsThemBack)
+{
+    WorkingFolder wf;
+    const DataSet old("old"), next("new");
+    ASSERT_EQ(old.save(wf.folder()), 1);
+    // The second file cannot be moved in, and nothing can be moved back.
+    fileset::testing::step = [](const char *what) {
+        static int replaces = 0;
+        if (std::string(what) == "replace")
+            return ++replaces == 2 ? EIO : 0;
+        return std::string(what) == "rollback" ? EACCES : 0;
+    };
+    QString error;
+    const int rc = next.save(wf.folder(), &error);
+    fileset::testing::step = nullptr;
+    EXPECT_EQ(rc, -2);
+    EXPECT_TRUE(error.contains("could not be put back")) << error.toStdString();
+    EXPECT_EQ(readSet(wf.folder()), old.bytes());
+    EXPECT_EQ(entries(wf.path()), (QStringList{kNames[0], kNames[2], kNames[1]}));
+}
+
 TEST(SaveSet, LeftoversOfInterruptedSavesGoAndOtherFilesStay)
 {
     WorkingFolder wf;
