@@ -1,7 +1,9 @@
 #include "profile.h"
+#include "readfile.h"
 #include "textcodec.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <optional>
@@ -10,6 +12,9 @@
 namespace rt {
 
 namespace {
+
+// A settings file holds a few short lines; anything far larger is not one.
+constexpr qint64 kMaxProfileSize = 1 << 20;
 
 struct Line {
     QByteArray text; // without its line end
@@ -41,9 +46,34 @@ std::vector<Line> splitLines(const QByteArray &data)
     return lines;
 }
 
-QString decode(const QByteArray &bytes, bool utf8)
+// The whole file, or nothing when it is missing or cannot be read.
+ReadStatus readProfile(const QString &file, QByteArray &data, QString *reason = nullptr)
 {
-    return utf8 ? QString::fromUtf8(bytes) : decodeWindows1252(bytes);
+    return ReadWholeFile(file, kMaxProfileSize, data, reason);
+}
+
+// How a file holds its text, so that what is written keeps to it.
+enum class Encoding { Utf8, Windows1252 };
+
+Encoding encodingOf(const QByteArray &data)
+{
+    if (isValidUtf8(data))
+        return Encoding::Utf8;
+    MixedText found;
+    toUtf8(data.constData(), data.size(), &found);
+    // A file that mixes both reads every UTF-8 sequence back as UTF-8.
+    return found.mixed() ? Encoding::Utf8 : Encoding::Windows1252;
+}
+
+// `text` in the file's encoding; false when the file's encoding cannot hold
+// it so that it reads back the same.
+bool encode(const QString &text, Encoding enc, QByteArray &out)
+{
+    if (enc == Encoding::Utf8) {
+        out = text.toUtf8();
+        return true;
+    }
+    return encodeWindows1252(text, out) && decodeText(out) == text;
 }
 
 // "[Name]" gives Name; anything else nothing.
@@ -88,14 +118,12 @@ bool sameName(const QString &a, const QString &b)
 
 QString ProfileString(const QString &file, const QString &section, const QString &key, const QString &defaultValue)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (readProfile(file, data) != ReadStatus::Read)
         return defaultValue;
-    const QByteArray data = f.readAll();
-    const bool utf8 = isValidUtf8(data);
     bool inSection = false;
     for (const Line &l : splitLines(data)) {
-        const QString line = decode(l.text, utf8);
+        const QString line = decodeText(l.text);
         if (auto name = sectionName(line)) {
             inSection = sameName(*name, section);
             continue;
@@ -110,17 +138,23 @@ QString ProfileString(const QString &file, const QString &section, const QString
 
 int SetProfileString(const QString &file, const QString &section, const QString &key, const QString &value)
 {
+    // A file that is there but cannot be read is never replaced.
     QByteArray data;
-    {
-        QFile f(file);
-        if (f.exists()) {
-            if (!f.open(QIODevice::ReadOnly))
-                return -1;
-            data = f.readAll();
-        }
-    }
-    const bool utf8 = isValidUtf8(data);
+    if (readProfile(file, data) == ReadStatus::Failed)
+        return -1;
+    Encoding enc = encodingOf(data);
     std::vector<Line> lines = splitLines(data);
+    // What is written keeps to the file's encoding; text that a Windows-1252
+    // file cannot hold turns the whole file into UTF-8.
+    QByteArray keyBytes, valueBytes, sectionBytes;
+    if (!encode(key, enc, keyBytes) || !encode(value, enc, valueBytes) || !encode(section, enc, sectionBytes)) {
+        enc = Encoding::Utf8;
+        for (Line &l : lines)
+            l.text = decodeText(l.text).toUtf8();
+        keyBytes = key.toUtf8();
+        valueBytes = value.toUtf8();
+        sectionBytes = section.toUtf8();
+    }
 
     // New lines follow the file's own line ends; a new file gets CRLF.
     QByteArray eol = "\r\n";
@@ -129,15 +163,14 @@ int SetProfileString(const QString &file, const QString &section, const QString 
             eol = l.end;
             break;
         }
-    const QByteArray keyBytes = key.toUtf8();
-    const QByteArray newLine = keyBytes + '=' + value.toUtf8();
+    const QByteArray newLine = keyBytes + '=' + valueBytes;
 
     std::optional<size_t> sectionAt;   // line of the matching section header
     std::optional<size_t> lastContent; // last non-blank line inside it
     bool done = false;
     bool inSection = false;
     for (size_t i = 0; i < lines.size() && !done; ++i) {
-        const QString line = decode(lines[i].text, utf8);
+        const QString line = decodeText(lines[i].text);
         if (auto name = sectionName(line)) {
             if (inSection)
                 break; // the matching section ended without the key
@@ -154,7 +187,8 @@ int SetProfileString(const QString &file, const QString &section, const QString 
             lastContent = i;
         if (auto kv = keyValue(line); kv && sameName(kv->key, key)) {
             // Keep the key as the file spells it.
-            lines[i].text = kv->key.toUtf8() + '=' + value.toUtf8();
+            const qsizetype eq = lines[i].text.indexOf('=');
+            lines[i].text = lines[i].text.left(eq).trimmed() + '=' + valueBytes;
             done = true;
         }
     }
@@ -169,7 +203,7 @@ int SetProfileString(const QString &file, const QString &section, const QString 
         } else {
             if (!lines.empty() && lines.back().end.isEmpty())
                 lines.back().end = eol;
-            lines.push_back(Line{'[' + section.toUtf8() + ']', eol});
+            lines.push_back(Line{'[' + sectionBytes + ']', eol});
             lines.push_back(added);
         }
     }
@@ -185,6 +219,25 @@ int SetProfileString(const QString &file, const QString &section, const QString 
     if (save.write(out) != out.size())
         return -1;
     return save.commit() ? 1 : -1;
+}
+
+ProfileCheck CheckProfileFile(const QString &file)
+{
+    ProfileCheck check;
+    QByteArray data;
+    if (readProfile(file, data, &check.unreadable) != ReadStatus::Read || isValidUtf8(data))
+        return check;
+    MixedText found;
+    toUtf8(data.constData(), data.size(), &found);
+    if (!found.mixed())
+        return check;
+    const int line = 1 + int(data.left(found.firstWindows1252).count('\n'));
+    check.mixed = QStringLiteral("%1: line %2: %3 bytes that are not UTF-8 were read as Windows-1252")
+                      .arg(QFileInfo(file).fileName())
+                      .arg(line)
+                      .arg(found.windows1252Bytes);
+    check.backupPath = KeepBackup(file, data);
+    return check;
 }
 
 } // namespace rt

@@ -1,37 +1,154 @@
 #include "textcodec.h"
 
-#include <QStringDecoder>
+#include <cstring>
 
 namespace rt {
 
+namespace {
+
+// 0x80..0x9F differ from Latin-1; the five unassigned bytes keep their
+// Latin-1 meaning so that no byte is ever lost.
+constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char16_t windows1252(unsigned char c)
+{
+    return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : char16_t(c);
+}
+
+// The length of the valid UTF-8 sequence of two to four bytes at s[i], or 0.
+int sequenceLength(const unsigned char *s, qsizetype i, qsizetype size)
+{
+    const unsigned char c = s[i];
+    int n;
+    quint32 cp;
+    if (c >= 0xC2 && c <= 0xDF) { n = 1; cp = c & 0x1F; }
+    else if (c >= 0xE0 && c <= 0xEF) { n = 2; cp = c & 0x0F; }
+    else if (c >= 0xF0 && c <= 0xF4) { n = 3; cp = c & 0x07; }
+    else return 0;
+    if (i + n >= size)
+        return 0;
+    for (int k = 1; k <= n; ++k) {
+        if ((s[i + k] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    if ((n == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return n + 1;
+}
+
+// Steps over plain ASCII eight bytes at a time.
+qsizetype skipAscii(const unsigned char *s, qsizetype i, qsizetype size)
+{
+    while (i + 8 <= size) {
+        quint64 w;
+        std::memcpy(&w, s + i, 8);
+        if (w & 0x8080808080808080ull)
+            break;
+        i += 8;
+    }
+    while (i < size && s[i] < 0x80)
+        ++i;
+    return i;
+}
+
+} // namespace
+
+bool isValidUtf8(const char *data, qsizetype size)
+{
+    const auto *s = reinterpret_cast<const unsigned char *>(data);
+    qsizetype i = 0;
+    while ((i = skipAscii(s, i, size)) < size) {
+        const int n = sequenceLength(s, i, size);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
 bool isValidUtf8(const QByteArray &bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString decoded = decoder.decode(bytes);
-    Q_UNUSED(decoded);
-    return !decoder.hasError();
+    return isValidUtf8(bytes.constData(), bytes.size());
 }
 
 QString decodeWindows1252(const QByteArray &bytes)
 {
-    // 0x80..0x9F differ from Latin-1; the five unassigned bytes keep their
-    // Latin-1 meaning so that no byte is ever lost.
-    static const char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
     QString out;
     out.reserve(bytes.size());
-    for (char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        out.append(c >= 0x80 && c < 0xA0 ? QChar(high[c - 0x80]) : QChar(c));
-    }
+    for (char ch : bytes)
+        out.append(QChar(windows1252(static_cast<unsigned char>(ch))));
     return out;
 }
 
-QString decodeText(const QByteArray &bytes)
+QByteArray toUtf8(const char *data, qsizetype size, MixedText *found)
 {
-    return isValidUtf8(bytes) ? QString::fromUtf8(bytes) : decodeWindows1252(bytes);
+    const auto *s = reinterpret_cast<const unsigned char *>(data);
+    MixedText f;
+    QByteArray out;
+    out.reserve(size + size / 8);
+    qsizetype i = 0;
+    while (i < size) {
+        const qsizetype ascii = skipAscii(s, i, size);
+        out.append(data + i, ascii - i);
+        i = ascii;
+        if (i >= size)
+            break;
+        if (const int n = sequenceLength(s, i, size)) {
+            out.append(data + i, n);
+            ++f.utf8Sequences;
+            i += n;
+            continue;
+        }
+        if (f.windows1252Bytes++ == 0)
+            f.firstWindows1252 = i;
+        const char16_t u = windows1252(s[i]);
+        if (u < 0x800) {
+            out.append(char(0xC0 | (u >> 6)));
+            out.append(char(0x80 | (u & 0x3F)));
+        } else {
+            out.append(char(0xE0 | (u >> 12)));
+            out.append(char(0x80 | ((u >> 6) & 0x3F)));
+            out.append(char(0x80 | (u & 0x3F)));
+        }
+        ++i;
+    }
+    if (found)
+        *found = f;
+    return out;
+}
+
+QString decodeText(const QByteArray &bytes, MixedText *found)
+{
+    if (isValidUtf8(bytes)) {
+        if (found)
+            *found = MixedText{};
+        return QString::fromUtf8(bytes);
+    }
+    return QString::fromUtf8(toUtf8(bytes.constData(), bytes.size(), found));
+}
+
+bool encodeWindows1252(const QString &text, QByteArray &out)
+{
+    out.clear();
+    out.reserve(text.size());
+    for (QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            out.append(char(u));
+            continue;
+        }
+        int k = 0;
+        while (k < 32 && kHigh[k] != u)
+            ++k;
+        if (k == 32)
+            return false;
+        out.append(char(0x80 + k));
+    }
+    return true;
 }
 
 } // namespace rt

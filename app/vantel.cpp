@@ -73,6 +73,26 @@ bool vantel::open(const QString & /*commandline*/)
                                             "all files shipped with the tool to the new location."));
         return false;
     }
+    // A settings file that cannot be read is left alone: reading it could
+    // hang (a pipe) or exhaust memory, and writing the folders back would
+    // replace it.
+    const rt::ProfileCheck check = rt::CheckProfileFile(gs_ini_file_name);
+    if (!check.unreadable.isEmpty()) {
+        rt::MessageBox(QStringLiteral("ini File"),
+                       QStringLiteral("The ini file %1 cannot be read: %2.").arg(gs_ini_file_name, check.unreadable)
+                           + QStringLiteral("\r\n")
+                           + QStringLiteral("Vantel ends and leaves the file as it is. Replace it by the vantel.ini "
+                                            "shipped with the tool."),
+                       rt::Icon::StopSign);
+        return false;
+    }
+    if (!check.mixed.isEmpty())
+        rt::MessageBox(QStringLiteral("ini File"),
+                       check.mixed
+                           + (check.backupPath.isEmpty()
+                                  ? QStringLiteral(". A copy of the file as it was could not be kept.")
+                                  : QStringLiteral(". The file as it was is kept as %1.").arg(check.backupPath)),
+                       rt::Icon::Exclamation);
     gs_app_dir = rt::ProfileString(gs_ini_file_name, QStringLiteral("General"), QStringLiteral("App"),
                                    QStringLiteral("GETDIR"));
     gs_directory = rt::ProfileString(gs_ini_file_name, QStringLiteral("General"), QStringLiteral("Files"),

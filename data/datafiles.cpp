@@ -1,4 +1,6 @@
 #include "datafiles.h"
+#include "fileset.h"
+#include "readfile.h"
 #include "recordset.h"
 #include "textcodec.h"
 
@@ -87,49 +89,19 @@ struct Problems {
 
 bool isValidUtf8(const char *data, qsizetype size)
 {
-    const auto *s = reinterpret_cast<const unsigned char *>(data);
-    qsizetype i = 0;
-    while (i < size) {
-        // Plain ASCII eight bytes at a time.
-        while (i + 8 <= size) {
-            quint64 w;
-            std::memcpy(&w, s + i, 8);
-            if (w & 0x8080808080808080ull)
-                break;
-            i += 8;
-        }
-        if (i >= size)
-            break;
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int n = 0;
-        quint32 cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) { n = 1; cp = c & 0x1F; }
-        else if (c >= 0xE0 && c <= 0xEF) { n = 2; cp = c & 0x0F; }
-        else if (c >= 0xF0 && c <= 0xF4) { n = 3; cp = c & 0x07; }
-        else return false;
-        for (int k = 1; k <= n; ++k) {
-            if (i + k >= size || (s[i + k] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (s[i + k] & 0x3F);
-        }
-        if ((n == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        i += n + 1;
-    }
-    return true;
+    return rt::isValidUtf8(data, size);
 }
 
 long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, QStringList *problemsOut)
 {
+    // Valid UTF-8 is used as it stands; otherwise every byte that is not
+    // part of a UTF-8 sequence is read as Windows-1252.
     QByteArray converted;
     const char *data = raw.constData();
     qsizetype n = raw.size();
-    if (!isValidUtf8(data, n)) {
-        converted = rt::decodeWindows1252(raw).toUtf8();
+    rt::MixedText found;
+    if (!rt::isValidUtf8(data, n)) {
+        converted = rt::toUtf8(data, n, &found);
         data = converted.constData();
         n = converted.size();
     }
@@ -208,7 +180,9 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
             if (count < ncols) {
                 if (haveQuoted) {
                     unquoted[count] = std::move(value);
-                    fields[count] = RowStore::Field{unquoted[count].constData(), unquoted[count].size(), false};
+                    // "" is the empty value, as an empty field is: null.
+                    fields[count] = RowStore::Field{unquoted[count].constData(), unquoted[count].size(),
+                                                    unquoted[count].isEmpty()};
                 } else {
                     fields[count] = RowStore::Field{fstart, flen, flen == 0};
                 }
@@ -255,6 +229,11 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
         ids.push_back(store.add(fields.data(), ncols));
     }
     rs.appendStoredRows(ids);
+    if (problemsOut && found.mixed())
+        problemsOut->append(QStringLiteral("%1: line %2: %3 bytes that are not UTF-8 were read as Windows-1252")
+                                .arg(fileName)
+                                .arg(1 + raw.left(found.firstWindows1252).count('\n'))
+                                .arg(found.windows1252Bytes));
     if (problems.count && problemsOut)
         problemsOut->append(problems.summary());
     return long(ids.size());
@@ -262,36 +241,33 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
 
 long importFile(RecordSet &rs, const QString &path, ImportReport *report)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    if (f.size() == 0)
-        return 0;
-    // Read through a mapping of the file where possible: no copy of the text.
+    // A save that was interrupted is undone first, so that the files read
+    // are the set as last saved.
+    fileset::recover(path);
     QByteArray bytes;
-    if (uchar *map = f.map(0, f.size()))
-        bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(map), f.size());
-    else
-        bytes = f.readAll();
+    QString reason;
+    switch (rt::ReadWholeFile(path, -1, bytes, &reason)) {
+    case rt::ReadStatus::Missing: return -1;
+    case rt::ReadStatus::Failed:
+        if (report)
+            report->readError = QStringLiteral("%1 cannot be read: %2").arg(path, reason);
+        return -1;
+    case rt::ReadStatus::Read: break;
+    }
     if (bytes.isEmpty())
         return 0;
     QStringList problems;
     const long rows = importBytes(rs, bytes, QFileInfo(path).fileName(), &problems);
     if (!problems.isEmpty()) {
         // Keep the file as it was before anything can replace it.
-        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-        QString backup = path + QStringLiteral(".bak-") + stamp;
-        for (int k = 1; QFileInfo::exists(backup); ++k)
-            backup = path + QStringLiteral(".bak-") + stamp + QStringLiteral("-%1").arg(k);
-        const bool copied = QFile::copy(path, backup);
-        if (copied)
+        const QString backup = rt::KeepBackup(path, bytes);
+        if (!backup.isEmpty())
             problems.last() += QStringLiteral(". The file as it was is kept as %1").arg(backup);
         else
-            problems.last() += QStringLiteral(". A copy of the file could not be kept as %1").arg(backup);
+            problems.last() += QStringLiteral(". A copy of the file as it was could not be kept");
         if (report) {
             report->problems += problems;
-            if (copied)
-                report->backupPath = backup;
+            report->backupPath = backup;
         }
     }
     return rows;
@@ -304,6 +280,10 @@ namespace {
 bool needsQuotes(QByteArrayView v)
 {
     if (!v.isEmpty() && v[0] == '"')
+        return true;
+    // A byte order mark opening the file would be taken for the file's
+    // own and dropped; in quotes it stays part of the value.
+    if (v.startsWith("\xEF\xBB\xBF"))
         return true;
     for (char c : v)
         if (c == '\t' || c == '\n' || c == '\r')
@@ -329,82 +309,6 @@ void appendValue(QByteArray &out, QByteArrayView v)
 bool holdsPassword(const RecordSet &rs)
 {
     return rs.columnIndex(QStringLiteral("user_password")) > 0;
-}
-
-mode_t defaultMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-// A written temporary file waiting to replace its target.
-struct Pending {
-    QString target;
-    QByteArray tempPath;
-};
-
-bool writeTemp(const QByteArray &content, const QString &path, bool ownerOnly, Pending &out, QString *error)
-{
-    const QFileInfo info(path);
-    const QByteArray dir = QFile::encodeName(info.absolutePath());
-    QByteArray templ = dir + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
-    const int fd = ::mkstemp(templ.data());
-    if (fd < 0) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(templ.constData());
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err)));
-        return false;
-    };
-    mode_t mode = 0600;
-    if (!ownerOnly) {
-        struct stat st;
-        mode = ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : defaultMode();
-    }
-    if (::fchmod(fd, mode) != 0)
-        return fail(errno);
-    const char *p = content.constData();
-    qsizetype left = content.size();
-    while (left > 0) {
-        const ssize_t w = ::write(fd, p, size_t(left));
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(errno);
-        }
-        p += w;
-        left -= w;
-    }
-    if (::fsync(fd) != 0)
-        return fail(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(templ.constData());
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err)));
-        return false;
-    }
-    out.target = path;
-    out.tempPath = templ;
-    return true;
-}
-
-bool commit(const Pending &p, QString *error)
-{
-    if (::rename(p.tempPath.constData(), QFile::encodeName(p.target).constData()) != 0) {
-        const int err = errno;
-        ::unlink(p.tempPath.constData());
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(p.target, QString::fromLocal8Bit(std::strerror(err)));
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -434,48 +338,17 @@ int saveAs(const RecordSet &rs, const QString &path, QString *error)
 
 int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error)
 {
-    std::vector<Pending> pending;
+    fileset::Save save(error);
     for (const auto &[rs, path] : files) {
-        Pending p;
-        if (!rs || path.isEmpty() || !writeTemp(serialize(*rs), path, holdsPassword(*rs), p, error)) {
-            if (error && (!rs || path.isEmpty()))
+        if (!rs) {
+            if (error)
                 *error = QStringLiteral("No file name given");
-            for (const Pending &done : pending)
-                ::unlink(done.tempPath.constData());
             return -1;
         }
-        pending.push_back(p);
+        if (!save.add(path, serialize(*rs), holdsPassword(*rs)))
+            return -1;
     }
-    // The files as they were stay reachable under a second name until every
-    // replacement has succeeded, so that a failure part-way puts them back.
-    std::vector<QByteArray> previous(pending.size());
-    for (size_t i = 0; i < pending.size(); ++i) {
-        const QByteArray target = QFile::encodeName(pending[i].target);
-        const QByteArray keep = target + ".previous";
-        ::unlink(keep.constData());
-        if (::link(target.constData(), keep.constData()) == 0)
-            previous[i] = keep;
-    }
-    bool ok = true;
-    size_t done = 0;
-    for (const Pending &p : pending) {
-        if (!ok) {
-            ::unlink(p.tempPath.constData());
-            continue;
-        }
-        ok = commit(p, error);
-        if (ok)
-            ++done;
-    }
-    for (size_t i = 0; i < pending.size(); ++i) {
-        if (previous[i].isEmpty())
-            continue;
-        if (!ok && i < done)
-            ::rename(previous[i].constData(), QFile::encodeName(pending[i].target).constData());
-        else
-            ::unlink(previous[i].constData());
-    }
-    return ok ? 1 : -1;
+    return save.commit();
 }
 
 } // namespace datafiles

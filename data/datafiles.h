@@ -5,7 +5,8 @@
 // between fields, CRLF line ends, no heading. Null is an empty field, dates
 // are yyyy-mm-dd, text is UTF-8. A value holding a tab, CR or LF, or one
 // starting with a double quote, is written in double quotes with inner
-// quotes doubled; every other value is written as it stands.
+// quotes doubled (as is one starting with a byte order mark); every other
+// value is written as it stands.
 #pragma once
 
 #include <QByteArray>
@@ -15,8 +16,9 @@
 class RecordSet;
 
 struct ImportReport {
-    QStringList problems;   // one line per file: file name, line number, what is wrong
+    QStringList problems;   // per file: file name, line number, what is wrong
     QString backupPath;     // copy of the original file kept when it had problems
+    QString readError;      // the file is there but could not be read: its path and why
 };
 
 int convertCountryList(const QString &inFile = "countries.txt", const QString &outFile = "CountriesData.txt"); // developer tool; 1 / -1
@@ -24,18 +26,23 @@ int convertCountryList(const QString &inFile = "countries.txt", const QString &o
 namespace datafiles {
 
 // Appends the rows of `path`; answers the rows read, 0 for an empty file, -1
-// when it cannot be read.
+// when it is missing or cannot be read (the report then says why). An
+// interrupted save of the set that `path` belongs to is undone first.
 long importFile(RecordSet &rs, const QString &path, ImportReport *report);
 // Appends the rows held in `bytes` (the content of a file named `fileName`
 // for messages); answers the rows read.
 long importBytes(RecordSet &rs, const QByteArray &bytes, const QString &fileName, QStringList *problems);
 // The text of the passing rows as written to a file.
 QByteArray serialize(const RecordSet &rs);
-// Writes the passing rows through a temporary file in the same folder that
-// then replaces `path`; 1, or -1 with the old file left whole.
+// Writes the passing rows through a temporary file beside the file (links
+// are followed) that then replaces it; 1, or -1 with the old file left whole.
 int saveAs(const RecordSet &rs, const QString &path, QString *error = nullptr);
 // Writes several files together: all go to temporary files first, and only
-// when every one was written are the old files replaced. 1 / -1.
+// when every one was written are the old files replaced; until the last one
+// is in place the old set can be put back (see fileset.h). 1 saved; -1
+// nothing replaced; -2 failed and not every old file could be put back yet
+// (the next start does it). An existing file that cannot be read is never
+// replaced.
 int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error = nullptr);
 
 bool isValidUtf8(const char *data, qsizetype size);

@@ -37,7 +37,7 @@ struct FirstFault {
 };
 
 struct SaveResult {
-    int code = 1;  // as datafiles::saveAll: 1 saved, else nothing was replaced
+    int code = 1;  // as datafiles::saveAll: 1 saved; -2 failed and an old file is still to be put back; else nothing was replaced
     QString error; // which file failed and why
     bool ok() const { return code == 1; }
 };

@@ -304,6 +304,22 @@ void w_event::ue_post_open()
     showImportProblems(eventsReport.problems, eventsReport.backupPath);
     showImportProblems(datesReport.problems, datesReport.backupPath);
 
+    // A data file that is there but could not be read must never be
+    // replaced by a save of what was (not) loaded: say why and close.
+    QStringList unreadable;
+    for (const ImportReport *r : {&report, &eventsReport, &datesReport})
+        if (!r->readError.isEmpty())
+            unreadable += r->readError + QLatin1Char('.');
+    if (!unreadable.isEmpty()) {
+        rt::MessageBox(QStringLiteral("Data File"),
+                       unreadable.join(QStringLiteral("\r\n"))
+                           + QStringLiteral("\r\n\r\nVantel closes so that no save can replace what it could not "
+                                            "read. Make the file readable and start Vantel again."),
+                       rt::Icon::StopSign);
+        close();
+        return;
+    }
+
     // 5. The zip component.
     if (ext::RegisterAX(ext::zip_component_library, 1) != 0)
         rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unable to register certain components!"));
@@ -528,7 +544,11 @@ long w_event::pb_save_clicked()
     dw_event_dates->SetRedraw(true);
     if (!saved.ok()) {
         rt::MessageBox(QStringLiteral("Save"),
-                       QStringLiteral("Your event data could not be saved; the files as last saved are unchanged.")
+                       (saved.code == -2 ? QStringLiteral("Your event data could not be saved, and not every file as "
+                                                       "last saved could be put back yet; the next start of Vantel "
+                                                       "puts them back.")
+                                      : QStringLiteral("Your event data could not be saved; the files as last saved "
+                                                       "are unchanged."))
                            + QStringLiteral("\r\n") + saved.error,
                        rt::Icon::StopSign);
         return 2;

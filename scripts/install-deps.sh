@@ -13,7 +13,8 @@ PKGS="build-essential cmake pkg-config git
  librsvg2-bin fonts-dejavu-core
  locales
  desktop-file-utils appstream dpkg-dev fakeroot file man-db
- lld llvm binutils-mingw-w64-x86-64"
+ lld llvm binutils-mingw-w64-x86-64
+ clang libclang-rt-14-dev"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

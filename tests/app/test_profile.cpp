@@ -2,7 +2,13 @@
 #include "profile.h"
 #include "testsupport.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -74,6 +80,70 @@ TEST_F(Profile, KeepsBytesThatAreNotUtf8AndReadsThemAsWindows1252)
 TEST_F(Profile, AFailedWriteAnswersMinusOne)
 {
     EXPECT_EQ(rt::SetProfileString(folder_.file("missing/folder/vantel.ini"), "General", "App", "/a/"), -1);
+}
+
+TEST_F(Profile, WritesIntoAWindows1252FileInWindows1252)
+{
+    folder_.write("vantel.ini", "[General]\r\nOwner=Jos\xe9\r\nFiles=GETDIR\r\n");
+    ASSERT_EQ(rt::SetProfileString(path(), "General", "Files", QString::fromUtf8("/home/Ren\xc3\xa9" "e/Files/")), 1);
+    EXPECT_EQ(folder_.read("vantel.ini"), QByteArray("[General]\r\nOwner=Jos\xe9\r\nFiles=/home/Ren\xe9" "e/Files/\r\n"));
+    EXPECT_EQ(rt::ProfileString(path(), "General", "Files", ""), QString::fromUtf8("/home/Ren\xc3\xa9" "e/Files/"));
+    EXPECT_EQ(rt::ProfileString(path(), "General", "Owner", ""), QString::fromUtf8("Jos\xc3\xa9"));
+
+    // A value that Windows-1252 cannot hold turns the file into UTF-8, so
+    // that both it and the other values read back as they were.
+    ASSERT_EQ(rt::SetProfileString(path(), "General", "App", QString::fromUtf8("/home/\xc5\x81\xc3\xb3" "d\xc5\xba/")), 1);
+    EXPECT_EQ(folder_.read("vantel.ini"), QByteArray("[General]\r\nOwner=Jos\xc3\xa9\r\nFiles=/home/Ren\xc3\xa9"
+                                                     "e/Files/\r\nApp=/home/\xc5\x81\xc3\xb3" "d\xc5\xba/\r\n"));
+    EXPECT_EQ(rt::ProfileString(path(), "General", "Files", ""), QString::fromUtf8("/home/Ren\xc3\xa9" "e/Files/"));
+    EXPECT_EQ(rt::ProfileString(path(), "General", "Owner", ""), QString::fromUtf8("Jos\xc3\xa9"));
+}
+
+TEST_F(Profile, AStrayWindows1252ByteSpoilsNoUtf8PathAndIsReportedWithABackup)
+{
+    const QByteArray before = "[General]\r\n; Gr\xfc\xdf" "e\r\nFiles=/home/J\xc3\xbcrgen/Caf\xc3\xa9/\r\n";
+    folder_.write("vantel.ini", before);
+    EXPECT_EQ(rt::ProfileString(path(), "General", "Files", ""), QString::fromUtf8("/home/J\xc3\xbcrgen/Caf\xc3\xa9/"));
+    const rt::ProfileCheck check = rt::CheckProfileFile(path());
+    EXPECT_TRUE(check.unreadable.isEmpty());
+    EXPECT_EQ(check.mixed, "vantel.ini: line 2: 2 bytes that are not UTF-8 were read as Windows-1252");
+    ASSERT_FALSE(check.backupPath.isEmpty());
+    QFile backup(check.backupPath);
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), before);
+    // A value written into it is read back as written.
+    ASSERT_EQ(rt::SetProfileString(path(), "General", "App", QString::fromUtf8("/opt/\xc3\xa9/")), 1);
+    EXPECT_EQ(rt::ProfileString(path(), "General", "App", ""), QString::fromUtf8("/opt/\xc3\xa9/"));
+    // Files wholly in one encoding or the other are no news.
+    folder_.write("plain.ini", "[General]\r\nFiles=/home/J\xfcrgen/\r\n");
+    EXPECT_TRUE(rt::CheckProfileFile(path("plain.ini")).mixed.isEmpty());
+}
+
+TEST_F(Profile, PipesDevicesAndHugeFilesAreRefusedWithoutWaitingAndLeftAlone)
+{
+    ::alarm(20); // a blocked read fails the test instead of hanging it
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.ini")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", path("zero.ini")));
+    {
+        QFile big(path("big.ini"));
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(big.resize(64LL << 20)); // sparse: takes no room
+    }
+    const char *reasons[][2] = {{"fifo.ini", "it is not a regular file (a pipe, device or socket)"},
+                                {"zero.ini", "it is not a regular file (a pipe, device or socket)"},
+                                {"big.ini", "it is larger than 1 MiB"}};
+    for (const auto &[name, reason] : reasons) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(rt::CheckProfileFile(path(name)).unreadable, QString::fromLatin1(reason));
+        EXPECT_EQ(rt::ProfileString(path(name), "General", "Files", "GETDIR"), QStringLiteral("GETDIR"));
+        EXPECT_EQ(rt::SetProfileString(path(name), "General", "Files", "/f/"), -1);
+    }
+    ::alarm(0);
+    struct stat st;
+    ASSERT_EQ(::lstat(QFile::encodeName(path("fifo.ini")).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(QFileInfo(path("zero.ini")).symLinkTarget(), QStringLiteral("/dev/zero"));
+    EXPECT_EQ(QFileInfo(path("big.ini")).size(), 64LL << 20);
 }
 
 } // namespace

@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -179,6 +183,41 @@ TEST(StartUpWithoutSettings, ShowsTheMessageAndOpensNoWindow)
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].title, QStringLiteral("ini File"));
     EXPECT_EQ(boxes.calls()[0].text, kMissingIniText);
+}
+
+TEST_F(StartUp, ASettingsFileThatIsAPipeEndsTheProgramWithAMessageAndStaysAPipe)
+{
+    ::alarm(20); // a start that waits on the pipe fails instead of hanging
+    ASSERT_EQ(::mkfifo("vantel.ini", 0600), 0);
+    bool opened = false;
+    vantel app([&] {
+        opened = true;
+        return true;
+    });
+    app.create();
+    EXPECT_FALSE(app.open());
+    ::alarm(0);
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(boxes_.calls().size(), 1u);
+    EXPECT_EQ(boxes_.calls()[0].title, QStringLiteral("ini File"));
+    EXPECT_TRUE(boxes_.calls()[0].text.startsWith(
+        "The ini file vantel.ini cannot be read: it is not a regular file (a pipe, device or socket)."))
+        << boxes_.calls()[0].text.toStdString();
+    struct stat st;
+    ASSERT_EQ(::lstat("vantel.ini", &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(StartUp, AMixedSettingsFileIsReportedOnceAndItsUtf8PathKept)
+{
+    ASSERT_TRUE(startWith("[General]\r\n; \xe9t\xe9\r\nFiles=/srv/Caf\xc3\xa9/\r\n"));
+    EXPECT_EQ(gs_directory, QString::fromUtf8("/srv/Caf\xc3\xa9/"));
+    ASSERT_EQ(boxes_.calls().size(), 1u);
+    EXPECT_EQ(boxes_.calls()[0].title, QStringLiteral("ini File"));
+    EXPECT_TRUE(boxes_.calls()[0].text.startsWith(
+        "vantel.ini: line 2: 2 bytes that are not UTF-8 were read as Windows-1252. The file as it was is kept as "
+        "vantel.ini.bak-"))
+        << boxes_.calls()[0].text.toStdString();
 }
 
 } // namespace

@@ -63,6 +63,32 @@ TEST(DataFiles, EventsRoundTripWholeValues)
     EXPECT_EQ(wf.read("again.txt"), wf.read("VantelEvents.txt"));
 }
 
+TEST(DataFiles, AValueStartingWithAByteOrderMarkKeepsItAtTheStartOfTheFile)
+{
+    WorkingFolder wf;
+    RecordSet dates(definition("d_event_dates"));
+    dates.InsertRow(0);
+    dates.SetItem(1, "event_id", QString::fromUtf8("\xef\xbb\xbf" "E1"));
+    ASSERT_EQ(dates.SaveAs(wf.file("d.txt")), 1);
+    RecordSet again(definition("d_event_dates"));
+    ASSERT_EQ(again.ImportFile(wf.file("d.txt")), 1);
+    EXPECT_EQ(again.GetItemString(1, "event_id"), QString::fromUtf8("\xef\xbb\xbf" "E1"));
+}
+
+TEST(DataFiles, AQuotedEmptyValueIsTheEmptyValueAsAnEmptyFieldIs)
+{
+    WorkingFolder wf;
+    wf.write("d.txt", "E1\t\"\"\tBern" + QByteArray(10, '\t') + "\r\n");
+    RecordSet dates(definition("d_event_dates"));
+    ASSERT_EQ(dates.ImportFile(wf.file("d.txt")), 1);
+    EXPECT_TRUE(dates.IsNull(1, "time_id"));
+    ASSERT_EQ(dates.SaveAs(wf.file("again.txt")), 1);
+    RecordSet again(definition("d_event_dates"));
+    ASSERT_EQ(again.ImportFile(wf.file("again.txt")), 1);
+    EXPECT_TRUE(again.IsNull(1, "time_id"));
+    EXPECT_EQ(again.GetItemString(1, "city"), "Bern");
+}
+
 TEST(DataFiles, PlainLinesKeepTheFixedLayout)
 {
     WorkingFolder wf;

@@ -125,7 +125,7 @@ private:
             z_.avail_out = uInt(check_.size());
             const int rc = inflate(&z_, Z_BLOCK);
             const size_t got = check_.size() - z_.avail_out;
-            if (got > in_.size() - produced || std::memcmp(check_.data(), in_.data() + produced, got) != 0)
+            if (got > in_.size() - produced || (got != 0 && std::memcmp(check_.data(), in_.data() + produced, got) != 0))
                 return false;
             produced += got;
             if (rc != Z_OK)

@@ -1,0 +1,12 @@
+#!/bin/sh
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
+# into build-asan/ and runs every test there; undefined behaviour, a bad
+# memory access or a leak in our code fails the test that caused it.
+set -e
+cd "$(dirname "$0")/.."
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTEL_SANITIZE=ON -DVANTEL_BENCHMARKS=OFF
+cmake --build build-asan -j"$(nproc)"
+cd build-asan
+export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+ctest --output-on-failure -j"$(nproc)" --timeout 900
