@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent) : QWidget(parent), host_(host)
@@ -28,6 +29,7 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent) : QWidget(parent
     dw_event_dates = new DataWindow(QStringLiteral("dw_event_dates"), definition(QStringLiteral("d_event_dates")),
                                     DataWindow::Kind::Grid, page);
     dw_event_dates->present(&host.document().dates());
+    dw_event_dates->gridView()->setAccessibleName(QStringLiteral("Event Dates & Times"));
     auto *top = new QHBoxLayout;
     top->addWidget(pb_new_date);
     top->addWidget(pb_delete_date);

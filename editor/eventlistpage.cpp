@@ -12,6 +12,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 EventListPage::EventListPage(PageHost &host, QWidget *parent) : QWidget(parent), host_(host)
@@ -25,6 +26,7 @@ EventListPage::EventListPage(PageHost &host, QWidget *parent) : QWidget(parent),
     dw_event_list = new DataWindow(QStringLiteral("dw_event_list"), definition(QStringLiteral("d_list")),
                                    DataWindow::Kind::Grid, page);
     dw_event_list->present(&host.document().events());
+    dw_event_list->gridView()->setAccessibleName(QStringLiteral("Events"));
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(pb_new);
     buttons->addWidget(pb_new_copy);

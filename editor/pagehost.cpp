@@ -17,6 +17,7 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text, cons
 {
     auto *b = new vo_base_pic_button(text, parent);
     b->setObjectName(QLatin1String(name));
+    b->setAccessibleName(text.trimmed());
     b->setPictures(QLatin1String(normal), QLatin1String(focus), QLatin1String(disabled));
     return b;
 }

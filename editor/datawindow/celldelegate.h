@@ -23,6 +23,7 @@ public:
         const ColumnDef &c = dw_->definition().columns[size_t(col - 1)];
         auto *edit = new QLineEdit(parent);
         edit->setObjectName(c.name);
+        edit->setAccessibleName(spokenName(c));
         edit->setFrame(false);
         // The editor commits into its own cell: by the time the view hands
         // the text back, the view's current cell may already be the next one.

@@ -125,3 +125,8 @@ private:
     bool refreshing_ = false;
     std::vector<QMetaObject::Connection> rsConnections_;
 };
+
+// The name a screen reader says for a column's field: its label without the
+// trailing colon, or, for a column without one, its name in words
+// ("time2" reads "Time 2").
+QString spokenName(const ColumnDef &c);

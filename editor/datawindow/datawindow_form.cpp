@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -91,6 +92,7 @@ void DataWindow::buildForm()
         editor->setObjectName(c.name);
         editor->installEventFilter(this);
         editor->setAutoFillBackground(true);
+        editor->setAccessibleName(spokenName(c));
         auto *label = new QLabel(c.label.trimmed().replace(QLatin1String("\r\n"), QLatin1String("\n")), this);
         label->setObjectName(c.name + QStringLiteral("_t"));
         label->setFont(bold);
@@ -155,7 +157,28 @@ void DataWindow::paintFormHighlight()
         p.setColor(QPalette::Base, base);
         p.setColor(QPalette::Button, base);
         editor->setPalette(p);
-        if (auto *combo = qobject_cast<QComboBox *>(editor))
-            combo->setStyleSheet(QStringLiteral("QComboBox { background: %1; }").arg(base.name()));
+        // A new style sheet lays out the drop-down's list again: only when
+        // the colour really changes.
+        if (auto *combo = qobject_cast<QComboBox *>(editor)) {
+            const QString sheet = QStringLiteral("QComboBox { background: %1; }").arg(base.name());
+            if (combo->styleSheet() != sheet)
+                combo->setStyleSheet(sheet);
+        }
     }
+}
+
+QString spokenName(const ColumnDef &c)
+{
+    QString text = c.label.simplified();
+    while (text.endsWith(QLatin1Char(':')))
+        text = text.chopped(1).trimmed();
+    if (!text.isEmpty())
+        return text;
+    text = c.name;
+    text.replace(QLatin1Char('_'), QLatin1Char(' '));
+    static const QRegularExpression number(QStringLiteral("(\\D)(\\d+)$"));
+    text.replace(number, QStringLiteral("\\1 \\2"));
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
 }

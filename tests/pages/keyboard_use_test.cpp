@@ -234,4 +234,30 @@ TEST_F(KeyboardUse, FormFieldsTakeTheirOwnTextWhenTabbedThrough)
     EXPECT_EQ(admin->GetItemString(1, "user_id"), "ann");
 }
 
+// A screen reader finds a name on every field, drop-down, grid and button of
+// the four pages: the field's label, the button's text.
+TEST_F(KeyboardUse, EveryControlOfThePagesHasASpokenName)
+{
+    openOnDates(dateLine("EV1", "TI1", "Bonn"));
+    // The name given to the widget; Qt's own drop-down reports its current
+    // value under that role, so the property is what is checked.
+    auto spoken = [](QWidget *wdg) { return wdg ? wdg->accessibleName() : QString(); };
+    for (int p : {Admin, List, Detail, Dates}) {
+        QWidget *pageWidget = tabs()->widget(p);
+        for (QWidget *c : pageWidget->findChildren<QWidget *>()) {
+            if (qobject_cast<QLineEdit *>(c) || qobject_cast<QComboBox *>(c) || qobject_cast<QPlainTextEdit *>(c)
+                || qobject_cast<QTableView *>(c) || qobject_cast<QPushButton *>(c)) {
+                EXPECT_FALSE(spoken(c).isEmpty()) << c->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(spoken(dw("dw_admin")->editorFor("user_id")), "Login ID");
+    EXPECT_EQ(spoken(dw("dw_events")->editorFor("sdescription")), "Short description");
+    EXPECT_EQ(spoken(dw("dw_events")->editorFor("category")), "Category");
+    EXPECT_EQ(spoken(button("pb_new_copy")), "Copy");
+    EXPECT_EQ(spoken(dw("dw_event_dates")->gridView()), "Event Dates & Times");
+    clickCell("dw_event_dates", 1, "time2");
+    EXPECT_EQ(spoken(focused()), "Time 2");
+}
+
 } // namespace
