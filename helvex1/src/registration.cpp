@@ -26,16 +26,33 @@ std::string programFolder()
     return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
 }
 
+// The folder of this library itself, with a trailing "/".
+std::string libraryFolder()
+{
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void *>(&programFolder), &info) == 0 || !info.dli_fname)
+        return {};
+    const std::string s(info.dli_fname);
+    const size_t slash = s.rfind('/');
+    return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
+}
+
 void *openLibrary(const char *path)
 {
     if (!path || !*path)
         return nullptr;
     if (!std::strchr(path, '/')) {
-        // A bare file name: the program's own folder first.
-        const std::string local = programFolder() + path;
-        if (access(local.c_str(), F_OK) == 0) {
-            if (void *h = dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL))
-                return h;
+        // A bare file name: the program's own folder first, then the folder
+        // this library lies in (an installed program keeps its libraries
+        // apart from itself). The search by run path that dlopen makes is
+        // the caller's, and a program whose dlopen is wrapped (a checked
+        // build) is not the caller it seems.
+        for (const std::string &folder : {programFolder(), libraryFolder()}) {
+            const std::string local = folder + path;
+            if (!folder.empty() && access(local.c_str(), F_OK) == 0) {
+                if (void *h = dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL))
+                    return h;
+            }
         }
     }
     return dlopen(path, RTLD_NOW | RTLD_LOCAL);
