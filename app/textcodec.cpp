@@ -1,21 +1,41 @@
 #include "textcodec.h"
 
+#include <QStringDecoder>
+
 #include <cstring>
 
 namespace rt {
 
 namespace {
 
-// 0x80..0x9F differ from Latin-1; the five unassigned bytes keep their
-// Latin-1 meaning so that no byte is ever lost.
-constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+// The character of each byte, as the platform's converter reads
+// Windows-1252: 0x80..0x9F differ from Latin-1, and the five unassigned
+// bytes keep their Latin-1 meaning, so no byte is ever lost. Without a
+// converter for it, every byte reads as Latin-1.
+struct Windows1252Table {
+    char16_t chars[256];
+    Windows1252Table()
+    {
+        QByteArray all(256, Qt::Uninitialized);
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(i);
+        QStringDecoder decoder("windows-1252");
+        const QString decoded = decoder.isValid() ? decoder.decode(all) : QString();
+        const bool usable = !decoder.hasError() && decoded.size() == 256;
+        for (int i = 0; i < 256; ++i)
+            chars[i] = usable ? decoded[i].unicode() : char16_t(i);
+    }
+};
+
+const Windows1252Table &table()
+{
+    static const Windows1252Table t;
+    return t;
+}
 
 char16_t windows1252(unsigned char c)
 {
-    return c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : char16_t(c);
+    return table().chars[c];
 }
 
 // The length of the valid UTF-8 sequence of two to four bytes at s[i], or 0.
@@ -77,10 +97,11 @@ bool isValidUtf8(const QByteArray &bytes)
 
 QString decodeWindows1252(const QByteArray &bytes)
 {
-    QString out;
-    out.reserve(bytes.size());
+    const char16_t *chars = table().chars;
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar *to = out.data();
     for (char ch : bytes)
-        out.append(QChar(windows1252(static_cast<unsigned char>(ch))));
+        *to++ = QChar(chars[static_cast<unsigned char>(ch)]);
     return out;
 }
 
@@ -133,20 +154,17 @@ QString decodeText(const QByteArray &bytes, MixedText *found)
 
 bool encodeWindows1252(const QString &text, QByteArray &out)
 {
+    const char16_t *chars = table().chars;
     out.clear();
     out.reserve(text.size());
     for (QChar ch : text) {
         const char16_t u = ch.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            out.append(char(u));
-            continue;
-        }
-        int k = 0;
-        while (k < 32 && kHigh[k] != u)
-            ++k;
-        if (k == 32)
+        int byte = u < 0x80 ? int(u) : 0x80;
+        while (byte < 256 && chars[byte] != u)
+            ++byte;
+        if (byte == 256)
             return false;
-        out.append(char(0x80 + k));
+        out.append(char(byte));
     }
     return true;
 }

@@ -30,4 +30,15 @@ QString shortDatePattern(const QString &orderCode, const QString &separator, con
 // Removes leading and trailing blanks (spaces only, as the runtime's Trim).
 QString Trim(const QString &s);
 
+// The current working folder with a trailing "/".
+QString currentFolder();
+
+// The program folder and the data folder when the main window opens: a
+// program folder not yet known (or "GETDIR") becomes the working folder,
+// one that differs from it is reported as moved and follows it; a data
+// folder not yet known becomes "Files/" below the working folder (made when
+// missing; the working folder itself when it cannot be made). Both are
+// written back to the settings file. `createDirectory` answers 0 on success.
+void settleFolders(const std::function<int(const QString &)> &createDirectory);
+
 } // namespace vantel_startup

@@ -51,12 +51,19 @@ ColumnDef dropDown(ColumnDef c, const QString &dddw, const QString &display, con
     return c;
 }
 
-Definition makeAdmin()
+// A definition of these columns; `form` lays it out as a form.
+Definition named(const char *name, std::vector<ColumnDef> columns, bool form)
 {
     Definition d;
-    d.name = "d_admin";
-    d.form = true;
-    d.columns = {
+    d.name = QLatin1String(name);
+    d.form = form;
+    d.columns = std::move(columns);
+    return d;
+}
+
+Definition makeAdmin()
+{
+    Definition d = named("d_admin", {
         editable(chr("user_id", 40), EditStyle::Edit, 10, true, "name=Login ID;", "Login ID :"),
         editable(chr("user_password", 10), EditStyle::Edit, 20, true, "name=User Password;", "Password :"),
         editable(chr("file_directory", 100), EditStyle::Edit, 30, true, "name=File Directory;", "File Directory :"),
@@ -66,7 +73,7 @@ Definition makeAdmin()
         editable(chr("default_state", 40), EditStyle::Edit, 50, false, "name=Default State;", "Default State :"),
         editable(chr("default_city", 40), EditStyle::Edit, 60, false, "name=Default City;", "Default City :"),
         hidden(chr("current_column", 20)),
-    };
+    }, true);
     for (int i = 0; i < 6; ++i)
         d.columns[i].displayFormat = "[general]";
     return d;
@@ -74,10 +81,7 @@ Definition makeAdmin()
 
 Definition makeEvents()
 {
-    Definition d;
-    d.name = "d_events";
-    d.form = true;
-    d.columns = {
+    Definition d = named("d_events", {
         hidden(chr("event_id", 30)),
         hidden(chr("user_id", 40), "name=User ID;"),
         hidden(chr("user_password", 10), "name=User Password;"),
@@ -112,7 +116,7 @@ Definition makeEvents()
         editable(chr("contact_email", 40), EditStyle::Edit, 230, false, "name=Event Contact Email;",
                  "Contact Email:"),
         hidden(chr("current_column", 20)),
-    };
+    }, true);
     d.columns[18].initial = QVariant(QStringLiteral("Free"));
     return d;
 }

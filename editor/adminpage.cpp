@@ -13,9 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-AdminPage::AdminPage(PageHost &host, QWidget *parent) : QWidget(parent), host_(host)
+AdminPage::AdminPage(PageHost &host, QWidget *parent) : EventPage(host, parent, QStringLiteral("tabpage_admin"))
 {
-    setObjectName(QStringLiteral("tabpage_admin"));
     QWidget *page = this;
     auto *p_help = pages::picture(page, "p_help", QStringLiteral("f1.bmp"));
     auto *st_help = new QLabel(QStringLiteral("F1 - Help"), page);
@@ -43,9 +42,8 @@ AdminPage::AdminPage(PageHost &host, QWidget *parent) : QWidget(parent), host_(h
     auto *st_2 = new QLabel(QStringLiteral("Version 1.0"), page);
     st_2->setObjectName(QStringLiteral("st_2"));
     auto *p_2 = pages::picture(page, "p_2", QStringLiteral("vantel.jpg"));
-    dw_admin = new DataWindow(QStringLiteral("dw_admin"), definition(QStringLiteral("d_admin")), DataWindow::Kind::Form,
-                              page);
-    dw_admin->present(&host.document().admin());
+    dw_admin = makeView(QStringLiteral("dw_admin"), QStringLiteral("d_admin"), DataWindow::Kind::Form,
+                        &host.document().admin());
     auto *gb_2 = new QGroupBox(QStringLiteral("Administration"), page);
     gb_2->setObjectName(QStringLiteral("gb_2"));
     auto *p_left = pages::picture(page, "p_left", QStringLiteral("left.gif"));

@@ -2,25 +2,21 @@
 // record and the Browse button for the data folder.
 #pragma once
 
-#include <QWidget>
+#include "pagehost.h"
 
-class DataWindow;
-class PageHost;
 class QLabel;
 
-class AdminPage : public QWidget {
+class AdminPage : public EventPage {
     Q_OBJECT
 public:
     AdminPage(PageHost &host, QWidget *parent);
 
-    DataWindow *view() const { return dw_admin; }
     QLabel *caption() const { return st_messages; }
 
     // Asks for a folder and puts it, ending with "/", into the record.
     void pb_browse_clicked();
 
 private:
-    PageHost &host_;
     QLabel *st_messages = nullptr;
     DataWindow *dw_admin = nullptr;
 };

@@ -16,9 +16,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent) : QWidget(parent), host_(host)
+EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
+    : EventPage(host, parent, QStringLiteral("tabpage_event_dates"))
 {
-    setObjectName(QStringLiteral("tabpage_event_dates"));
     QWidget *page = this;
     auto *st_1 = new QLabel(QStringLiteral("F3 - Date Search"), page);
     st_1->setObjectName(QStringLiteral("st_1"));
@@ -26,9 +26,8 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent) : QWidget(parent
     auto *pb_delete_date = pages::button(page, "pb_delete_date", QStringLiteral("Delete"), "delete.jpg",
                                          "delete_focus.jpg", "delete_dis.jpg");
     auto *pb_new_date = pages::button(page, "pb_new_date", QStringLiteral("New"), "new.jpg", "new_focus.jpg", "new_dis.jpg");
-    dw_event_dates = new DataWindow(QStringLiteral("dw_event_dates"), definition(QStringLiteral("d_event_dates")),
-                                    DataWindow::Kind::Grid, page);
-    dw_event_dates->present(&host.document().dates());
+    dw_event_dates = makeView(QStringLiteral("dw_event_dates"), QStringLiteral("d_event_dates"), DataWindow::Kind::Grid,
+                              &host.document().dates());
     dw_event_dates->gridView()->setAccessibleName(QStringLiteral("Event Dates & Times"));
     auto *top = new QHBoxLayout;
     top->addWidget(pb_new_date);

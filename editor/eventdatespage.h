@@ -2,17 +2,14 @@
 // and Delete, F3 for the calendar, Tab out of the last field for a new line.
 #pragma once
 
-#include <QWidget>
+#include "pagehost.h"
 
-class DataWindow;
-class PageHost;
 
-class EventDatesPage : public QWidget {
+class EventDatesPage : public EventPage {
     Q_OBJECT
 public:
     EventDatesPage(PageHost &host, QWidget *parent);
 
-    DataWindow *view() const { return dw_event_dates; }
 
     // Shows the lines of `as_filter_key` only; nothing for an empty key.
     void ue_set_filter(const QString &as_filter_key);
@@ -29,6 +26,5 @@ private:
     // current before or after it is filled; answers its row.
     long insertLine(bool scrollFirst);
 
-    PageHost &host_;
     DataWindow *dw_event_dates = nullptr;
 };

@@ -9,9 +9,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-EventDetailPage::EventDetailPage(PageHost &host, QWidget *parent) : QWidget(parent)
+EventDetailPage::EventDetailPage(PageHost &host, QWidget *parent)
+    : EventPage(host, parent, QStringLiteral("tabpage_events_detail"))
 {
-    setObjectName(QStringLiteral("tabpage_events_detail"));
     QWidget *page = this;
     auto *p_4 = new QLabel(page);
     p_4->setObjectName(QStringLiteral("p_4"));
@@ -31,8 +31,7 @@ EventDetailPage::EventDetailPage(PageHost &host, QWidget *parent) : QWidget(pare
     countLayout->addStretch();
 
     // The form presents the list's events once the data is loaded (ShareData).
-    dw_events = new DataWindow(QStringLiteral("dw_events"), definition(QStringLiteral("d_events")),
-                               DataWindow::Kind::Form, page);
+    dw_events = makeView(QStringLiteral("dw_events"), QStringLiteral("d_events"), DataWindow::Kind::Form, nullptr);
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(p_4);
     layout->addWidget(dw_events, 1);

@@ -1,18 +1,15 @@
 // The Event Detail tab page: the counter over the form of the current event.
 #pragma once
 
-#include <QWidget>
+#include "pagehost.h"
 
-class DataWindow;
-class PageHost;
 class QLabel;
 
-class EventDetailPage : public QWidget {
+class EventDetailPage : public EventPage {
     Q_OBJECT
 public:
     EventDetailPage(PageHost &host, QWidget *parent);
 
-    DataWindow *view() const { return dw_events; }
     // "Event <row> of <count>", or "Event 0 of 0" with no event.
     void showPosition(long row, long count);
 

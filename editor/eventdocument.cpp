@@ -28,6 +28,32 @@ QString tagValue(const QString &tagText, const QString &key)
     return vantel_startup::Trim(tag.mid(eq + 1, end - eq - 1));
 }
 
+QStringList LoadResult::unreadable() const
+{
+    QStringList list;
+    for (const ImportReport *r : {&admin, &events, &dates})
+        if (!r->readError.isEmpty())
+            list += r->readError + QLatin1Char('.');
+    return list;
+}
+
+LoadResult EventDocument::load(const QString &directory)
+{
+    LoadResult result;
+    if (admin_->ImportFile(directory + gs_admin_filename, &result.admin) >= 1) {
+        publishAdminValues();
+    } else {
+        gs_login.clear();
+        gs_password.clear();
+        gs_country.clear();
+        const long row = admin_->InsertRow(0);
+        admin_->SetItem(row, kFileDirectory, directory);
+    }
+    if (events_->ImportFile(directory + gs_event_filename, &result.events) >= 1)
+        dates_->ImportFile(directory + gs_event_dates_filename, &result.dates);
+    return result;
+}
+
 // What the checks need to know of each column of a record set, looked up
 // once: a save then only reads values.
 class EventDocument::ColumnTable {

@@ -4,6 +4,7 @@
 // the document and send it commands; results come back as values.
 #pragma once
 
+#include "datafiles.h"
 #include "package.h"
 
 #include <QObject>
@@ -42,6 +43,13 @@ struct SaveResult {
     bool ok() const { return code == 1; }
 };
 
+// What reading the three files of a data folder found.
+struct LoadResult {
+    ImportReport admin, events, dates;
+    // The files that are there but could not be read, each with its reason.
+    QStringList unreadable() const;
+};
+
 // The values of the admin record that the rest of the program uses.
 struct AdminValues {
     QString directory, login, password, country, state, city;
@@ -66,6 +74,11 @@ public:
     // settings (gs_directory, gs_login, ...).
     AdminValues adminValues() const;
     void publishAdminValues() const;
+
+    // Reads the data folder `directory`: the admin record (a new one for
+    // that folder when there is none; its values become the settings), the
+    // events, and their date lines only when there are events.
+    LoadResult load(const QString &directory);
 
     // ---- Checks
     // The texts of the failed checks.

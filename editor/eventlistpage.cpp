@@ -15,17 +15,16 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-EventListPage::EventListPage(PageHost &host, QWidget *parent) : QWidget(parent), host_(host)
+EventListPage::EventListPage(PageHost &host, QWidget *parent)
+    : EventPage(host, parent, QStringLiteral("tabpage_event_list"))
 {
-    setObjectName(QStringLiteral("tabpage_event_list"));
     QWidget *page = this;
     auto *pb_new_copy =
         pages::button(page, "pb_new_copy", QStringLiteral("Copy   "), "new_copy.jpg", "new_copy.jpg", "new_copy.jpg");
     auto *pb_4 = pages::button(page, "pb_4", QStringLiteral("Delete"), "delete.jpg", "delete_focus.jpg", "delete_dis.jpg");
     auto *pb_new = pages::button(page, "pb_new", QStringLiteral("New "), "new.jpg", "new_focus.jpg", "new_dis.jpg");
-    dw_event_list = new DataWindow(QStringLiteral("dw_event_list"), definition(QStringLiteral("d_list")),
-                                   DataWindow::Kind::Grid, page);
-    dw_event_list->present(&host.document().events());
+    dw_event_list = makeView(QStringLiteral("dw_event_list"), QStringLiteral("d_list"), DataWindow::Kind::Grid,
+                             &host.document().events());
     dw_event_list->gridView()->setAccessibleName(QStringLiteral("Events"));
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(pb_new);

@@ -2,21 +2,18 @@
 // event made current here is the one the detail and dates pages show.
 #pragma once
 
-#include <QWidget>
+#include "pagehost.h"
 
-class DataWindow;
 class EventDatesPage;
 class EventDetailPage;
-class PageHost;
 
-class EventListPage : public QWidget {
+class EventListPage : public EventPage {
     Q_OBJECT
 public:
     EventListPage(PageHost &host, QWidget *parent);
     // The pages that follow the current event; called once both exist.
     void follow(EventDetailPage *detail, EventDatesPage *dates);
 
-    DataWindow *view() const { return dw_event_list; }
 
     long rowfocuschanged(long currentrow);
     // Whether every event from `ai_row` on has its mandatory values.
@@ -29,7 +26,6 @@ private:
     // A first date line for the event just made, with the admin defaults.
     QString addFirstDateLine();
 
-    PageHost &host_;
     DataWindow *dw_event_list = nullptr;
     EventDetailPage *detail_ = nullptr;
     EventDatesPage *dates_ = nullptr;

@@ -121,6 +121,24 @@ bool connect(rt::OLEObject &zip, PackageResult &result)
     return false;
 }
 
+// Builds a new `zipName` in `folder`, `fill` adding the files to the path it
+// is given, and puts it in place of the old one. `fill` answers false with a
+// failure in `result`; the old package then stays as it was.
+template <typename Fill>
+PackageResult buildPackage(const QString &folder, const QString &zipName, PackageResult result, Fill fill)
+{
+    NewArchive archive(folder, zipName);
+    if (!archive.ok())
+        return failure(PackageResult::PackFailed,
+                       QStringLiteral("Cannot create a new %1 in %2: %3").arg(zipName, folder, archive.error()));
+    if (!fill(archive.path(), result))
+        return result;
+    if (!archive.commit())
+        return failure(PackageResult::PackFailed,
+                       QStringLiteral("Cannot replace %1 in %2: %3").arg(zipName, folder, archive.error()));
+    return result;
+}
+
 } // namespace
 
 PackageResult pack_data_files(const QString &directory, const QStringList &fileNames, const QString &zipName)
@@ -140,19 +158,16 @@ PackageResult pack_data_files(const QString &directory, const QStringList &fileN
     if (fileNames.isEmpty())
         return failure(PackageResult::PackFailed, QStringLiteral("There are no files to pack."));
 
-    NewArchive archive(directory, zipName);
-    if (!archive.ok())
-        return failure(PackageResult::PackFailed,
-                       QStringLiteral("Cannot create a new %1 in %2: %3").arg(zipName, directory, archive.error()));
-    for (const QString &name : fileNames) {
-        QString why;
-        if (packOne(zip, inFolder(directory, name), archive.path(), why) != PackOk)
-            return failure(PackageResult::PackFailed, QStringLiteral("Cannot add %1 to %2: %3").arg(name, zipName, why));
-    }
-    if (!archive.commit())
-        return failure(PackageResult::PackFailed,
-                       QStringLiteral("Cannot replace %1 in %2: %3").arg(zipName, directory, archive.error()));
-    return result;
+    return buildPackage(directory, zipName, result, [&](const QString &archive, PackageResult &r) {
+        for (const QString &name : fileNames) {
+            QString why;
+            if (packOne(zip, inFolder(directory, name), archive, why) != PackOk) {
+                r = failure(PackageResult::PackFailed, QStringLiteral("Cannot add %1 to %2: %3").arg(name, zipName, why));
+                return false;
+            }
+        }
+        return true;
+    });
 }
 
 PackageResult pack_deployment(const QString &deployFolder, const QString &zipName)
@@ -164,26 +179,25 @@ PackageResult pack_deployment(const QString &deployFolder, const QString &zipNam
     if (!connect(zip, result))
         return result;
 
-    NewArchive archive(deployFolder, zipName);
-    if (!archive.ok())
-        return failure(PackageResult::PackFailed,
-                       QStringLiteral("Cannot create a new %1 in %2: %3").arg(zipName, deployFolder, archive.error()));
-    for (const QString &pattern : patterns) {
-        QString why;
-        const int code = packOne(zip, inFolder(deployFolder, pattern), archive.path(), why);
-        if (code == PackNoSource) {
-            result.missing << pattern;
-            continue;
+    return buildPackage(deployFolder, zipName, result, [&](const QString &archive, PackageResult &r) {
+        for (const QString &pattern : patterns) {
+            QString why;
+            const int code = packOne(zip, inFolder(deployFolder, pattern), archive, why);
+            if (code == PackNoSource) {
+                r.missing << pattern;
+                continue;
+            }
+            if (code != PackOk) {
+                r = failure(PackageResult::PackFailed,
+                            QStringLiteral("Cannot add %1 to %2: %3").arg(pattern, zipName, why));
+                return false;
+            }
         }
-        if (code != PackOk)
-            return failure(PackageResult::PackFailed,
-                           QStringLiteral("Cannot add %1 to %2: %3").arg(pattern, zipName, why));
-    }
-    if (result.missing.size() == patterns.size())
-        return failure(PackageResult::MissingFiles,
-                       QStringLiteral("No files to ship in %1.").arg(deployFolder), result.missing);
-    if (!archive.commit())
-        return failure(PackageResult::PackFailed,
-                       QStringLiteral("Cannot replace %1 in %2: %3").arg(zipName, deployFolder, archive.error()));
-    return result;
+        if (r.missing.size() == patterns.size()) {
+            r = failure(PackageResult::MissingFiles, QStringLiteral("No files to ship in %1.").arg(deployFolder),
+                        r.missing);
+            return false;
+        }
+        return true;
+    });
 }

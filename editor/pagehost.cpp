@@ -10,6 +10,20 @@
 #include <QFrame>
 #include <QLabel>
 
+EventPage::EventPage(PageHost &host, QWidget *parent, const QString &objectName) : QWidget(parent), host_(host)
+{
+    setObjectName(objectName);
+}
+
+DataWindow *EventPage::makeView(const QString &name, const QString &definitionName, DataWindow::Kind kind,
+                                RecordSet *shown)
+{
+    view_ = new DataWindow(name, definition(definitionName), kind, this);
+    if (shown)
+        view_->present(shown);
+    return view_;
+}
+
 namespace pages {
 
 QPushButton *button(QWidget *parent, const char *name, const QString &text, const char *normal, const char *focus,

@@ -2,14 +2,16 @@
 // to build their controls.
 #pragma once
 
-#include <QString>
+#include "datawindow.h"
 
-class DataWindow;
+#include <QString>
+#include <QWidget>
+
 class EventDocument;
 class QFrame;
 class QLabel;
 class QPushButton;
-class QWidget;
+class RecordSet;
 
 class PageHost {
 public:
@@ -23,6 +25,26 @@ public:
     virtual int SelectTab(const QString &pageName) = 0;
     // The key of the event the pages show (empty before the first one).
     virtual QString &currentEventId() = 0;
+};
+
+// A tab page: its controls over one data window, and the window it asks for
+// what lies beyond the page.
+class EventPage : public QWidget {
+    Q_OBJECT
+public:
+    DataWindow *view() const { return view_; }
+
+protected:
+    EventPage(PageHost &host, QWidget *parent, const QString &objectName);
+    // The page's data window `name` in the layout of `definitionName`,
+    // showing `shown` (none: it is given its data later).
+    DataWindow *makeView(const QString &name, const QString &definitionName, DataWindow::Kind kind,
+                         RecordSet *shown);
+
+    PageHost &host_;
+
+private:
+    DataWindow *view_ = nullptr;
 };
 
 namespace pages {

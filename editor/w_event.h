@@ -108,7 +108,6 @@ private:
     void buildMessages(const QString &thirdLine);
     void copyAdminRowToGlobals();
     qint32 report(const RowCheck &check);
-    QString currentFolder() const;
     void showImportProblems(const QStringList &problems, const QString &backup);
     bool mayClose();
     DataWindow *dataWindowOfPage(int index) const;

@@ -1,6 +1,7 @@
 // The settings file writer changes one key and keeps everything else.
 #include "profile.h"
 #include "testsupport.h"
+#include "textcodec.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -147,3 +148,29 @@ TEST_F(Profile, PipesDevicesAndHugeFilesAreRefusedWithoutWaitingAndLeftAlone)
 }
 
 } // namespace
+
+// Every byte of Windows-1252 reads as the character of the code page (the
+// five unassigned bytes as the control character of the same number) and is
+// written back as the same byte; a character the code page lacks, a lone
+// surrogate included, is refused rather than written as something else.
+TEST(TextCodec, Windows1252ReadsAndWritesAll256Bytes)
+{
+    const char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                               0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all.append(char(i));
+    const QString text = rt::decodeWindows1252(all);
+    ASSERT_EQ(text.size(), 256);
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(text[i].unicode(), i >= 0x80 && i < 0xA0 ? high[i - 0x80] : char16_t(i)) << "byte " << i;
+    QByteArray back;
+    ASSERT_TRUE(rt::encodeWindows1252(text, back));
+    EXPECT_EQ(back, all);
+    // Mixed text: a valid UTF-8 sequence stays, the other bytes read alike.
+    EXPECT_EQ(rt::decodeText(QByteArray("\xC3\xA9 \x80 \x9F")), QString::fromUtf8("\xC3\xA9 \xE2\x82\xAC \xC5\xB8"));
+    for (const QString &none : {QString(QChar(0x4E00)), QString(QChar(0xD800)), QStringLiteral("\u0100")})
+        EXPECT_FALSE(rt::encodeWindows1252(QStringLiteral("a") + none, back));
+}

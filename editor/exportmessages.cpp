@@ -1,0 +1,70 @@
+#include "exportmessages.h"
+
+#include "globals.h"
+#include "operatorinfo.h"
+#include "runtime.h"
+
+namespace exportmessages {
+
+QString zipMessage(const QString &directory, const QString &thirdLine)
+{
+    const QString crlf = QStringLiteral("\r\n");
+    return QStringLiteral("A zip file named ") + gs_zip_filename
+           + QStringLiteral(" containing your event information was successfully created !") + crlf
+           + QStringLiteral("This zip file is located in ") + directory + crlf + thirdLine + crlf;
+}
+
+QString mailLine()
+{
+    return QStringLiteral("Email this zip file to ") + vantel_operator::events_mailbox
+           + QStringLiteral(", specifying 'VantelEvents' as the subject.");
+}
+
+static void noComponent()
+{
+    rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unable to zip files. Please manually zip files!"));
+}
+
+void showDataPackage(const PackageResult &r, const QString &directory)
+{
+    switch (r.kind) {
+    case PackageResult::Ok:
+        // The package was made in the data folder now in force. The text
+        // built at start-up names the folder of that moment, and a folder
+        // changed on the admin page since would send the user to the wrong
+        // place (and perhaps to an old package): name the folder used.
+        rt::MessageBox(QStringLiteral("Export"), zipMessage(directory, mailLine()));
+        break;
+    case PackageResult::NoComponent:
+        noComponent();
+        break;
+    case PackageResult::MissingFiles:
+        rt::MessageBox(QStringLiteral("Export"),
+                       QStringLiteral("No zip file was created: these data files do not exist yet in ") + directory
+                           + QStringLiteral("\r\n") + r.missing.join(QStringLiteral("\r\n"))
+                           + QStringLiteral("\r\nPlease save your event data first."),
+                       rt::Icon::Exclamation);
+        break;
+    case PackageResult::PackFailed:
+        rt::MessageBox(QStringLiteral("Export"), QStringLiteral("No zip file was created: ") + r.detail,
+                       rt::Icon::StopSign);
+        break;
+    }
+}
+
+void showDeployment(const PackageResult &r, const QString &made)
+{
+    if (r.kind == PackageResult::NoComponent) {
+        noComponent();
+        return;
+    }
+    if (r.kind != PackageResult::Ok) {
+        rt::MessageBox(QStringLiteral("Export"),
+                       QStringLiteral("No zip file was created: ") + r.detail + r.missing.join(QStringLiteral(", ")),
+                       rt::Icon::Exclamation);
+        return;
+    }
+    rt::MessageBox(QStringLiteral("Export"), made);
+}
+
+} // namespace exportmessages
