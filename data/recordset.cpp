@@ -144,6 +144,8 @@ long RecordSet::InsertRow(long before)
     const long row = before == 0 ? RowCount() + 1 : before;
     visible_.insert(visible_.begin() + (row - 1), id);
     emit rowsInserted(row, row);
+    if (observer_)
+        observer_->rowInserted(*this, placeOf(row), storedRow(id));
     return row;
 }
 
@@ -152,6 +154,8 @@ int RecordSet::DeleteRow(long row)
     if (!validRow(row))
         return -1;
     const quint32 id = visible_[row - 1];
+    if (observer_)
+        observer_->rowRemoved(*this, placeOf(row), storedRow(id));
     indexRemove(id);
     removeFromMaster(id);
     visible_.erase(visible_.begin() + (row - 1));
@@ -164,6 +168,9 @@ int RecordSet::DeleteRow(long row)
 
 int RecordSet::Reset()
 {
+    if (observer_)
+        for (long place = allRowCount() - 1; place >= 0; --place)
+            observer_->rowRemoved(*this, place, storedRow(master_[size_t(place)]));
     store_.clear();
     seq_.clear();
     master_.clear();
@@ -292,6 +299,9 @@ bool RecordSet::convertVariant(int col, const QVariant &value, QByteArray &out, 
 int RecordSet::setValueBytes(long row, int col, const QByteArray &bytes, bool isNull)
 {
     const quint32 id = visible_[row - 1];
+    StoredValue before;
+    if (observer_)
+        before = StoredValue{store_.value(id, col - 1).toByteArray(), store_.isNull(id, col - 1)};
     const bool indexed = indexCol_ == col;
     if (indexed)
         indexRemove(id);
@@ -299,6 +309,11 @@ int RecordSet::setValueBytes(long row, int col, const QByteArray &bytes, bool is
     if (indexed)
         indexAdd(id);
     emit itemChanged(row, col);
+    if (observer_) {
+        StoredValue after{isNull ? QByteArray() : bytes, isNull};
+        if (!(after == before))
+            observer_->valueChanged(*this, placeOf(row), col, before, after);
+    }
     return 1;
 }
 
@@ -608,6 +623,9 @@ int RecordSet::RowsCopy(long first, long last, RecordSet &target, long before)
         ++at;
     }
     emit target.rowsInserted(firstNew, at - 1);
+    if (target.observer_)
+        for (long row = firstNew; row < at; ++row)
+            target.observer_->rowInserted(target, target.placeOf(row), target.storedRow(target.visible_[row - 1]));
     return 1;
 }
 

@@ -30,6 +30,28 @@
 #include <vector>
 
 struct ImportReport;
+class RecordSet;
+
+// A value as stored: its UTF-8 bytes, or null.
+struct StoredValue {
+    QByteArray bytes;
+    bool null = true;
+    bool operator==(const StoredValue &) const = default;
+};
+using StoredRow = std::vector<StoredValue>;
+
+// Told of every change to a record set's rows, with what it takes to make
+// the change again or to take it back. Rows are named by their place among
+// all rows, held-aside ones included (0-based, in the master order), which
+// filters do not change. Reading a file is not a change.
+class RecordSetObserver {
+public:
+    virtual ~RecordSetObserver() = default;
+    virtual void rowInserted(RecordSet &rs, long place, const StoredRow &values) = 0;
+    virtual void rowRemoved(RecordSet &rs, long place, const StoredRow &values) = 0;
+    virtual void valueChanged(RecordSet &rs, long place, int col, const StoredValue &before,
+                              const StoredValue &after) = 0;
+};
 
 class RecordSet : public QObject {
     Q_OBJECT
@@ -102,6 +124,20 @@ public:
     void appendStoredRows(const std::vector<quint32> &ids);
     RowStore &mutableStore() { return store_; }
 
+    // ---- changes by place among all rows (see RecordSetObserver) ----------
+    void setObserver(RecordSetObserver *observer) { observer_ = observer; }
+    long allRowCount() const { return long(master_.size()); }
+    long placeOf(long row) const;                // place of passing row `row`; -1 out of range
+    long rowAtPlace(long place) const;           // passing row number; 0 when held aside or out of range
+    StoredRow rowAt(long place) const;           // empty when out of range
+    QByteArrayView valueAt(long place, int col) const;
+    // Make a change again or take one back; the observer hears of it as of
+    // any other. false (and nothing changed) when the place or the values
+    // do not fit.
+    bool insertAt(long place, const StoredRow &values);
+    bool removeAt(long place);
+    bool setAt(long place, int col, const StoredValue &value);
+
 signals:
     void rowsReset();                      // wholesale change (filter, reset, import)
     void rowsInserted(long first, long last);
@@ -145,4 +181,6 @@ private:
     bool noUserPrompt_ = false;
     std::vector<int> border_, color_;
     std::vector<QString> mask_;
+    RecordSetObserver *observer_ = nullptr;
+    StoredRow storedRow(quint32 id) const;
 };
