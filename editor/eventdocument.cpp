@@ -8,6 +8,10 @@
 #include "vantel.h"
 
 #include <QDate>
+#include <QScopeGuard>
+#include <QSet>
+
+#include <algorithm>
 
 namespace {
 const QString kFileDirectory = QStringLiteral("file_directory");
@@ -39,6 +43,12 @@ QStringList LoadResult::unreadable() const
 
 LoadResult EventDocument::load(const QString &directory)
 {
+    history_.setPaused(true);
+    const auto resume = qScopeGuard([&] {
+        history_.setPaused(false);
+        history_.clear();
+        journal_.startFrom(directory, rowCounts());
+    });
     LoadResult result;
     if (admin_->ImportFile(directory + gs_admin_filename, &result.admin) >= 1) {
         publishAdminValues();
@@ -95,11 +105,26 @@ EventDocument::EventDocument(QObject *parent)
     : QObject(parent),
       admin_(std::make_unique<RecordSet>(definition(QStringLiteral("d_admin")))),
       events_(std::make_unique<RecordSet>(definition(QStringLiteral("d_list")))),
-      dates_(std::make_unique<RecordSet>(definition(QStringLiteral("d_event_dates"))))
+      dates_(std::make_unique<RecordSet>(definition(QStringLiteral("d_event_dates")))),
+      history_({admin_.get(), events_.get(), dates_.get()})
 {
+    history_.onChange = [this](const RowChange &change) { journal_.record(change); };
+    connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+        // Back at the data as saved: nothing is unsaved, and nothing need be
+        // kept for a next start.
+        if (clean)
+            journal_.restart();
+        setModified(!clean);
+    });
+    connect(&history_, &ChangeHistory::stepShown, this, &EventDocument::stepShown);
 }
 
-EventDocument::~EventDocument() = default;
+EventDocument::~EventDocument()
+{
+    // The history goes first: its stack, cleared as it goes, must not be
+    // taken for a return to the saved data (which would drop the journal).
+    disconnect(&history_.stack(), nullptr, this, nullptr);
+}
 
 RecordSet &EventDocument::recordSet(Part part) const
 {
@@ -281,6 +306,36 @@ void EventDocument::showAllDates()
     dates_->Filter();
 }
 
+// ---- Finding events ------------------------------------------------------------
+
+long EventDocument::findEvent(const QString &text, long after) const
+{
+    const long count = events_->RowCount();
+    if (text.isEmpty() || count == 0)
+        return 0;
+    auto holds = [&text](QByteArrayView value) {
+        return !value.isEmpty() && QString::fromUtf8(value).contains(text, Qt::CaseInsensitive);
+    };
+    // The events one of whose date lines (shown or not) lies in a matching city.
+    QSet<QByteArray> byCity;
+    const int city = dates_->columnIndex(QStringLiteral("city"));
+    const int lineEvent = dates_->columnIndex(QStringLiteral("event_id"));
+    for (long place = 0; place < dates_->allRowCount(); ++place)
+        if (holds(dates_->valueAt(place, city)))
+            byCity.insert(dates_->valueAt(place, lineEvent).toByteArray());
+    const int name = events_->columnIndex(QStringLiteral("name"));
+    const int venue = events_->columnIndex(QStringLiteral("venue"));
+    const int key = events_->columnIndex(QStringLiteral("event_id"));
+    after = std::clamp(after, 0L, count);
+    for (long i = 1; i <= count; ++i) {
+        const long row = (after + i - 1) % count + 1;
+        if (holds(events_->rawValue(row, name)) || holds(events_->rawValue(row, venue))
+            || (!byCity.isEmpty() && byCity.contains(events_->rawValue(row, key).toByteArray())))
+            return row;
+    }
+    return 0;
+}
+
 // ---- Saving and packing ------------------------------------------------------
 
 SaveResult EventDocument::save(const QString &directory)
@@ -294,8 +349,12 @@ SaveResult EventDocument::save(const QString &directory)
                                      &result.error);
     dates_->SetFilter(shown);
     dates_->Filter();
-    if (result.ok())
+    if (result.ok()) {
+        history_.closeStep();
+        history_.stack().setClean();
+        journal_.startFrom(directory, rowCounts());
         setModified(false);
+    }
     return result;
 }
 
@@ -313,4 +372,58 @@ void EventDocument::setModified(bool modified)
         return;
     modified_ = modified;
     emit modifiedChanged(modified);
+}
+
+// ---- Taking changes back -------------------------------------------------------
+
+bool EventDocument::undo() { return history_.undo(); }
+bool EventDocument::redo() { return history_.redo(); }
+void EventDocument::closeStep() { history_.closeStep(); }
+
+bool EventDocument::canUndo()
+{
+    history_.closeStep();
+    return history_.stack().canUndo();
+}
+
+bool EventDocument::canRedo()
+{
+    history_.closeStep();
+    return history_.stack().canRedo();
+}
+
+// ---- Unsaved work of an earlier session ------------------------------------------
+
+RowCounts EventDocument::rowCounts() const
+{
+    return {admin_->allRowCount(), events_->allRowCount(), dates_->allRowCount()};
+}
+
+UnsavedWork EventDocument::unsavedWork() const
+{
+    const QString path = journal_.path();
+    if (path.isEmpty())
+        return {};
+    UnsavedWork work = readJournal(path.left(path.size() - Journal::fileName().size()), rowCounts());
+    if (work.state == UnsavedWork::State::Found && !history_.fits(work.changes)) {
+        work.state = UnsavedWork::State::Damaged;
+        work.problem = QStringLiteral("its changes do not fit the data files");
+        work.changes.clear();
+    }
+    return work;
+}
+
+bool EventDocument::restore(const UnsavedWork &work)
+{
+    if (!history_.replay(work.changes))
+        return false;
+    publishAdminValues();
+    setModified(true);
+    journal_.flush();
+    return true;
+}
+
+void EventDocument::discardUnsavedWork()
+{
+    journal_.restart();
 }

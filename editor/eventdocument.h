@@ -4,7 +4,9 @@
 // the document and send it commands; results come back as values.
 #pragma once
 
+#include "changehistory.h"
 #include "datafiles.h"
+#include "journal.h"
 #include "package.h"
 
 #include <QObject>
@@ -104,6 +106,12 @@ public:
     void filterDates(const QString &eventId);
     void showAllDates();
 
+    // ---- Finding events
+    // The first event after row `after` (wrapping round to row 1) whose
+    // name, venue or the city of one of its date lines holds `text`, in
+    // any case; 0 when none does or `text` is empty.
+    long findEvent(const QString &text, long after) const;
+
     // ---- Saving and packing
     // Writes the three files of `directory` together (all or none); every
     // date line is written, whichever are shown. A save clears the modified
@@ -116,8 +124,34 @@ public:
     bool isModified() const { return modified_; }
     void setModified(bool modified);
 
+    // ---- Taking changes back
+    // Every change of the data, whatever made it, is a step of the history;
+    // the changes one action makes form one step. Undo and redo answer
+    // false when there is no step to take; stepShown tells where the step
+    // happened. Coming back to the data as last saved (or loaded) clears
+    // the modified state, leaving it sets it again.
+    bool undo();
+    bool redo();
+    bool canUndo();
+    bool canRedo();
+    // Ends the step being gathered (the next change starts a new one).
+    void closeStep();
+
+    // ---- Unsaved work of an earlier session
+    // The journal of the loaded folder: changes since the files were last
+    // saved, kept a moment after each change (see Journal).
+    Journal &journal() { return journal_; }
+    UnsavedWork unsavedWork() const;
+    // Makes the changes of `work` again, as one step, and keeps them in the
+    // journal; the files stay as they are until a save. false (nothing
+    // changed) when they do not fit the data.
+    bool restore(const UnsavedWork &work);
+    // No unsaved work to keep: the journal goes.
+    void discardUnsavedWork();
+
 signals:
     void modifiedChanged(bool modified);
+    void stepShown(const ChangeSite &site);
 
 private:
     class ColumnTable;
@@ -125,8 +159,12 @@ private:
     void checkPartRules(Part part, long row, RowCheck &check) const;
     static RowCheck checkColumns(const ColumnTable &table, const RecordSet &rs, long row);
 
+    RowCounts rowCounts() const;
+
     std::unique_ptr<RecordSet> admin_, events_, dates_;
     bool modified_ = false;
+    Journal journal_;
+    ChangeHistory history_;
 };
 
 // The value of `key` in a column tag such as "name=Login ID;": what follows

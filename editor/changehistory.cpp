@@ -1,0 +1,242 @@
+#include "changehistory.h"
+
+#include <QUndoCommand>
+
+namespace {
+constexpr int kEvents = 1;
+constexpr int kDates = 2;
+const QString kCurrentColumn = QStringLiteral("current_column");
+} // namespace
+
+// A step as the user made it: pushing it does nothing, since its changes
+// are already made.
+class ChangeHistory::Step : public QUndoCommand {
+public:
+    Step(ChangeHistory &history, std::vector<RowChange> changes)
+        : history_(history), changes_(std::move(changes))
+    {
+    }
+    void undo() override { history_.applyStep(changes_, true); }
+    void redo() override
+    {
+        if (pushed_)
+            history_.applyStep(changes_, false);
+        pushed_ = true;
+    }
+
+private:
+    ChangeHistory &history_;
+    std::vector<RowChange> changes_;
+    bool pushed_ = false;
+};
+
+ChangeHistory::ChangeHistory(std::vector<RecordSet *> sets, QObject *parent) : QObject(parent), sets_(std::move(sets))
+{
+    for (RecordSet *rs : sets_)
+        rs->setObserver(this);
+}
+
+ChangeHistory::~ChangeHistory()
+{
+    for (RecordSet *rs : sets_)
+        rs->setObserver(nullptr);
+}
+
+int ChangeHistory::partOf(const RecordSet &rs) const
+{
+    for (size_t i = 0; i < sets_.size(); ++i)
+        if (sets_[i] == &rs)
+            return int(i);
+    return -1;
+}
+
+// ---- Hearing changes ---------------------------------------------------------
+
+void ChangeHistory::rowInserted(RecordSet &rs, long place, const StoredRow &values)
+{
+    RowChange c;
+    c.kind = RowChange::Insert;
+    c.place = place;
+    c.row = values;
+    heard(std::move(c), rs);
+}
+
+void ChangeHistory::rowRemoved(RecordSet &rs, long place, const StoredRow &values)
+{
+    RowChange c;
+    c.kind = RowChange::Remove;
+    c.place = place;
+    c.row = values;
+    heard(std::move(c), rs);
+}
+
+void ChangeHistory::valueChanged(RecordSet &rs, long place, int col, const StoredValue &before,
+                                 const StoredValue &after)
+{
+    // Which field has the focus is no change of the data.
+    if (rs.definition().columns[size_t(col - 1)].name == kCurrentColumn)
+        return;
+    RowChange c;
+    c.kind = RowChange::Set;
+    c.place = place;
+    c.col = qint16(col);
+    c.before = before;
+    c.after = after;
+    heard(std::move(c), rs);
+}
+
+void ChangeHistory::heard(RowChange &&change, RecordSet &rs)
+{
+    const int part = partOf(rs);
+    if (paused_ || part < 0)
+        return;
+    change.part = quint8(part);
+    auto key = [&](const char *column) {
+        const int col = rs.columnIndex(QLatin1String(column));
+        if (col < 1)
+            return QString();
+        if (change.kind == RowChange::Set)
+            return QString::fromUtf8(rs.valueAt(change.place, col));
+        return QString::fromUtf8(change.row[size_t(col - 1)].bytes);
+    };
+    if (part == kEvents || part == kDates)
+        change.eventKey = key("event_id");
+    if (part == kDates)
+        change.lineKey = key("time_id");
+    if (onChange)
+        onChange(change);
+    if (applying_)
+        return;
+    gathering_.push_back(std::move(change));
+    if (!closePosted_) {
+        closePosted_ = true;
+        QMetaObject::invokeMethod(this, [this] { closeStep(); }, Qt::QueuedConnection);
+    }
+}
+
+void ChangeHistory::closeStep()
+{
+    closePosted_ = false;
+    if (gathering_.empty())
+        return;
+    stack_.push(new Step(*this, std::exchange(gathering_, {})));
+}
+
+// ---- Taking back and making again ------------------------------------------------
+
+bool ChangeHistory::undo()
+{
+    closeStep();
+    if (!stack_.canUndo())
+        return false;
+    stack_.undo();
+    return true;
+}
+
+bool ChangeHistory::redo()
+{
+    closeStep();
+    if (!stack_.canRedo())
+        return false;
+    stack_.redo();
+    return true;
+}
+
+void ChangeHistory::clear()
+{
+    gathering_.clear();
+    stack_.clear();
+}
+
+bool ChangeHistory::apply(const RowChange &c, bool backwards)
+{
+    RecordSet &rs = *sets_[c.part];
+    switch (c.kind) {
+    case RowChange::Insert: return backwards ? rs.removeAt(c.place) : rs.insertAt(c.place, c.row);
+    case RowChange::Remove: return backwards ? rs.insertAt(c.place, c.row) : rs.removeAt(c.place);
+    case RowChange::Set: return rs.setAt(c.place, c.col, backwards ? c.before : c.after);
+    }
+    return false;
+}
+
+void ChangeHistory::applyStep(const std::vector<RowChange> &changes, bool backwards)
+{
+    applying_ = true;
+    if (backwards)
+        for (auto it = changes.rbegin(); it != changes.rend(); ++it)
+            apply(*it, true);
+    else
+        for (const RowChange &c : changes)
+            apply(c, false);
+    applying_ = false;
+    emit stepShown(siteOf(changes));
+}
+
+bool ChangeHistory::fits(const std::vector<RowChange> &changes) const
+{
+    std::vector<long> count;
+    for (RecordSet *rs : sets_)
+        count.push_back(rs->allRowCount());
+    for (const RowChange &c : changes) {
+        if (c.part >= sets_.size())
+            return false;
+        const RecordSet &rs = *sets_[c.part];
+        long &n = count[c.part];
+        switch (c.kind) {
+        case RowChange::Insert:
+            if (c.place < 0 || c.place > n || c.row.size() != size_t(rs.columnCount()))
+                return false;
+            ++n;
+            break;
+        case RowChange::Remove:
+            if (c.place < 0 || c.place >= n)
+                return false;
+            --n;
+            break;
+        case RowChange::Set:
+            if (c.place < 0 || c.place >= n || c.col < 1 || c.col > rs.columnCount())
+                return false;
+            break;
+        default: return false;
+        }
+    }
+    return true;
+}
+
+bool ChangeHistory::replay(const std::vector<RowChange> &changes)
+{
+    if (!fits(changes))
+        return false;
+    closeStep();
+    for (const RowChange &c : changes)
+        apply(c, false);
+    closeStep();
+    return true;
+}
+
+ChangeSite ChangeHistory::siteOf(const std::vector<RowChange> &changes) const
+{
+    int primary = 0;
+    for (const RowChange &c : changes)
+        if (c.part == kEvents || (c.part == kDates && primary == 0))
+            primary = c.part;
+    ChangeSite site;
+    bool rows = false;
+    for (const RowChange &c : changes) {
+        if (c.part != primary)
+            continue;
+        if (site.eventPlace < 0 && c.part == kEvents)
+            site.eventPlace = long(c.place);
+        if (site.eventKey.isEmpty())
+            site.eventKey = c.eventKey;
+        if (site.lineKey.isEmpty())
+            site.lineKey = c.lineKey;
+        if (c.kind == RowChange::Set && site.column.isEmpty())
+            site.column = sets_[c.part]->definition().columns[size_t(c.col - 1)].name;
+        rows = rows || c.kind != RowChange::Set;
+    }
+    site.page = primary == 0 ? ChangeSite::Page::Admin
+                : primary == kDates ? ChangeSite::Page::Dates
+                : rows ? ChangeSite::Page::List : ChangeSite::Page::Detail;
+    return site;
+}

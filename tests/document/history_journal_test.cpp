@@ -1,0 +1,284 @@
+// The event document's history of changes (undo and redo whatever made the
+// change), its journal of unsaved changes that a later start restores, and
+// finding events. No display.
+#include "datalines.h"
+#include "eventdocument.h"
+#include "globals.h"
+#include "recordset.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace testing_support;
+
+namespace {
+
+class EventDocumentHistoryTest : public ::testing::Test {
+protected:
+    QString dataDir() const { return wf.folder() + "Files/"; }
+    QString journalPath() const { return dataDir() + Journal::fileName(); }
+    // Three events with two date lines each, read as the program reads them.
+    void writeFiles()
+    {
+        QDir(wf.path()).mkpath("Files");
+        // A line left behind by an event deleted long ago.
+        QByteArray events, dates = dateLine("EV0", "TI0", "Nowhere");
+        for (int i = 1; i <= 3; ++i) {
+            events += eventLine(QString("EV%1").arg(i), QString("Event %1").arg(i));
+            for (int l = 1; l <= 2; ++l)
+                dates += dateLine(QString("EV%1").arg(i), QString("TI%1_%2").arg(i).arg(l), QString("City %1").arg(i));
+        }
+        wf.write("Files/VantelAdmin.txt", adminLine("ann", dataDir()));
+        wf.write("Files/VantelEvents.txt", events);
+        wf.write("Files/VantelEventDates.txt", dates);
+    }
+    std::unique_ptr<EventDocument> openDocument()
+    {
+        auto d = std::make_unique<EventDocument>();
+        d->journal().setDelay(20);
+        d->load(dataDir());
+        d->filterDates("EV1");
+        return d;
+    }
+    QByteArray files() const
+    {
+        return readFile(dataDir() + "VantelAdmin.txt") + readFile(dataDir() + "VantelEvents.txt")
+               + readFile(dataDir() + "VantelEventDates.txt");
+    }
+    // What the user sees of the data: every value of every row, all lines.
+    static QStringList contents(EventDocument &d)
+    {
+        QStringList out;
+        for (RecordSet *rs : {&d.admin(), &d.events(), &d.dates()})
+            for (long place = 0; place < rs->allRowCount(); ++place) {
+                QStringList row;
+                for (int c = 1; c <= rs->columnCount(); ++c)
+                    if (rs->definition().columns[size_t(c - 1)].name != "current_column")
+                        row << QString::fromUtf8(rs->valueAt(place, c));
+                out << row.join('|');
+            }
+        return out;
+    }
+    // The user's action ends; the program waits for the next one.
+    static void endAction() { QCoreApplication::processEvents(); }
+    // Deletes event `row` with its date lines, as the Delete button does.
+    static void deleteEvent(EventDocument &d, long row)
+    {
+        const QString id = d.events().GetItemString(row, "event_id");
+        d.filterDates(id);
+        for (long r = d.dates().RowCount(); r >= 1; --r)
+            d.dates().DeleteRow(r);
+        d.events().DeleteRow(row);
+        if (d.events().RowCount() == 0)
+            d.dates().Reset();
+        endAction();
+    }
+
+    WorkingFolder wf;
+};
+
+// ---- Undo and redo ----------------------------------------------------------
+
+using EventDocumentHistory = EventDocumentHistoryTest;
+
+TEST_F(EventDocumentHistory, EachActionIsOneStepAndUndoingAllOfThemGivesTheSavedBytesBack)
+{
+    writeFiles();
+    const QByteArray saved = files();
+    auto doc = openDocument();
+    EXPECT_FALSE(doc->canUndo());
+
+    doc->events().SetItem(2, "name", QString("Gala"));
+    doc->events().SetItem(2, "venue", QString("Hall"));
+    endAction();
+    deleteEvent(*doc, 1);
+    const long row = doc->events().InsertRow(0);
+    doc->events().SetItem(row, "event_id", QString("EV9"));
+    doc->dates().InsertRow(0);
+    doc->dates().SetItem(doc->dates().RowCount(), "event_id", QString("EV9"));
+    endAction();
+    EXPECT_TRUE(doc->isModified());
+
+    std::vector<ChangeSite> shown;
+    QObject::connect(doc.get(), &EventDocument::stepShown, [&](const ChangeSite &s) { shown.push_back(s); });
+    ASSERT_TRUE(doc->undo()); // the new event and its line
+    EXPECT_EQ(doc->events().RowCount(), 2);
+    ASSERT_TRUE(doc->undo()); // the delete: the event and both its lines
+    EXPECT_EQ(doc->events().GetItemString(1, "event_id"), "EV1");
+    EXPECT_EQ(doc->dates().allRowCount(), 7);
+    ASSERT_TRUE(doc->undo()); // both field edits at once
+    EXPECT_FALSE(doc->undo());
+    EXPECT_FALSE(doc->isModified());
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[1].page, ChangeSite::Page::List);
+    EXPECT_EQ(shown[1].eventKey, "EV1");
+    EXPECT_EQ(shown[2].page, ChangeSite::Page::Detail);
+    EXPECT_EQ(shown[2].eventKey, "EV2");
+    EXPECT_EQ(shown[2].column, "name");
+
+    ASSERT_TRUE(doc->save(dataDir()).ok());
+    EXPECT_EQ(files(), saved);
+
+    // Saving keeps the history; redo leaves the saved state again.
+    ASSERT_TRUE(doc->redo());
+    EXPECT_TRUE(doc->isModified());
+    EXPECT_EQ(doc->events().GetItemString(2, "venue"), "Hall");
+    ASSERT_TRUE(doc->undo());
+    EXPECT_FALSE(doc->isModified());
+}
+
+TEST_F(EventDocumentHistory, DeletingTheLastEventAndUndoingItPutsEveryLineBackInItsPlace)
+{
+    writeFiles();
+    const QByteArray saved = files();
+    auto doc = openDocument();
+    deleteEvent(*doc, 1);
+    deleteEvent(*doc, 1);
+    deleteEvent(*doc, 1);
+    EXPECT_EQ(doc->dates().allRowCount(), 0);
+    while (doc->undo()) {
+    }
+    ASSERT_TRUE(doc->save(dataDir()).ok());
+    EXPECT_EQ(files(), saved);
+    // Made again, step by step, they end where they ended.
+    while (doc->redo()) {
+    }
+    EXPECT_EQ(doc->events().RowCount(), 0);
+    EXPECT_EQ(doc->dates().allRowCount(), 0);
+}
+
+TEST_F(EventDocumentHistory, WhichFieldHasTheFocusIsNoStep)
+{
+    writeFiles();
+    auto doc = openDocument();
+    doc->events().SetItem(1, "current_column", QString("name"));
+    doc->admin().SetItem(1, "current_column", QString("user_id"));
+    endAction();
+    EXPECT_FALSE(doc->canUndo());
+    EXPECT_FALSE(QFile::exists(journalPath()));
+}
+
+// ---- Journal of unsaved changes ------------------------------------------------
+
+using EventDocumentJournal = EventDocumentHistoryTest;
+
+TEST_F(EventDocumentJournal, KeptSoonAfterAChangeOnlyForTheOwnerAndRestoredByTheNextStart)
+{
+    writeFiles();
+    const QByteArray saved = files();
+    auto doc = openDocument();
+    doc->events().SetItem(3, "name", QString("Späte Gala"));
+    doc->admin().SetItem(1, "default_city", QString("Köln"));
+    endAction();
+    deleteEvent(*doc, 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(journalPath()); }, 2000));
+    doc->journal().flush();
+    EXPECT_EQ(QFileInfo(journalPath()).permissions(),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+    const QStringList before = contents(*doc);
+    doc.reset(); // the session ends without saving
+
+    auto next = openDocument();
+    const UnsavedWork work = next->unsavedWork();
+    ASSERT_EQ(work.state, UnsavedWork::State::Found) << work.problem.toStdString();
+    ASSERT_TRUE(next->restore(work));
+    EXPECT_EQ(contents(*next), before);
+    EXPECT_TRUE(next->isModified());
+    EXPECT_EQ(gs_city, "Köln");
+    EXPECT_EQ(files(), saved); // untouched until a save
+    // The restored changes are one step: taking it back is the saved data.
+    ASSERT_TRUE(next->undo());
+    EXPECT_FALSE(next->isModified());
+    EXPECT_FALSE(QFile::exists(journalPath()));
+    ASSERT_TRUE(next->redo());
+    ASSERT_TRUE(next->save(dataDir()).ok());
+    EXPECT_FALSE(QFile::exists(journalPath()));
+    EXPECT_TRUE(readFile(dataDir() + "VantelEvents.txt").contains("Späte Gala"));
+}
+
+TEST_F(EventDocumentJournal, DamagedOrOutdatedJournalsAreNotUsed)
+{
+    writeFiles();
+    {
+        auto doc = openDocument();
+        doc->events().SetItem(1, "name", QString("Gala"));
+        endAction();
+        doc->journal().flush();
+    }
+    QByteArray journal = readFile(journalPath());
+    ASSERT_FALSE(journal.isEmpty());
+
+    wf.write("Files/" + Journal::fileName(), journal.left(journal.size() - 5)); // torn
+    auto doc = openDocument();
+    UnsavedWork work = doc->unsavedWork();
+    EXPECT_EQ(work.state, UnsavedWork::State::Damaged);
+    EXPECT_TRUE(work.changes.empty());
+
+    QByteArray flipped = journal;
+    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x20);
+    wf.write("Files/" + Journal::fileName(), flipped);
+    EXPECT_EQ(doc->unsavedWork().state, UnsavedWork::State::Damaged);
+
+    // Saved again elsewhere since: the changes would land on other data.
+    wf.write("Files/" + Journal::fileName(), journal);
+    EXPECT_EQ(doc->unsavedWork().state, UnsavedWork::State::Found);
+    wf.write("Files/VantelEvents.txt", eventLine("EV1", "Other") + eventLine("EV2", "B") + eventLine("EV3", "C"));
+    work = doc->unsavedWork();
+    EXPECT_EQ(work.state, UnsavedWork::State::Damaged);
+    EXPECT_EQ(work.problem, "the data files have changed since it was written");
+
+    const QString aside = putJournalAside(journalPath());
+    EXPECT_FALSE(aside.isEmpty());
+    EXPECT_TRUE(QFile::exists(aside));
+    EXPECT_EQ(doc->unsavedWork().state, UnsavedWork::State::None);
+}
+
+TEST_F(EventDocumentJournal, UndoingBackToTheSavedDataLeavesNothingToRestore)
+{
+    writeFiles();
+    auto doc = openDocument();
+    doc->events().SetItem(1, "name", QString("Gala"));
+    endAction();
+    doc->journal().flush();
+    ASSERT_TRUE(QFile::exists(journalPath()));
+    doc->undo();
+    EXPECT_FALSE(QFile::exists(journalPath()));
+    // A later change is kept from the saved data, not from the undone one.
+    doc->events().SetItem(2, "name", QString("Show"));
+    endAction();
+    doc->journal().flush();
+    const QStringList before = contents(*doc);
+    doc.reset();
+    auto next = openDocument();
+    ASSERT_TRUE(next->restore(next->unsavedWork()));
+    EXPECT_EQ(contents(*next), before);
+}
+
+// ---- Finding events ------------------------------------------------------------
+
+using EventDocumentFind = EventDocumentHistoryTest;
+
+TEST_F(EventDocumentFind, NameVenueOrAnyLineCityInAnyCaseFromTheNextRowRound)
+{
+    writeFiles();
+    auto doc = openDocument(); // the lines of EV1 are shown, the others held aside
+    doc->events().SetItem(1, "venue", QString("Stadthalle"));
+    EXPECT_EQ(doc->findEvent("EVENT 2", 0), 2);
+    EXPECT_EQ(doc->findEvent("city 3", 0), 3);
+    EXPECT_EQ(doc->findEvent("HALLE", 0), 1);
+    EXPECT_EQ(doc->findEvent("event", 1), 2);
+    EXPECT_EQ(doc->findEvent("event", 3), 1); // round to the first
+    EXPECT_EQ(doc->findEvent("city 1", 1), 1); // the only match is the current one
+    EXPECT_EQ(doc->findEvent("nowhere", 0), 0);
+    EXPECT_EQ(doc->findEvent("", 0), 0);
+}
+
+} // namespace
