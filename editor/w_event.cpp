@@ -17,6 +17,7 @@
 #include "eventdetailpage.h"
 #include "eventlistpage.h"
 #include "pagehost.h"
+#include "recovery.h"
 #include "w_show_errors.h"
 
 #include <QApplication>
@@ -124,6 +125,7 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
     buttons->addWidget(pb_close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tab_1);
+    installTools(layout);
     layout->addLayout(buttons);
     resize(900, 640);
 
@@ -241,6 +243,9 @@ void w_event::ue_post_open()
         close();
         return;
     }
+
+    // Changes that an earlier session left unsaved.
+    recovery::offer(*doc_);
 
     // 5. The zip component.
     if (ext::RegisterAX(ext::zip_component_library, 1) != 0)
@@ -489,6 +494,8 @@ bool w_event::mayClose()
                                           rt::Icon::Question, rt::Buttons::YesNo, 1);
         if (answer == 1 && pb_save_clicked() != 0)
             return false;
+        if (answer != 1)
+            doc_->discardUnsavedWork(); // the user lets the changes go
     }
     return true;
 }

@@ -18,6 +18,8 @@ class DataWindow;
 class EventDatesPage;
 class EventDetailPage;
 class EventListPage;
+class FindBar;
+class QBoxLayout;
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -84,6 +86,14 @@ public:
     void pb_new_date_clicked();
     void pb_delete_date_clicked();
 
+    // Undo and redo: a step of the data taken back or made again, and the
+    // page and row where it happened brought forward.
+    void takeStep(bool redo);
+    void showStep(const ChangeSite &site);
+    // Find on the event pages (Ctrl+F); not on the admin page.
+    void openFindBar();
+    FindBar *findBar() const { return findBar_; }
+
     QString message(int index) const override; // is_messages[index], from 1
     EventDocument &document() const override { return *doc_; }
     bool hasErrorWindow() const override { return !errorWindow_.isNull(); }
@@ -111,6 +121,8 @@ private:
     void showImportProblems(const QStringList &problems, const QString &backup);
     bool mayClose();
     DataWindow *dataWindowOfPage(int index) const;
+    void installTools(QBoxLayout *layout); // undo, redo and find
+    void selectEvent(long row);
 
     std::unique_ptr<EventDocument> doc_;
     std::vector<str_errors> istr_errors;
@@ -134,6 +146,7 @@ private:
     DataWindow *dw_events = nullptr;
     DataWindow *dw_event_dates = nullptr;
     QTimer *timer_ = nullptr;
+    FindBar *findBar_ = nullptr;
     bool closing_ = false;
     bool validatingAll_ = false; // wf_validate is running
 };

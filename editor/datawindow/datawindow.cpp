@@ -580,6 +580,14 @@ bool DataWindow::eventFilter(QObject *watched, QEvent *event)
             event->accept();
             return true;
         }
+        // Undo and redo belong to the window, which takes back changes of
+        // the record (a field's edit included): a field keeps no history
+        // of its own.
+        if (ke->matches(QKeySequence::Undo) || ke->matches(QKeySequence::Redo)
+            || ke->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)) {
+            event->ignore();
+            return true;
+        }
     } else if (grid_ && watched == grid_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
         // On a cell the view makes the row current first and then reports
         // the double click itself; below the last row it reports nothing, so

@@ -1,0 +1,115 @@
+// The main window's tools beyond its pages: undo and redo of every change of
+// the event data, and finding an event.
+#include "w_event.h"
+
+#include "datawindow.h"
+#include "findbar.h"
+#include "recordset.h"
+
+#include <QBoxLayout>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QTabWidget>
+
+#include <algorithm>
+
+namespace {
+constexpr int kAdminPage = 0;
+} // namespace
+
+void w_event::installTools(QBoxLayout *layout)
+{
+    const struct {
+        QKeyCombination keys;
+        bool redo;
+    } steps[] = {{Qt::CTRL | Qt::Key_Z, false}, {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, true}, {Qt::CTRL | Qt::Key_Y, true}};
+    for (const auto &step : steps) {
+        auto *key = new QShortcut(QKeySequence(step.keys), this);
+        connect(key, &QShortcut::activated, this, [this, redo = step.redo] { takeStep(redo); });
+    }
+    connect(doc_.get(), &EventDocument::stepShown, this, &w_event::showStep);
+
+    findBar_ = new FindBar(*doc_, this);
+    findBar_->currentRow = [this] { return dw_event_list->GetRow(); };
+    findBar_->select = [this](long row) { selectEvent(row); };
+    findBar_->escape = [this] { key(rt::KeyEscape, 0); };
+    layout->addWidget(findBar_);
+    auto *findKey = new QShortcut(QKeySequence::Find, this);
+    connect(findKey, &QShortcut::activated, this, &w_event::openFindBar);
+    // Find is about events: the bar goes with the admin page.
+    connect(tab_1, &QTabWidget::currentChanged, findBar_, [this](int index) {
+        if (index == kAdminPage)
+            findBar_->dismiss();
+    });
+}
+
+void w_event::openFindBar()
+{
+    if (tab_1->currentIndex() != kAdminPage)
+        findBar_->open();
+}
+
+void w_event::selectEvent(long row)
+{
+    if (row >= 1)
+        dw_event_list->SetRow(row);
+    dw_event_list_rowfocuschanged(row);
+}
+
+void w_event::takeStep(bool redo)
+{
+    // What is being typed into a field is committed first: it is the
+    // latest change, the first to be taken back.
+    if (DataWindow *dw = dataWindowOfPage(tab_1->currentIndex() + 1))
+        dw->AcceptText();
+    if (redo)
+        doc_->redo();
+    else
+        doc_->undo();
+}
+
+void w_event::showStep(const ChangeSite &site)
+{
+    using Page = ChangeSite::Page;
+    if (site.page == Page::Admin) {
+        SelectTab(QStringLiteral("tabpage_admin"));
+        if (!site.column.isEmpty())
+            dw_admin->SetColumn(site.column);
+        return;
+    }
+    // The event of the change; when the step took it away, the one that
+    // now stands in its place.
+    const RecordSet &events = doc_->events();
+    long row = 0;
+    if (!site.eventKey.isEmpty())
+        row = events.Find(QStringLiteral("event_id = '") + site.eventKey + QLatin1Char('\''), 1, events.RowCount());
+    if (row <= 0 && site.eventPlace >= 0)
+        row = std::min(long(site.eventPlace) + 1, events.RowCount());
+    if (row <= 0)
+        row = std::min(dw_event_list->GetRow(), events.RowCount());
+    selectEvent(row);
+    switch (site.page) {
+    case Page::List: SelectTab(QStringLiteral("tabpage_event_list")); break;
+    case Page::Detail:
+        SelectTab(QStringLiteral("tabpage_events_detail"));
+        if (!site.column.isEmpty())
+            dw_events->SetColumn(site.column);
+        break;
+    case Page::Dates: {
+        SelectTab(QStringLiteral("tabpage_event_dates"));
+        const RecordSet &dates = doc_->dates();
+        const long line = site.lineKey.isEmpty() ? 0
+                                                 : dates.Find(QStringLiteral("time_id = '") + site.lineKey
+                                                                  + QLatin1Char('\''),
+                                                              1, dates.RowCount());
+        if (line > 0) {
+            dw_event_dates->ScrollToRow(line);
+            dw_event_dates->SetRow(line);
+            if (!site.column.isEmpty())
+                dw_event_dates->SetColumn(site.column);
+        }
+        break;
+    }
+    case Page::Admin: break;
+    }
+}
