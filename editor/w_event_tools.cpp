@@ -6,6 +6,7 @@
 #include "findbar.h"
 #include "recordset.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QKeySequence>
 #include <QShortcut>
@@ -71,45 +72,49 @@ void w_event::takeStep(bool redo)
 void w_event::showStep(const ChangeSite &site)
 {
     using Page = ChangeSite::Page;
+    DataWindow *view = dw_admin;
     if (site.page == Page::Admin) {
         SelectTab(QStringLiteral("tabpage_admin"));
-        if (!site.column.isEmpty())
-            dw_admin->SetColumn(site.column);
-        return;
-    }
-    // The event of the change; when the step took it away, the one that
-    // now stands in its place.
-    const RecordSet &events = doc_->events();
-    long row = 0;
-    if (!site.eventKey.isEmpty())
-        row = events.Find(QStringLiteral("event_id = '") + site.eventKey + QLatin1Char('\''), 1, events.RowCount());
-    if (row <= 0 && site.eventPlace >= 0)
-        row = std::min(long(site.eventPlace) + 1, events.RowCount());
-    if (row <= 0)
-        row = std::min(dw_event_list->GetRow(), events.RowCount());
-    selectEvent(row);
-    switch (site.page) {
-    case Page::List: SelectTab(QStringLiteral("tabpage_event_list")); break;
-    case Page::Detail:
-        SelectTab(QStringLiteral("tabpage_events_detail"));
-        if (!site.column.isEmpty())
-            dw_events->SetColumn(site.column);
-        break;
-    case Page::Dates: {
-        SelectTab(QStringLiteral("tabpage_event_dates"));
-        const RecordSet &dates = doc_->dates();
-        const long line = site.lineKey.isEmpty() ? 0
-                                                 : dates.Find(QStringLiteral("time_id = '") + site.lineKey
-                                                                  + QLatin1Char('\''),
-                                                              1, dates.RowCount());
-        if (line > 0) {
-            dw_event_dates->ScrollToRow(line);
-            dw_event_dates->SetRow(line);
-            if (!site.column.isEmpty())
-                dw_event_dates->SetColumn(site.column);
+    } else {
+        // The event of the change; when the step took it away, the one that
+        // now stands in its place.
+        const RecordSet &events = doc_->events();
+        long row = 0;
+        if (!site.eventKey.isEmpty())
+            row = events.Find(QStringLiteral("event_id = '") + site.eventKey + QLatin1Char('\''), 1,
+                              events.RowCount());
+        if (row <= 0 && site.eventPlace >= 0)
+            row = std::min(long(site.eventPlace) + 1, events.RowCount());
+        if (row <= 0)
+            row = std::min(dw_event_list->GetRow(), events.RowCount());
+        selectEvent(row);
+        if (site.page == Page::List) {
+            SelectTab(QStringLiteral("tabpage_event_list"));
+            view = dw_event_list;
+        } else if (site.page == Page::Detail) {
+            SelectTab(QStringLiteral("tabpage_events_detail"));
+            view = dw_events;
+        } else {
+            SelectTab(QStringLiteral("tabpage_event_dates"));
+            view = dw_event_dates;
+            const RecordSet &dates = doc_->dates();
+            const long line = site.lineKey.isEmpty()
+                                  ? 0
+                                  : dates.Find(QStringLiteral("time_id = '") + site.lineKey + QLatin1Char('\''), 1,
+                                               dates.RowCount());
+            if (line > 0) {
+                dw_event_dates->ScrollToRow(line);
+                dw_event_dates->SetRow(line);
+            }
         }
-        break;
     }
-    case Page::Admin: break;
-    }
+    if (dataWindowOfPage(tab_1->currentIndex() + 1) != view)
+        return; // the admin page could not be left
+    // The keys go on where the change is, also when the step closed the
+    // field being edited (the focus would fall to the next button).
+    QWidget *focused = QApplication::focusWidget();
+    if (!focused || (focused != view && !view->isAncestorOf(focused)))
+        view->SetFocus();
+    if (!site.column.isEmpty() && view != dw_event_list)
+        view->SetColumn(site.column);
 }

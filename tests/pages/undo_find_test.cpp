@@ -82,6 +82,21 @@ TEST_F(Undo, TypingNotYetCommittedIsTheFirstToGo)
     EXPECT_EQ(name->text(), "Gala");
 }
 
+TEST_F(Undo, CellBeingEditedGoesBackAndTheKeysStayInTheGrid)
+{
+    openOnDates(dateLine("EV1", "TI1", "Bonn"));
+    clickCell("dw_event_dates", 1, "city");
+    type("Xy");
+    undo();
+    EXPECT_EQ(dates()->GetItemString(1, "city"), "Bonn");
+    DataWindow *grid = dw("dw_event_dates");
+    ASSERT_NE(focused(), nullptr);
+    EXPECT_TRUE(grid->isAncestorOf(focused()));
+    EXPECT_EQ(grid->GetColumnName(), "city");
+    redo();
+    EXPECT_EQ(dates()->GetItemString(1, "city"), "Xy");
+}
+
 TEST_F(Undo, DeletedEventComesBackWithItsDateLines)
 {
     writeAdmin();
