@@ -130,6 +130,7 @@ void Journal::restart()
     timer_.stop();
     waitForWrites();
     log_.clear();
+    recorded_ = written_ = 0;
     if (!folder_.isEmpty())
         QFile::remove(path());
 }
@@ -139,26 +140,39 @@ void Journal::record(const RowChange &change)
     if (folder_.isEmpty())
         return;
     log_ += encode(change);
+    ++recorded_;
     if (!timer_.isActive())
         timer_.start();
 }
 
 void Journal::flush()
 {
-    if (timer_.isActive()) {
-        timer_.stop();
-        write();
-    }
+    timer_.stop();
+    waitForWrites();
+    if (written_ != recorded_)
+        startWrite();
     waitForWrites();
 }
 
 void Journal::write()
+{
+    if (writing_) {
+        timer_.start();
+        return;
+    }
+    if (written_ != recorded_)
+        startWrite();
+}
+
+void Journal::startWrite()
 {
     if (folder_.isEmpty() || log_.isEmpty())
         return;
     const QString target = path();
     const QByteArray changes = log_;
     const std::shared_ptr<Baseline> base = baseline_;
+    written_ = recorded_;
+    writing_ = true;
     pool_->start([this, target, changes, base] {
         if (base->hashes.isEmpty())
             for (const QString &file : base->files)
@@ -190,8 +204,10 @@ void Journal::write()
                 error = file.errorString();
         }
         if (!error.isEmpty())
-            QMetaObject::invokeMethod(this, [this, target, error] { emit writeFailed(target + QStringLiteral(": ") + error); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, target, error] { emit writeFailed(target + QStringLiteral(": ") + error); },
+                Qt::QueuedConnection);
+        writing_ = false;
     });
 }
 

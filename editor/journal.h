@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -49,6 +50,7 @@ signals:
 private:
     struct Baseline;
     void write();
+    void startWrite();
     void waitForWrites();
 
     std::unique_ptr<QThreadPool> pool_;
@@ -56,6 +58,10 @@ private:
     QString folder_;
     std::shared_ptr<Baseline> baseline_;
     QByteArray log_; // the changes, as written to the file
+    // A write under way holds the next one back (the timer tries again),
+    // so a slow disk never piles writes up.
+    std::atomic<bool> writing_{false};
+    qint64 recorded_ = 0, written_ = 0; // changes kept, and in the file
 };
 
 // What a journal left in a data folder holds.
