@@ -6,8 +6,7 @@ program=$1
 template=$2
 . "$(dirname "$0")/session.sh"
 start_xvfb
-export XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_HOME="$work/data-home"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+private_dirs
 
 # start NAME FOLDER: starts the program in FOLDER, its output in NAME.log.
 start() {

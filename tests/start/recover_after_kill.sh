@@ -7,8 +7,7 @@ program=$1
 template=$2
 . "$(dirname "$0")/session.sh"
 start_xvfb
-export XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_HOME="$work/data-home"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+private_dirs
 
 app="$work/app"
 files="$app/Files"
@@ -35,14 +34,14 @@ window=$(wait_window "$first" "$main_title") || fail "first: no main window"
 # (the window keeps its size), type behind the login and leave the field,
 # which commits the edit.
 xdotool windowfocus --sync "$window"
-sleep 0.5
+sleep 1
 xdotool mousemove --window "$window" 500 192 click 1
 sleep 0.3
 xdotool key --delay 50 End
 xdotool type --delay 50 "zed"
 xdotool key --delay 50 Tab
-for _ in $(seq 50); do [ -s "$journal" ] && break; sleep 0.1; done
-[ -s "$journal" ] || fail "no journal within 5 s of the change"
+for _ in $(seq 100); do [ -s "$journal" ] && break; sleep 0.1; done
+[ -s "$journal" ] || fail "no journal within 10 s of the change"
 mode=$(stat -c %a "$journal")
 [ "$mode" = 600 ] || fail "journal mode $mode"
 
@@ -63,7 +62,7 @@ window=$(wait_window "$second" "$main_title") || fail "second: no main window af
 xdotool windowfocus --sync "$window"
 sleep 0.3
 xdotool key --delay 50 ctrl+s
-for _ in $(seq 50); do grep -q '^annzed	' "$files/VantelAdmin.txt" && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q '^annzed	' "$files/VantelAdmin.txt" && break; sleep 0.1; done
 grep -q '^annzed	' "$files/VantelAdmin.txt" || fail "the restored change was not saved: $(cat "$files/VantelAdmin.txt")"
 [ -e "$journal" ] && fail "the journal is still there after the save"
 kill "$second"

@@ -25,6 +25,13 @@ start_xvfb() {
   unset QT_QPA_PLATFORM
 }
 
+# Runtime and data folders of the program's own (its lock, its component
+# registry) inside the scratch folder.
+private_dirs() {
+  export XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_HOME="$work/data-home"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+}
+
 # wait_window PID TITLE-REGEX: prints the id of the first visible window of
 # PID whose title matches; fails when PID ends first or after 20 s.
 wait_window() {
