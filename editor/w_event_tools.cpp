@@ -13,6 +13,7 @@
 #include <QTabWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 constexpr int kAdminPage = 0;
@@ -29,6 +30,17 @@ void w_event::installTools(QBoxLayout *layout)
         connect(key, &QShortcut::activated, this, [this, redo = step.redo] { takeStep(redo); });
     }
     connect(doc_.get(), &EventDocument::stepShown, this, &w_event::showStep);
+    // The journal that a restart after a crash would restore cannot be
+    // written: said once, so that the user knows to save.
+    connect(&doc_->journal(), &Journal::writeFailed, this, [warned = false](const QString &error) mutable {
+        if (std::exchange(warned, true))
+            return;
+        rt::MessageBox(QStringLiteral("Event Data Journal"),
+                       QStringLiteral("Vantel cannot keep your unsaved changes for a restart after a crash:\r\n")
+                           + error
+                           + QStringLiteral("\r\nYour changes are safe while Vantel runs; save them to keep them."),
+                       rt::Icon::Exclamation);
+    });
 
     findBar_ = new FindBar(*doc_, this);
     findBar_->currentRow = [this] { return dw_event_list->GetRow(); };

@@ -249,4 +249,24 @@ TEST_F(Recovery, CloseWithoutSavingLetsTheChangesGo)
     EXPECT_FALSE(QFile::exists(dataDir() + Journal::fileName()));
 }
 
+TEST_F(Recovery, AJournalThatCannotBeWrittenIsSaidOnce)
+{
+    writeAdmin();
+    writeEvents(1, 1);
+    openWindow();
+    w->document().journal().setDelay(10);
+    ASSERT_TRUE(QDir(dataDir()).mkdir(Journal::fileName())); // nothing can replace a folder
+    clickTab(Detail);
+    for (const char *name : {"Gala", "Ball"}) {
+        selectField("dw_events", "name");
+        type(name);
+        press(Qt::Key_Tab);
+        QTest::qWait(100);
+    }
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "Event Data Journal");
+    EXPECT_TRUE(boxes.calls()[0].text.contains(dataDir() + Journal::fileName()));
+    EXPECT_TRUE(saveEnabled());
+}
+
 } // namespace
