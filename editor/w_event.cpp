@@ -207,6 +207,7 @@ void w_event::open()
     is_help_topic = QStringLiteral("admin.htm");
     iw_parent = this;
     show();
+    activateWindow(); // keys go to the new window also where no window manager gives it the focus
 }
 
 void w_event::showImportProblems(const QStringList &problems, const QString &backup)
