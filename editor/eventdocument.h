@@ -126,6 +126,8 @@ private:
     static RowCheck checkColumns(const ColumnTable &table, const RecordSet &rs, long row);
 
     std::unique_ptr<RecordSet> admin_, events_, dates_;
+    // Columns the part rules read, looked up once.
+    int folderCol_ = 0, startCol_ = 0, endCol_ = 0, time1Col_ = 0;
     bool modified_ = false;
 };
 
