@@ -46,6 +46,13 @@ std::unique_ptr<QLockFile> &heldLock()
     return lock;
 }
 
+// The folder that lock stands for.
+QString &heldKey()
+{
+    static QString key;
+    return key;
+}
+
 } // namespace
 
 std::optional<int> answerWithoutDisplay(int argc, char *argv[])
@@ -121,22 +128,28 @@ QString lockKey(const QString &folder)
     return QDir::cleanPath((canonical.isEmpty() ? existing : canonical) + rest);
 }
 
+QString lockFilePath(const QString &folder)
+{
+    const QByteArray hash = QCryptographicHash::hash(lockKey(folder).toUtf8(), QCryptographicHash::Sha1).toHex();
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/vantel-")
+           + QString::fromLatin1(hash) + QStringLiteral(".lock");
+}
+
 bool lockDataFolder(const QString &folder)
 {
     const QString key = lockKey(folder);
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex();
-    auto lock = std::make_unique<QLockFile>(runtime + QStringLiteral("/vantel-") + QString::fromLatin1(hash)
-                                            + QStringLiteral(".lock"));
+    auto lock = std::make_unique<QLockFile>(lockFilePath(folder));
     // Only a lock whose owner is gone is stale, however long it has been held.
     lock->setStaleLockTime(0);
     if (lock->tryLock(0)) {
         heldLock() = std::move(lock);
+        heldKey() = key;
         return true;
     }
     if (lock->error() != QLockFile::LockFailedError) {
         std::fprintf(stderr, "vantel: cannot lock the data folder %s in %s; running without the lock\n",
-                     qUtf8Printable(key), qUtf8Printable(runtime));
+                     qUtf8Printable(key),
+                     qUtf8Printable(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)));
         return true;
     }
     std::fprintf(stderr, "vantel: the data folder %s is already open in another instance\n", qUtf8Printable(key));
@@ -145,6 +158,17 @@ bool lockDataFolder(const QString &folder)
                        + QStringLiteral(" is already open in another Vantel window.") + QStringLiteral("\n\r")
                        + QStringLiteral("Please continue there, or close that window and start Vantel again."),
                    rt::Icon::Exclamation);
+    return false;
+}
+
+bool moveLockTo(const QString &folder)
+{
+    if (heldLock() && lockKey(folder) == heldKey())
+        return true;
+    std::unique_ptr<QLockFile> old = std::move(heldLock());
+    if (lockDataFolder(folder))
+        return true; // the old folder's lock goes with `old`
+    heldLock() = std::move(old);
     return false;
 }
 

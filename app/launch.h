@@ -44,4 +44,12 @@ QString lockKey(const QString &folder);
 // unlocked and says so on stderr.
 bool lockDataFolder(const QString &folder);
 
+// The lock file that stands for `folder` in the runtime folder.
+QString lockFilePath(const QString &folder);
+
+// Moves this run's lock to `folder` when the data folder in force changes:
+// the old folder is released once the new one is held. When another
+// instance holds `folder`, says so and answers false; the old lock stays.
+bool moveLockTo(const QString &folder);
+
 } // namespace launch

@@ -37,11 +37,14 @@ struct Gen {
                       int(n / 3600 % 24), int(n / 60 % 60), int(n % 60), n % 10000);
         return buf;
     }
-    std::string date()
+    // A start and an end date on or after it, in the same month.
+    std::pair<std::string, std::string> dates()
     {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "2026-%02d-%02d", range(1, 12), range(1, 28));
-        return buf;
+        const int month = range(1, 12), start = range(1, 28), end = range(start, 28);
+        char a[16], b[16];
+        std::snprintf(a, sizeof a, "2026-%02d-%02d", month, start);
+        std::snprintf(b, sizeof b, "2026-%02d-%02d", month, end);
+        return {a, b};
     }
 };
 
@@ -73,9 +76,10 @@ void generate(const QString &dir, long events, long lines)
     for (long i = 0; i < events; ++i) {
         keys.push_back(g.key("EV", i));
         const bool multi = i % 5 == 0;
+        const auto [start, end] = g.dates();
         const std::string f[] = {keys.back(), "organiser", "secret", "DE", g.text(5, 15), g.text(5, 15),
                                  g.text(15, 45), g.text(60, 250, multi), multi ? g.text(200, 590, true) : "",
-                                 g.date(), g.date(), "1930", "0000", "0000", "0000", "0000", "0000",
+                                 start, end, "1930", "0000", "0000", "0000", "0000", "0000",
                                  std::to_string(g.range(1, 14) * 10), multi ? "Adults 10\r\nChildren free" : "Free",
                                  "www.example.org/" + g.text(5, 20), g.text(0, 60), g.text(10, 35),
                                  g.text(20, 90, multi), g.text(8, 30), "+49 89 1234567", "info@example.org", ""};
@@ -85,8 +89,9 @@ void generate(const QString &dir, long events, long lines)
     }
     std::ofstream dt((dir + "/VantelEventDates.txt").toStdString(), std::ios::binary);
     for (long i = 0; i < lines; ++i) {
+        const auto [start, end] = g.dates();
         const std::string f[] = {keys[size_t(i % events)], g.key("TI", i + 7), g.text(4, 18), g.text(4, 18),
-                                 g.date(), g.date(), "1000", "1400", "1930", "0000", "0000", "0000", ""};
+                                 start, end, "1000", "1400", "1930", "0000", "0000", "0000", ""};
         for (size_t k = 0; k < std::size(f); ++k)
             dt << (k ? "\t" : "") << field(f[k]);
         dt << "\r\n";

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -92,19 +93,30 @@ bool isValidUtf8(const char *data, qsizetype size)
     return rt::isValidUtf8(data, size);
 }
 
-long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, QStringList *problemsOut)
+namespace {
+
+// A value that the writer puts in quotes.
+bool needsQuotes(QByteArrayView v)
 {
-    // Valid UTF-8 is used as it stands; otherwise every byte that is not
-    // part of a UTF-8 sequence is read as Windows-1252.
-    QByteArray converted;
-    const char *data = raw.constData();
-    qsizetype n = raw.size();
-    rt::MixedText found;
-    if (!rt::isValidUtf8(data, n)) {
-        converted = rt::toUtf8(data, n, &found);
-        data = converted.constData();
-        n = converted.size();
-    }
+    if (!v.isEmpty() && v[0] == '"')
+        return true;
+    // A byte order mark opening the file would be taken for the file's
+    // own and dropped; in quotes it stays part of the value.
+    if (v.startsWith("\xEF\xBB\xBF"))
+        return true;
+    for (char c : v)
+        if (c == '\t' || c == '\n' || c == '\r')
+            return true;
+    return false;
+}
+
+// Reads the rows of `data` into the record set's store, appending their ids.
+// Rows stay where they lie in `data` (which the store must keep) unless a
+// value had doubled quotes to undo. With `checkUtf8`, stops at the first row
+// that is not valid UTF-8 and answers false with no row added.
+bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std::vector<quint32> &ids,
+              Problems &problems)
+{
     qsizetype p = 0;
     if (n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
         p = 3;
@@ -113,16 +125,24 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
     const int ncols = rs.columnCount();
     RowStore &store = rs.mutableStore();
     std::vector<RowStore::Field> fields(ncols);
-    std::vector<QByteArray> unquoted(ncols); // storage of quoted values after unescaping
-    std::vector<quint32> ids;
-    Problems problems;
-    problems.fileName = fileName;
+    std::vector<quint16> ends(ncols);     // the row's values within its line, as addInPlace takes them
+    std::vector<QByteArray> unquoted(ncols); // values with doubled quotes, undone
+    std::vector<int> typed;               // columns whose text must read as their type
+    for (int c = 0; c < ncols; ++c)
+        if (def.columns[c].type != ColType::Char)
+            typed.push_back(c);
+    const qsizetype firstId = qsizetype(ids.size());
     int line = 1;
+    qsizetype lineEnd = -1; // the first line feed at or after p (n when none)
 
     while (p < n) {
         const int rowLine = line;
+        const qsizetype rowStart = p;
         int count = 0;   // fields seen on this line
         bool endOfLine = false;
+        bool inPlace = true;  // every value lies in the line as it stands
+        bool verbatim = true; // and the line is what writing the row gives
+        qsizetype rowStop = p; // end of the last value (and its closing quote)
         // An empty line holds no row.
         if (data[p] == '\n' || (data[p] == '\r' && p + 1 < n && data[p + 1] == '\n')) {
             p += data[p] == '\r' ? 2 : 1;
@@ -130,28 +150,24 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
             continue;
         }
         while (!endOfLine) {
-            const char *fstart = nullptr;
-            qsizetype flen = 0;
+            RowStore::Field field;
+            quint16 end = 0;
             bool haveQuoted = false;
-            QByteArray value;
             if (p < n && data[p] == '"') {
                 // Quoted: up to the quote that is not doubled; it must end the field.
-                qsizetype q = p + 1;
-                int newlines = 0;
-                bool closed = false;
+                qsizetype q = p + 1, close = 0;
+                bool closed = false, doubled = false;
                 while (q < n) {
                     const char *hit = static_cast<const char *>(std::memchr(data + q, '"', n - q));
-                    const qsizetype stop = hit ? hit - data : n;
-                    for (qsizetype k = q; k < stop; ++k)
-                        newlines += data[k] == '\n';
-                    value.append(data + q, stop - q);
                     if (!hit)
                         break;
+                    const qsizetype stop = hit - data;
                     if (stop + 1 < n && data[stop + 1] == '"') {
-                        value.append('"');
+                        doubled = true;
                         q = stop + 2;
                         continue;
                     }
+                    close = stop;
                     q = stop + 1;
                     closed = true;
                     break;
@@ -159,41 +175,65 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
                 if (closed && (q >= n || data[q] == '\t' || data[q] == '\n' ||
                                (data[q] == '\r' && (q + 1 >= n || data[q + 1] == '\n')))) {
                     haveQuoted = true;
-                    line += newlines;
+                    line += int(std::count(data + p + 1, data + close, '\n'));
+                    const QByteArrayView inner(data + p + 1, close - p - 1);
+                    if (doubled && count < ncols) {
+                        QByteArray &v = unquoted[count];
+                        v.clear();
+                        v.reserve(inner.size());
+                        for (qsizetype k = 0; k < inner.size(); ++k) {
+                            v.append(inner[k]);
+                            if (inner[k] == '"')
+                                ++k; // the second of a doubled quote
+                        }
+                        inPlace = false;
+                        // "" is the empty value, as an empty field is: null.
+                        field = RowStore::Field{v.constData(), v.size(), v.isEmpty()};
+                    } else {
+                        field = RowStore::Field{inner.data(), inner.size(), inner.isEmpty()};
+                        verbatim = verbatim && needsQuotes(inner);
+                    }
+                    end = quint16(close - rowStart) | RowStore::kLineQuoted;
+                    rowStop = q;
                     p = q;
                 }
             }
             if (!haveQuoted) {
                 // Plain: up to the next tab or line end.
-                qsizetype q = p;
-                while (q < n && data[q] != '\t' && data[q] != '\n')
-                    ++q;
-                qsizetype end = q;
-                if (q < n && data[q] == '\n' && end > p && data[end - 1] == '\r')
-                    --end;
-                else if (q >= n && end > p && data[end - 1] == '\r')
-                    --end;
-                fstart = data + p;
-                flen = end - p;
+                if (lineEnd < p) {
+                    const void *lf = std::memchr(data + p, '\n', n - p);
+                    lineEnd = lf ? static_cast<const char *>(lf) - data : n;
+                }
+                const void *tab = std::memchr(data + p, '\t', lineEnd - p);
+                const qsizetype q = tab ? static_cast<const char *>(tab) - data : lineEnd;
+                qsizetype stop = q;
+                if (stop > p && data[stop - 1] == '\r' && (q >= n || data[q] == '\n'))
+                    --stop;
+                field = RowStore::Field{data + p, stop - p, stop == p};
+                // A plain value holds no tab or line feed; a carriage return,
+                // an opening quote or byte order mark makes the writer quote it.
+                if (verbatim && stop > p
+                    && (data[p] == '"' || std::memchr(data + p, '\r', stop - p)
+                        || (data[p] == '\xEF' && QByteArrayView(data + p, stop - p).startsWith("\xEF\xBB\xBF"))))
+                    verbatim = false;
+                end = quint16(stop - rowStart);
+                rowStop = stop;
                 p = q;
             }
             if (count < ncols) {
-                if (haveQuoted) {
-                    unquoted[count] = std::move(value);
-                    // "" is the empty value, as an empty field is: null.
-                    fields[count] = RowStore::Field{unquoted[count].constData(), unquoted[count].size(),
-                                                    unquoted[count].isEmpty()};
-                } else {
-                    fields[count] = RowStore::Field{fstart, flen, flen == 0};
-                }
+                fields[count] = field;
+                ends[count] = field.null ? end | RowStore::kLineNull : end;
             }
             ++count;
             // Step over the separator.
             if (p < n && data[p] == '\t') {
                 ++p;
                 if (p >= n) { // a tab at the very end: one more empty field
-                    if (count < ncols)
+                    if (count < ncols) {
                         fields[count] = RowStore::Field{};
+                        ends[count] = quint16(p - rowStart) | RowStore::kLineNull;
+                    }
+                    rowStop = p;
                     ++count;
                     endOfLine = true;
                 }
@@ -206,28 +246,68 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
                 endOfLine = true;
             }
         }
-        for (int c = count; c < ncols; ++c)
+        for (int c = count; c < ncols; ++c) {
             fields[c] = RowStore::Field{};
+            ends[c] = (ends[c - 1] & RowStore::kLineOffset) | RowStore::kLineNull;
+        }
+        if (count != ncols)
+            verbatim = false;
         if (count < ncols)
             problems.add(rowLine, QStringLiteral("%1 fields instead of %2; the missing ones are left empty")
                                       .arg(count).arg(ncols));
         else if (count > ncols)
             problems.add(rowLine, QStringLiteral("%1 fields instead of %2; the extra ones are ignored")
                                       .arg(count).arg(ncols));
-        for (int c = 0; c < ncols && c < count; ++c) {
-            const ColType t = def.columns[c].type;
-            if (t == ColType::Char || fields[c].null)
+        for (int c : typed) {
+            if (c >= count || fields[c].null)
                 continue;
+            const ColType t = def.columns[c].type;
             const QByteArrayView v(fields[c].data, fields[c].size);
             const bool ok = t == ColType::Date ? isDate(v) : isNumber(v, t);
             if (!ok) {
                 problems.add(rowLine, QStringLiteral("%1 in %2 is not %3; the field is left empty")
                                           .arg(quoteForMessage(v), def.columns[c].name, describeType(t)));
                 fields[c] = RowStore::Field{};
+                ends[c] |= RowStore::kLineNull;
+                verbatim = false;
             }
         }
-        ids.push_back(store.add(fields.data(), ncols));
+        if (checkUtf8 && !rt::isValidUtf8(data + rowStart, p - rowStart)) {
+            for (qsizetype i = firstId; i < qsizetype(ids.size()); ++i)
+                store.remove(ids[size_t(i)]);
+            ids.resize(size_t(firstId));
+            return false;
+        }
+        // Offsets within a longer line do not fit: such a row gets a block of its own.
+        if (inPlace && p - rowStart <= qsizetype(RowStore::kLineOffset))
+            ids.push_back(store.addInPlace(data + rowStart, ends.data(),
+                                           verbatim ? quint16(rowStop - rowStart) : RowStore::kNotVerbatim));
+        else
+            ids.push_back(store.add(fields.data(), ncols));
     }
+    return true;
+}
+
+} // namespace
+
+long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, QStringList *problemsOut)
+{
+    // Valid UTF-8 is used as it stands; otherwise every byte that is not
+    // part of a UTF-8 sequence is read as Windows-1252. The rows keep
+    // pointing into the text read, which the record set keeps.
+    QByteArray text = RowStore::owning(raw);
+    rt::MixedText found;
+    std::vector<quint32> ids;
+    Problems problems;
+    problems.fileName = fileName;
+    if (!readRows(rs, text.constData(), text.size(), true, ids, problems)) {
+        problems = Problems{};
+        problems.fileName = fileName;
+        text = rt::toUtf8(raw.constData(), raw.size(), &found);
+        readRows(rs, text.constData(), text.size(), false, ids, problems);
+    }
+    if (!ids.empty())
+        rs.mutableStore().retain(text);
     rs.appendStoredRows(ids);
     if (problemsOut && found.mixed())
         problemsOut->append(QStringLiteral("%1: line %2: %3 bytes that are not UTF-8 were read as Windows-1252")
@@ -277,20 +357,6 @@ long importFile(RecordSet &rs, const QString &path, ImportReport *report)
 
 namespace {
 
-bool needsQuotes(QByteArrayView v)
-{
-    if (!v.isEmpty() && v[0] == '"')
-        return true;
-    // A byte order mark opening the file would be taken for the file's
-    // own and dropped; in quotes it stays part of the value.
-    if (v.startsWith("\xEF\xBB\xBF"))
-        return true;
-    for (char c : v)
-        if (c == '\t' || c == '\n' || c == '\r')
-            return true;
-    return false;
-}
-
 void appendValue(QByteArray &out, QByteArrayView v)
 {
     if (!needsQuotes(v)) {
@@ -320,7 +386,14 @@ QByteArray serialize(const RecordSet &rs)
     const int ncols = rs.columnCount();
     const qsizetype estimate = rs.store().bytes() + qsizetype(rows) * (ncols + 2);
     out.reserve(estimate);
+    const RowStore &store = rs.store();
     for (long r = 1; r <= rows; ++r) {
+        // A row unchanged since it was read is its line as it stands.
+        if (const QByteArrayView line = store.verbatim(rs.rowId(r)); line.data()) {
+            out.append(line);
+            out.append("\r\n", 2);
+            continue;
+        }
         for (int c = 1; c <= ncols; ++c) {
             if (c > 1)
                 out.append('\t');

@@ -65,10 +65,6 @@ RecordSet::RecordSet(const Definition &def, QObject *parent)
     : QObject(parent), def_(def), store_(int(def.columns.size())),
       border_(def.columns.size(), -1), color_(def.columns.size(), -1), mask_(def.columns.size())
 {
-    // Date lines are filtered by their event's key: keep that index from the start.
-    const int key = def.columnIndex(QStringLiteral("event_id"));
-    if (key > 0 && def.columns[key - 1].type == ColType::Char)
-        indexCol_ = key;
 }
 
 RecordSet::~RecordSet() = default;
@@ -176,6 +172,8 @@ int RecordSet::Reset()
     master_.clear();
     visible_.clear();
     index_.clear();
+    indexCol_ = 0;
+    indexStale_ = false;
     clearEditText();
     emit rowsReset();
     return 1;
@@ -190,14 +188,16 @@ void RecordSet::appendStoredRows(const std::vector<quint32> &ids)
     if (seq_.size() <= maxId)
         seq_.resize(maxId + 1);
     master_.reserve(master_.size() + ids.size());
+    if (applied_.col == 0)
+        visible_.reserve(visible_.size() + ids.size());
     for (quint32 id : ids) {
         seq += kSeqStep;
         seq_[id] = seq;
         master_.push_back(id);
-        indexAdd(id);
         if (passes(id))
             visible_.push_back(id);
     }
+    indexStale_ = indexCol_ != 0;
     emit rowsReset();
 }
 
@@ -479,38 +479,47 @@ bool RecordSet::passes(quint32 id) const
     return !store_.isNull(id, applied_.col - 1) && store_.value(id, applied_.col - 1) == applied_.value;
 }
 
+namespace {
+quint32 hashOf(QByteArrayView value) { return quint32(qHash(value)); }
+} // namespace
+
 void RecordSet::ensureIndex(int col) const
 {
-    if (indexCol_ == col)
+    if (indexCol_ == col && !indexStale_)
         return;
     index_.clear();
     indexCol_ = col;
+    indexStale_ = false;
+    index_.reserve(master_.size());
     for (quint32 id : master_)
         if (!store_.isNull(id, col - 1))
-            index_[qHash(store_.value(id, col - 1))].push_back(id);
+            index_.emplace_back(hashOf(store_.value(id, col - 1)), id);
+    std::sort(index_.begin(), index_.end());
+}
+
+std::pair<std::vector<RecordSet::IndexEntry>::const_iterator, std::vector<RecordSet::IndexEntry>::const_iterator>
+RecordSet::indexRange(QByteArrayView value) const
+{
+    const quint32 h = hashOf(value);
+    return {std::lower_bound(index_.cbegin(), index_.cend(), IndexEntry{h, 0}),
+            std::upper_bound(index_.cbegin(), index_.cend(), IndexEntry{h, std::numeric_limits<quint32>::max()})};
 }
 
 void RecordSet::indexAdd(quint32 id)
 {
-    if (indexCol_ == 0 || store_.isNull(id, indexCol_ - 1))
+    if (indexCol_ == 0 || indexStale_ || store_.isNull(id, indexCol_ - 1))
         return;
-    index_[qHash(store_.value(id, indexCol_ - 1))].push_back(id);
+    const IndexEntry e{hashOf(store_.value(id, indexCol_ - 1)), id};
+    index_.insert(std::upper_bound(index_.begin(), index_.end(), e), e);
 }
 
 void RecordSet::indexRemove(quint32 id)
 {
-    if (indexCol_ == 0 || store_.isNull(id, indexCol_ - 1))
+    if (indexCol_ == 0 || indexStale_ || store_.isNull(id, indexCol_ - 1))
         return;
-    const auto it = index_.find(qHash(store_.value(id, indexCol_ - 1)));
-    if (it == index_.end())
-        return;
-    auto &ids = it->second;
-    const auto pos = std::find(ids.begin(), ids.end(), id);
-    if (pos != ids.end()) {
-        *pos = ids.back();
-        ids.pop_back();
-    }
-    if (ids.empty())
+    const IndexEntry e{hashOf(store_.value(id, indexCol_ - 1)), id};
+    const auto it = std::lower_bound(index_.begin(), index_.end(), e);
+    if (it != index_.end() && *it == e)
         index_.erase(it);
 }
 
@@ -522,13 +531,11 @@ int RecordSet::Filter()
         visible_ = master_;
     } else {
         ensureIndex(applied_.col);
-        const auto it = index_.find(qHash(QByteArrayView(applied_.value)));
-        if (it != index_.end()) {
-            for (quint32 id : it->second)
-                if (passes(id))
-                    visible_.push_back(id);
-            std::sort(visible_.begin(), visible_.end(), [this](quint32 a, quint32 b) { return seq_[a] < seq_[b]; });
-        }
+        const auto [from, to] = indexRange(applied_.value);
+        for (auto it = from; it != to; ++it)
+            if (passes(it->second))
+                visible_.push_back(it->second);
+        std::sort(visible_.begin(), visible_.end(), [this](quint32 a, quint32 b) { return seq_[a] < seq_[b]; });
     }
     clearEditText();
     emit rowsReset();
@@ -556,11 +563,11 @@ long RecordSet::Find(const QString &expr, long first, long last) const
     if (indexCol_ == f.col) {
         // The index names the candidate rows; their row numbers follow from
         // the master order, which the passing rows keep.
+        ensureIndex(f.col);
         long best = 0;
-        const auto it = index_.find(qHash(QByteArrayView(f.value)));
-        if (it == index_.end())
-            return 0;
-        for (quint32 id : it->second) {
+        const auto [from, to] = indexRange(f.value);
+        for (auto e = from; e != to; ++e) {
+            const quint32 id = e->second;
             const auto pos = std::lower_bound(visible_.begin(), visible_.end(), seq_[id],
                                               [this](quint32 x, quint64 s) { return seq_[x] < s; });
             if (pos == visible_.end() || *pos != id)

@@ -26,7 +26,6 @@
 #include <QVariant>
 
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 struct ImportReport;
@@ -173,10 +172,16 @@ private:
     QString filterText_;
     FilterExpr pending_;                   // set by SetFilter
     FilterExpr applied_;                   // in force since the last Filter
-    // Index of the filter column: hash of the value -> row ids (unordered;
-    // a lookup checks the values, since different values may share a hash).
+    // Index of the last filtered column, built when a filter first needs
+    // it: (hash of the value, row id) pairs in order. A lookup checks the
+    // values, since different values may share a hash. Rows read in bulk
+    // mark it stale; it is built again when next used.
+    using IndexEntry = std::pair<quint32, quint32>;
     mutable int indexCol_ = 0;
-    mutable std::unordered_map<size_t, std::vector<quint32>> index_;
+    mutable bool indexStale_ = false;
+    mutable std::vector<IndexEntry> index_;
+    std::pair<std::vector<IndexEntry>::const_iterator, std::vector<IndexEntry>::const_iterator>
+    indexRange(QByteArrayView value) const;
     struct Edit { bool active = false; long row = 0; int col = 0; QString text; } edit_;
     bool noUserPrompt_ = false;
     std::vector<int> border_, color_;

@@ -42,7 +42,7 @@ void RowStore::fill(char *blk, const Field *fields, int count) const
 
 char *RowStore::chunkAlloc(qsizetype size)
 {
-    size = (size + 3) & ~qsizetype(3); // keeps the end offsets aligned
+    size = (size + 7) & ~qsizetype(7); // keeps end offsets and line addresses aligned
     if (size > chunkLeft_) {
         const qsizetype n = std::max(kChunk, size);
         chunks_.emplace_back(new char[n]);
@@ -67,6 +67,16 @@ quint32 RowStore::place(quintptr slot)
     return quint32(slots_.size() - 1);
 }
 
+qsizetype RowStore::rowBytes(quint32 id) const
+{
+    if (!columns_)
+        return 0;
+    const quintptr s = slots_[id];
+    if (s & kInPlace)
+        return qsizetype(sizeof(quint16)) * (columns_ + 1) + (lineEnds(s)[columns_ - 1] & kLineOffset);
+    return qsizetype(sizeof(quint32)) * columns_ + (ends(id)[columns_ - 1] & ~kNull);
+}
+
 quint32 RowStore::add(const Field *fields, int count)
 {
     const qsizetype size = blockSize(fields, count);
@@ -76,21 +86,52 @@ quint32 RowStore::add(const Field *fields, int count)
     return place(reinterpret_cast<quintptr>(blk));
 }
 
+QByteArray RowStore::owning(const QByteArray &text)
+{
+    // data_ptr() does not detach: it only tells whether the bytes are owned
+    // (fromRawData leaves them to the caller).
+    return const_cast<QByteArray &>(text).data_ptr().isMutable() ? text : QByteArray(text.constData(), text.size());
+}
+
+void RowStore::retain(const QByteArray &text)
+{
+    texts_.push_back(owning(text));
+}
+
+quint32 RowStore::addInPlace(const char *start, const quint16 *ends, quint16 verbatim)
+{
+    char *blk = chunkAlloc(inPlaceSize());
+    std::memcpy(blk, &verbatim, sizeof verbatim);
+    std::memcpy(blk + sizeof verbatim, ends, sizeof(quint16) * columns_);
+    std::memcpy(blk + lineHead(), &start, sizeof start);
+    const quint32 id = place(reinterpret_cast<quintptr>(blk) | kInPlace);
+    bytes_ += rowBytes(id);
+    return id;
+}
+
+QByteArrayView RowStore::verbatim(quint32 id) const
+{
+    const quintptr s = slots_[id];
+    if (!(s & kInPlace))
+        return {};
+    const quint16 length = lineEnds(s)[-1];
+    return length == kNotVerbatim ? QByteArrayView() : QByteArrayView(lineStart(s), length);
+}
+
 quint32 RowStore::addCopy(quint32 id)
 {
-    const quint32 last = columns_ ? (ends(id)[columns_ - 1] & ~kNull) : 0;
-    const qsizetype size = qsizetype(sizeof(quint32)) * columns_ + last;
+    const quintptr s = slots_[id];
+    const qsizetype size = s & kInPlace ? inPlaceSize() : rowBytes(id);
     char *blk = chunkAlloc(size);
     std::memcpy(blk, block(id), size);
-    bytes_ += size;
-    return place(reinterpret_cast<quintptr>(blk));
+    bytes_ += rowBytes(id);
+    return place(reinterpret_cast<quintptr>(blk) | (s & kInPlace));
 }
 
 void RowStore::release(quint32 id)
 {
-    const quint32 last = columns_ ? (ends(id)[columns_ - 1] & ~kNull) : 0;
-    bytes_ -= qsizetype(sizeof(quint32)) * columns_ + last;
-    if (slots_[id] & 1)
+    bytes_ -= rowBytes(id);
+    if (slots_[id] & kHeap)
         std::free(address(slots_[id]));
     slots_[id] = 0;
 }
@@ -106,11 +147,12 @@ void RowStore::remove(quint32 id)
 void RowStore::clear()
 {
     for (quintptr s : slots_)
-        if (s & 1)
+        if (s & kHeap)
             std::free(address(s));
     slots_.clear();
     free_.clear();
     chunks_.clear();
+    texts_.clear();
     chunkPos_ = nullptr;
     chunkLeft_ = 0;
     bytes_ = 0;
@@ -118,14 +160,28 @@ void RowStore::clear()
 
 QByteArrayView RowStore::value(quint32 id, int col0) const
 {
-    const quint32 *e = ends(id);
+    const quintptr s = slots_[id];
+    if (s & kInPlace) {
+        const quint16 *e = lineEnds(s);
+        if (e[col0] & kLineNull)
+            return {};
+        const quint32 end = e[col0] & kLineOffset;
+        quint32 start = e[col0] & kLineQuoted ? 1 : 0;
+        if (col0 > 0)
+            start += (e[col0 - 1] & kLineOffset) + (e[col0 - 1] & kLineQuoted ? 2 : 1);
+        return QByteArrayView(lineStart(s) + start, end - start);
+    }
+    const quint32 *e = reinterpret_cast<const quint32 *>(address(s));
     const quint32 start = col0 == 0 ? 0 : (e[col0 - 1] & ~kNull);
     const quint32 end = e[col0] & ~kNull;
-    return QByteArrayView(block(id) + sizeof(quint32) * columns_ + start, end - start);
+    return QByteArrayView(address(s) + sizeof(quint32) * columns_ + start, end - start);
 }
 
 bool RowStore::isNull(quint32 id, int col0) const
 {
+    const quintptr s = slots_[id];
+    if (s & kInPlace)
+        return lineEnds(s)[col0] & kLineNull;
     return ends(id)[col0] & kNull;
 }
 
@@ -143,6 +199,6 @@ void RowStore::set(quint32 id, int col0, const Field &value)
         throw std::bad_alloc();
     fill(blk, fields.data(), columns_);
     release(id); // the old block's values were copied above
-    slots_[id] = reinterpret_cast<quintptr>(blk) | 1;
+    slots_[id] = reinterpret_cast<quintptr>(blk) | kHeap;
     bytes_ += size;
 }

@@ -4,12 +4,19 @@
 // chunks (loading a file makes one block per line, so this spares a heap
 // allocation per row); a row whose values change gets a heap block of its
 // own. Chunk space of removed or changed rows is given back by clear().
+//
+// A row read from a file can instead leave its values where they lie in the
+// file's text, which the store then keeps (retain()): its block holds the
+// end offsets of the values within the line, whether each value was quoted,
+// and where the line starts; when the line is exactly what writing the row
+// gives, its length too, so that a writer can copy it as it stands.
 #pragma once
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -30,6 +37,28 @@ public:
     };
     // Adds a row of `columns()` fields (missing ones null); answers its id.
     quint32 add(const Field *fields, int count);
+
+    // Rows that stay in a file's text, for lines of at most kLineOffset
+    // bytes. An end offset within the line may carry kLineNull and kLineQuoted.
+    static constexpr quint16 kLineNull = 0x8000u;
+    static constexpr quint16 kLineQuoted = 0x4000u; // the value stood in quotes (no doubled quote inside)
+    static constexpr quint16 kLineOffset = 0x3FFFu;
+    static constexpr quint16 kNotVerbatim = 0xFFFFu;
+    // Keeps `text` for rows added by addInPlace; held until clear(). The
+    // rows must point into owning(text).
+    void retain(const QByteArray &text);
+    // `text` itself when it owns its bytes, else a copy that does.
+    static QByteArray owning(const QByteArray &text);
+    // A row whose values lie in a retained text from `line` on: value c ends
+    // at ends[c] & kLineOffset, and starts one byte (the tab) after the
+    // previous value, or its closing quote, and after its own opening quote.
+    // Null values keep their place. `verbatim`: the length of the line when
+    // it is exactly the row as written (without the line end), else
+    // kNotVerbatim.
+    quint32 addInPlace(const char *line, const quint16 *ends, quint16 verbatim);
+    // The bytes of row `id` as a file holds it (without the line end) when
+    // they are unchanged since reading; a null view otherwise.
+    QByteArrayView verbatim(quint32 id) const;
     quint32 addCopy(quint32 id);               // a new row with the values of row `id`
     void remove(quint32 id);
     void clear();
@@ -37,12 +66,25 @@ public:
 
     QByteArrayView value(quint32 id, int col0) const;
     bool isNull(quint32 id, int col0) const;
-    qsizetype bytes() const { return bytes_; }  // bytes held by the row blocks
+    qsizetype bytes() const { return bytes_; }  // bytes of the rows' values and end offsets
 
 private:
-    static constexpr quint32 kNull = 0x80000000u;
-    // A slot holds the block address; bit 0 set marks a heap block.
-    static char *address(quintptr slot) { return reinterpret_cast<char *>(slot & ~quintptr(1)); }
+    static constexpr quint32 kNull = 0x80000000u; // in the end offsets of a block of its own
+    // A slot holds the block address; bit 0 set marks a heap block, bit 1 a
+    // row that lies in a retained text. Such a row's block holds the length
+    // of its verbatim line and the 16-bit end offsets, then the line's address.
+    static constexpr quintptr kHeap = 1, kInPlace = 2;
+    static char *address(quintptr slot) { return reinterpret_cast<char *>(slot & ~quintptr(3)); }
+    qsizetype lineHead() const { return (qsizetype(sizeof(quint16)) * (columns_ + 1) + 7) & ~qsizetype(7); }
+    qsizetype inPlaceSize() const { return lineHead() + qsizetype(sizeof(const char *)); }
+    static const quint16 *lineEnds(quintptr slot) { return reinterpret_cast<const quint16 *>(address(slot)) + 1; }
+    const char *lineStart(quintptr slot) const
+    {
+        const char *start;
+        std::memcpy(&start, address(slot) + lineHead(), sizeof start);
+        return start;
+    }
+    qsizetype rowBytes(quint32 id) const;   // what the row counts in bytes()
     char *block(quint32 id) const { return address(slots_[id]); }
     const quint32 *ends(quint32 id) const { return reinterpret_cast<const quint32 *>(block(id)); }
     qsizetype blockSize(const Field *fields, int count) const;
@@ -57,5 +99,6 @@ private:
     char *chunkPos_ = nullptr;
     qsizetype chunkLeft_ = 0;
     std::vector<quint32> free_;
+    std::vector<QByteArray> texts_;
     qsizetype bytes_ = 0;
 };

@@ -106,6 +106,10 @@ EventDocument::EventDocument(QObject *parent)
       admin_(std::make_unique<RecordSet>(definition(QStringLiteral("d_admin")))),
       events_(std::make_unique<RecordSet>(definition(QStringLiteral("d_list")))),
       dates_(std::make_unique<RecordSet>(definition(QStringLiteral("d_event_dates")))),
+      folderCol_(admin_->columnIndex(kFileDirectory)),
+      startCol_(dates_->columnIndex(QStringLiteral("start_date"))),
+      endCol_(dates_->columnIndex(QStringLiteral("end_date"))),
+      time1Col_(dates_->columnIndex(QStringLiteral("time1"))),
       history_({admin_.get(), events_.get(), dates_.get()})
 {
     history_.onChange = [this](const RowChange &change) { journal_.record(change); };
@@ -264,28 +268,28 @@ void EventDocument::checkPartRules(Part part, long row, RowCheck &check) const
     if (part == Part::Admin) {
         // A folder text ending with "/" names an existing folder exactly
         // when "<text>." exists.
-        if (!rt::FileExists(admin_->GetItemString(row, kFileDirectory) + QLatin1Char('.')))
+        if (!rt::FileExists(admin_->GetItemString(row, folderCol_) + QLatin1Char('.')))
             fail("file_directory", "File Directory", invalidFolderMessage());
         return;
     }
     if (part != Part::Dates)
         return;
     const RecordSet &dates = *dates_;
-    if (dates.IsNull(row, QStringLiteral("start_date"))) {
+    if (dates.IsNull(row, startCol_)) {
         fail("start_date", "Start Date", requiredMessage());
         return;
     }
-    if (dates.IsNull(row, QStringLiteral("end_date"))) {
+    if (dates.IsNull(row, endCol_)) {
         fail("end_date", "End Date", requiredMessage());
         return;
     }
-    const QDate start = dates.GetItemDate(row, QStringLiteral("start_date"));
-    const QDate end = dates.GetItemDate(row, QStringLiteral("end_date"));
+    const QDate start = dates.GetItemDate(row, startCol_);
+    const QDate end = dates.GetItemDate(row, endCol_);
     if (start.daysTo(end) < 0) {
         fail("start_date", "Start Date", endBeforeStartMessage());
         return;
     }
-    const QString time1 = vantel_startup::Trim(dates.GetItemString(row, QStringLiteral("time1")));
+    const QString time1 = vantel_startup::Trim(dates.GetItemString(row, time1Col_));
     if (time1.isEmpty() || time1 == QLatin1String("0000"))
         fail("time1", "Time", firstTimeMessage());
 }

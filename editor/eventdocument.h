@@ -162,6 +162,8 @@ private:
     RowCounts rowCounts() const;
 
     std::unique_ptr<RecordSet> admin_, events_, dates_;
+    // Columns the part rules read, looked up once.
+    int folderCol_ = 0, startCol_ = 0, endCol_ = 0, time1Col_ = 0;
     bool modified_ = false;
     Journal journal_;
     ChangeHistory history_;

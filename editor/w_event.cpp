@@ -12,6 +12,7 @@
 #include "vantel.h"
 #include "recordset.h"
 #include "keys.h"
+#include "launch.h"
 #include "adminpage.h"
 #include "eventdatespage.h"
 #include "eventdetailpage.h"
@@ -208,6 +209,7 @@ void w_event::open()
     is_help_topic = QStringLiteral("admin.htm");
     iw_parent = this;
     show();
+    activateWindow(); // keys go to the new window also where no window manager gives it the focus
 }
 
 void w_event::showImportProblems(const QStringList &problems, const QString &backup)
@@ -324,6 +326,12 @@ long w_event::selectionchanging(int oldindex, int /*newindex*/)
         rc = ue_validate(dw_admin, 1);
     }
     if (rc == 0) {
+        // A new data folder is this window's only once no other window has it.
+        const QString folder = doc_->adminValues().directory;
+        if (folder != gs_directory && !launch::moveLockTo(folder)) {
+            dw_admin->SetColumn(QStringLiteral("file_directory"));
+            return 1;
+        }
         copyAdminRowToGlobals();
         return 0;
     }

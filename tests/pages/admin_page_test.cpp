@@ -1,6 +1,9 @@
 // Leaving the admin page: the record is tested first, and only a valid one
 // becomes the settings that the other pages use.
+#include "launch.h"
 #include "pages_fixture.h"
+
+#include <QLockFile>
 
 using namespace pages;
 
@@ -118,6 +121,37 @@ TEST_F(AdminPage, FocusedFieldIsHighlightedAndAnEditEnablesSave)
     EXPECT_FALSE(saveEnabled());
     type("x");
     EXPECT_TRUE(saveEnabled());
+}
+
+// Another window holding a folder typed here keeps this window off it: the
+// page stays, the folder is named, and this window's own lock stays where
+// it was until a free folder is typed.
+TEST_F(AdminPage, FolderOpenInAnotherWindowKeepsThePageAndTheLock)
+{
+    const QString own = dataDir(), taken = wf.folder() + "Taken/", free = wf.folder() + "Free/";
+    QDir(wf.path()).mkpath("Taken");
+    QDir(wf.path()).mkpath("Free");
+    ASSERT_TRUE(launch::lockDataFolder(own));
+    QLockFile other(launch::lockFilePath(taken));
+    other.setStaleLockTime(0);
+    ASSERT_TRUE(other.tryLock(0));
+
+    retype("file_directory", taken);
+    clickTab(List);
+    EXPECT_EQ(page(), Admin);
+    ASSERT_TRUE(boxes.sawTitle("Vantel"));
+    EXPECT_TRUE(boxes.calls().back().text.contains(QDir::toNativeSeparators(launch::lockKey(taken))));
+    EXPECT_EQ(gs_directory, own);
+    QLockFile ownAgain(launch::lockFilePath(own));
+    EXPECT_FALSE(ownAgain.tryLock(0)); // still held by this window
+
+    retype("file_directory", free);
+    clickTab(List);
+    EXPECT_EQ(page(), List);
+    EXPECT_EQ(gs_directory, free);
+    EXPECT_TRUE(ownAgain.tryLock(0)); // released with the move
+    QLockFile freeAgain(launch::lockFilePath(free));
+    EXPECT_FALSE(freeAgain.tryLock(0));
 }
 
 } // namespace
