@@ -124,21 +124,19 @@ void ChangeHistory::closeStep()
 
 // ---- Taking back and making again ------------------------------------------------
 
-bool ChangeHistory::undo()
-{
-    closeStep();
-    if (!stack_.canUndo())
-        return false;
-    stack_.undo();
-    return true;
-}
+bool ChangeHistory::undo() { return step(false); }
 
-bool ChangeHistory::redo()
+bool ChangeHistory::redo() { return step(true); }
+
+bool ChangeHistory::step(bool forward)
 {
     closeStep();
-    if (!stack_.canRedo())
+    if (!(forward ? stack_.canRedo() : stack_.canUndo()))
         return false;
-    stack_.redo();
+    if (forward)
+        stack_.redo();
+    else
+        stack_.undo();
     return true;
 }
 

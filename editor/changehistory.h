@@ -69,6 +69,8 @@ signals:
 
 private:
     class Step;
+    // Takes back (or, `forward`, makes again) the step next in line.
+    bool step(bool forward);
     void rowInserted(RecordSet &rs, long place, const StoredRow &values) override;
     void rowRemoved(RecordSet &rs, long place, const StoredRow &values) override;
     void valueChanged(RecordSet &rs, long place, int col, const StoredValue &before,

@@ -29,15 +29,7 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
     dw_event_dates = makeView(QStringLiteral("dw_event_dates"), QStringLiteral("d_event_dates"), DataWindow::Kind::Grid,
                               &host.document().dates());
     dw_event_dates->gridView()->setAccessibleName(QStringLiteral("Event Dates & Times"));
-    auto *top = new QHBoxLayout;
-    top->addWidget(pb_new_date);
-    top->addWidget(pb_delete_date);
-    top->addStretch();
-    top->addWidget(p_1);
-    top->addWidget(st_1);
-    auto *layout = new QVBoxLayout(page);
-    layout->addLayout(top);
-    layout->addWidget(dw_event_dates, 1);
+    layOutUnderRow({pb_new_date, pb_delete_date}, {p_1, st_1});
 
     pages::connectEditorBehaviour(host, dw_event_dates, QStringLiteral("eventdates.htm"));
     const QString pattern = usablePattern(gs_short_date_format);

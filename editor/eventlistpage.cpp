@@ -26,14 +26,7 @@ EventListPage::EventListPage(PageHost &host, QWidget *parent)
     dw_event_list = makeView(QStringLiteral("dw_event_list"), QStringLiteral("d_list"), DataWindow::Kind::Grid,
                              &host.document().events());
     dw_event_list->gridView()->setAccessibleName(QStringLiteral("Events"));
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(pb_new);
-    buttons->addWidget(pb_new_copy);
-    buttons->addWidget(pb_4);
-    buttons->addStretch();
-    auto *layout = new QVBoxLayout(page);
-    layout->addLayout(buttons);
-    layout->addWidget(dw_event_list, 1);
+    layOutUnderRow({pb_new, pb_new_copy, pb_4}, {});
 
     dw_event_list->Modify(QStringLiteral("DataWindow.NoUserPrompt='yes'"));
     connect(dw_event_list, &DataWindow::rowFocusChanged, this, [this](long row) { rowfocuschanged(row); });

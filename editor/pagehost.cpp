@@ -8,6 +8,8 @@
 #include "vo_base_pic_button.h"
 
 #include <QFrame>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLabel>
 
 EventPage::EventPage(PageHost &host, QWidget *parent, const QString &objectName) : QWidget(parent), host_(host)
@@ -22,6 +24,19 @@ DataWindow *EventPage::makeView(const QString &name, const QString &definitionNa
     if (shown)
         view_->present(shown);
     return view_;
+}
+
+void EventPage::layOutUnderRow(std::initializer_list<QWidget *> left, std::initializer_list<QWidget *> right)
+{
+    auto *row = new QHBoxLayout;
+    for (QWidget *w : left)
+        row->addWidget(w);
+    row->addStretch();
+    for (QWidget *w : right)
+        row->addWidget(w);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(view_, 1);
 }
 
 namespace pages {

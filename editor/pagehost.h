@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <initializer_list>
+
 class EventDocument;
 class QFrame;
 class QLabel;
@@ -40,6 +42,9 @@ protected:
     // showing `shown` (none: it is given its data later).
     DataWindow *makeView(const QString &name, const QString &definitionName, DataWindow::Kind kind,
                          RecordSet *shown);
+    // Lays the page out: a row of controls (`left`, space, `right`) above
+    // its data window, which takes the rest.
+    void layOutUnderRow(std::initializer_list<QWidget *> left, std::initializer_list<QWidget *> right);
 
     PageHost &host_;
 

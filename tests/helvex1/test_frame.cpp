@@ -156,18 +156,24 @@ TEST_F(Registration, BareFileNameIsFoundInTheProgramsFolder)
 
 // ---- Instances -----------------------------------------------------------
 
+// What CreateAppInst answers for `name` in another process; -1 when that
+// process did not end normally.
+int createAppInstInChild(const std::string &name)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(CreateAppInst(name.c_str()));
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
 TEST(CreateAppInst, SecondHolderOfANameIsTold)
 {
     const std::string name = "vantel-test-" + std::to_string(getpid()) + "\\Global/name";
     ASSERT_EQ(CreateAppInst(name.c_str()), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-        _exit(CreateAppInst(name.c_str()));
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(createAppInstInChild(name), 1);
     EXPECT_EQ(CreateAppInst(name.c_str()), 1); // already held by this process too
     EXPECT_EQ(CreateAppInst(""), 0);
 }
@@ -175,13 +181,7 @@ TEST(CreateAppInst, SecondHolderOfANameIsTold)
 TEST(CreateAppInst, NameIsFreeAgainWhenItsHolderEnds)
 {
     const std::string name = "vantel-test-free-" + std::to_string(getpid());
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-        _exit(CreateAppInst(name.c_str()));
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(createAppInstInChild(name), 0);
     EXPECT_EQ(CreateAppInst(name.c_str()), 0);
 }
 
