@@ -5,6 +5,7 @@
 #include "calendar_parts.h"
 #include "contrast.h"
 #include "editor_fixture.h"
+#include "helpviewer.h"
 #include "w_calendar.h"
 
 #include <QAbstractItemView>
@@ -19,6 +20,7 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTabBar>
+#include <QTextBrowser>
 #include <QTableView>
 
 #include <string>
@@ -374,6 +376,24 @@ TEST_P(Themes, CalendarTextsDaysAndYearField)
     yearText->deselect();
     expectReadable(yearText, "year field", inside(yearText, 1));
     cal.close();
+}
+
+TEST_P(Themes, HelpPages)
+{
+    openWithOneEvent();
+    showPage(2);
+    activateMainWindow();
+    dw("dw_events")->editorFor("name")->setFocus(Qt::MouseFocusReason);
+    QCoreApplication::processEvents();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    QWidget *help = rt::helpWindow();
+    ASSERT_NE(help, nullptr);
+    auto *browser = help->findChild<QTextBrowser *>("help_browser");
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+    const QRect text = browser->viewport()->rect();
+    expectReadable(browser->viewport(), "help page", QRect(0, 0, text.width(), text.height() / 2));
+    help->close();
 }
 
 INSTANTIATE_TEST_SUITE_P(DesktopPalettes, Themes, ::testing::Values(Theme::Light, Theme::Dark), themeName);
