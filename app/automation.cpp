@@ -18,6 +18,13 @@ namespace {
 using CreateFn = void *(*)(const char *);
 using InvokeFn = int32_t (*)(void *, const char *, int32_t, const ComValue *, ComValue *);
 using ReleaseFn = void (*)(void *);
+using SetProgressFn = int32_t (*)(void *, ComProgressFn, void *);
+
+// The component's progress function: asks the object's watcher.
+int32_t askWatcher(void *watcher, double done)
+{
+    return (*static_cast<std::function<bool(double)> *>(watcher))(done) ? 0 : 1;
+}
 
 enum class Lookup { Found, NotFound, Unreadable };
 
@@ -97,6 +104,21 @@ int OLEObject::ConnectToNewObject(const QString &progid)
     object_ = object;
     invoke_ = invoke;
     release_ = release;
+    setProgress_ = dlsym(lib, "ComSetProgress"); // optional
+    return 0;
+}
+
+int OLEObject::SetProgressWatcher(std::function<bool(double)> watcher)
+{
+    if (!object_)
+        return -9;
+    if (!setProgress_)
+        return -1;
+    watcher_ = std::move(watcher);
+    const auto set = reinterpret_cast<SetProgressFn>(setProgress_);
+    if (watcher_)
+        return set(object_, &askWatcher, &watcher_) == COM_OK ? 0 : -1;
+    set(object_, nullptr, nullptr);
     return 0;
 }
 
@@ -176,7 +198,8 @@ int OLEObject::DisconnectObject()
         reinterpret_cast<ReleaseFn>(release_)(object_);
     if (library_)
         dlclose(library_);
-    library_ = object_ = invoke_ = release_ = nullptr;
+    library_ = object_ = invoke_ = release_ = setProgress_ = nullptr;
+    watcher_ = nullptr;
     return 0;
 }
 

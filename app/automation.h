@@ -5,13 +5,15 @@
 // $XDG_DATA_HOME/vantel/components.ini (XDG_DATA_HOME defaults to
 // ~/.local/share), one "id=absolute library path" line each; a component adds
 // its own line when it is registered. Every component library offers the
-// entries ComCreateObject, ComInvoke and ComReleaseObject (see
-// xzip_component.h).
+// entries ComCreateObject, ComInvoke and ComReleaseObject, and may offer
+// ComSetProgress (see xzip_component.h).
 #pragma once
 
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+
+#include <functional>
 
 namespace rt {
 
@@ -37,6 +39,13 @@ public:
     // connected.
     QVariant invoke(const QString &method, const QVariantList &args, int *rc = nullptr);
 
+    // Follows the calls made after this: `watcher` is told how much of a
+    // call is done (0 to 1), on the thread that makes the call, and answers
+    // false to stop the call (the method then ends with its own "cancelled"
+    // result). An empty function removes it. 0: set; -1: the component
+    // cannot be followed (it has no ComSetProgress); -9: not connected.
+    int SetProgressWatcher(std::function<bool(double done)> watcher);
+
     // Releases the object; 0 (also when nothing was connected).
     int DisconnectObject();
 
@@ -52,6 +61,8 @@ private:
     void *object_ = nullptr;
     void *invoke_ = nullptr;  // ComInvoke
     void *release_ = nullptr; // ComReleaseObject
+    void *setProgress_ = nullptr; // ComSetProgress, when the component has it
+    std::function<bool(double)> watcher_;
 };
 
 } // namespace rt

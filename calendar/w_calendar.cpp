@@ -1,6 +1,7 @@
 #include "w_calendar.h"
 
 #include "calendar_parts.h"
+#include "contrast.h"
 #include "definition.h"
 #include "globals.h"
 #include "m_base_right_click_menu.h"
@@ -87,7 +88,7 @@ w_calendar::w_calendar(QWidget *parent)
     setFixedSize(px(kWidthUnits), py(kHeightUnits));
     setCursor(Qt::CrossCursor);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(244, 242, 236));
+    contrast::setFixedBackground(pal, QColor(244, 242, 236), {QPalette::Window});
     setPalette(pal);
     setAutoFillBackground(true);
 
@@ -165,7 +166,7 @@ void w_calendar::buildControls()
     em_years->setObjectName(QStringLiteral("em_years"));
     em_years->setFont(namedFont(QStringLiteral("Arial"), 9, true, QFont::SansSerif));
     QPalette yp = em_years->palette();
-    yp.setColor(QPalette::Base, QColor(255, 251, 240));
+    contrast::setFixedBackground(yp, QColor(255, 251, 240), {QPalette::Base, QPalette::Window, QPalette::Button});
     em_years->setPalette(yp);
     em_years->setGeometry(unitRect(430, 184, 269, 96));
     st_year_select->setBuddy(em_years);

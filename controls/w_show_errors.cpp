@@ -1,5 +1,6 @@
 #include "w_show_errors.h"
 
+#include "contrast.h"
 #include "definition.h"
 #include "globals.h"
 #include "recordset.h"
@@ -136,10 +137,9 @@ w_show_errors::w_show_errors(QWidget *owner) : QWidget(owner, Qt::Tool | Qt::Fra
     header->resizeSection(def.columnIndex(QStringLiteral("al_row")) - 1, 60);
     header->setStretchLastSection(true);
 
+    // Pink with text that reads on it, whatever the desktop theme.
     QPalette pal = dw_show_errors->palette();
-    pal.setColor(QPalette::Base, kBackground);
-    pal.setColor(QPalette::Window, kBackground);
-    pal.setColor(QPalette::Text, Qt::black);
+    contrast::setFixedBackground(pal, kBackground, {QPalette::Base, QPalette::Window});
     dw_show_errors->setPalette(pal);
 
     // Mouse moves over the list drag the window; a double-click closes it.
@@ -206,7 +206,7 @@ bool w_show_errors::open()
 
     setAutoFillBackground(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, kBackground);
+    contrast::setFixedBackground(pal, kBackground, {QPalette::Window});
     setPalette(pal);
 
     // Centred on the screen, reckoned in window units.

@@ -1,5 +1,6 @@
 #include "recordsetmodel.h"
 #include "recordset.h"
+#include "contrast.h"
 #include "globals.h"
 
 namespace {
@@ -80,7 +81,8 @@ RecordSetModel::RecordSetModel(RecordSet *rs, QObject *parent) : QAbstractTableM
         emit dataChanged(i, i);
         // current_column decides the highlight of the whole row.
         if (rs_->definition().columns[col - 1].name == QLatin1String("current_column"))
-            emit dataChanged(index(int(row - 1), 0), index(int(row - 1), columnCount() - 1), {Qt::BackgroundRole});
+            emit dataChanged(index(int(row - 1), 0), index(int(row - 1), columnCount() - 1),
+                             {Qt::BackgroundRole, Qt::ForegroundRole});
     });
     connect(rs_, &RecordSet::presentationChanged, this, [this] {
         if (rows_ > 0)
@@ -96,7 +98,8 @@ void RecordSetModel::setCurrentRow(long row)
     currentRow_ = row;
     for (long r : {old, row})
         if (r >= 1 && r <= rows_)
-            emit dataChanged(index(int(r - 1), 0), index(int(r - 1), columnCount() - 1), {Qt::BackgroundRole});
+            emit dataChanged(index(int(r - 1), 0), index(int(r - 1), columnCount() - 1),
+                             {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
 int RecordSetModel::rowCount(const QModelIndex &parent) const
@@ -143,13 +146,23 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole: return formatValue(*rs_, row, col);
     case Qt::EditRole: return rs_->GetItem(row, col);
     case Qt::BackgroundRole: {
-        QColor c = fieldBackground(*rs_, row, col, currentRow_);
-        if (!c.isValid())
-            c = rowBackground(rs_->definition(), row);
+        const QColor c = background(row, col);
         return c.isValid() ? QVariant(c) : QVariant();
+    }
+    case Qt::ForegroundRole: {
+        // A cell on a colour of the definition gets the text colour that
+        // reads on it; the others keep the text colour of the theme.
+        const QColor c = background(row, col);
+        return c.isValid() ? QVariant(contrast::textOn(c)) : QVariant();
     }
     default: return QVariant();
     }
+}
+
+QColor RecordSetModel::background(long row, int col) const
+{
+    const QColor c = fieldBackground(*rs_, row, col, currentRow_);
+    return c.isValid() ? c : rowBackground(rs_->definition(), row);
 }
 
 bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, int role)

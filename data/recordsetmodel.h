@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QPointer>
 
 class RecordSet;
@@ -29,6 +30,9 @@ public:
     static QString formatValue(const RecordSet &rs, long row, int col);
 
 private:
+    // The colour the definition gives the cell; invalid when it gives none.
+    QColor background(long row, int col) const;
+
     RecordSet *rs_;
     long currentRow_ = 0;
     int rows_ = 0; // row count as last announced to the views

@@ -362,10 +362,20 @@ SaveResult EventDocument::save(const QString &directory)
     return result;
 }
 
+PackageJob EventDocument::exportJob(const QString &directory) const
+{
+    // The names are taken now, on the calling thread; the job reads only
+    // the files.
+    const QStringList files = {gs_admin_filename, gs_event_filename, gs_event_dates_filename};
+    const QString zipName = gs_zip_filename;
+    return [directory, files, zipName](const PackProgress &progress) {
+        return pack_data_files(directory, files, zipName, progress);
+    };
+}
+
 PackageResult EventDocument::exportPackage(const QString &directory) const
 {
-    return pack_data_files(directory, {gs_admin_filename, gs_event_filename, gs_event_dates_filename},
-                           gs_zip_filename);
+    return exportJob(directory)({});
 }
 
 // ---- Unsaved changes ---------------------------------------------------------

@@ -119,6 +119,9 @@ public:
     SaveResult save(const QString &directory);
     // Packs the saved files of `directory` into its zip package.
     PackageResult exportPackage(const QString &directory) const;
+    // The same as a job that may run on another thread: it holds the file
+    // names as they are now and touches nothing of the document.
+    PackageJob exportJob(const QString &directory) const;
 
     // ---- Unsaved changes
     bool isModified() const { return modified_; }

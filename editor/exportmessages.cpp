@@ -4,6 +4,8 @@
 #include "operatorinfo.h"
 #include "runtime.h"
 
+#include <QFileInfo>
+
 namespace exportmessages {
 
 QString zipMessage(const QString &directory, const QString &thirdLine)
@@ -23,6 +25,14 @@ QString mailLine()
 static void noComponent()
 {
     rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unable to zip files. Please manually zip files!"));
+}
+
+// A stopped export: the package, if there was one, is as it was.
+static void cancelled(const QString &package)
+{
+    rt::MessageBox(QStringLiteral("Export"), QFileInfo::exists(package)
+                                                 ? QStringLiteral("Export cancelled; the previous package is unchanged.")
+                                                 : QStringLiteral("Export cancelled; no zip file was created."));
 }
 
 void showDataPackage(const PackageResult &r, const QString &directory)
@@ -49,13 +59,20 @@ void showDataPackage(const PackageResult &r, const QString &directory)
         rt::MessageBox(QStringLiteral("Export"), QStringLiteral("No zip file was created: ") + r.detail,
                        rt::Icon::StopSign);
         break;
+    case PackageResult::Cancelled:
+        cancelled(directory + gs_zip_filename);
+        break;
     }
 }
 
-void showDeployment(const PackageResult &r, const QString &made)
+void showDeployment(const PackageResult &r, const QString &made, const QString &package)
 {
     if (r.kind == PackageResult::NoComponent) {
         noComponent();
+        return;
+    }
+    if (r.kind == PackageResult::Cancelled) {
+        cancelled(package);
         return;
     }
     if (r.kind != PackageResult::Ok) {

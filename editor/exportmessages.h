@@ -13,10 +13,11 @@ QString zipMessage(const QString &directory, const QString &thirdLine);
 // "Email this zip file to <mailbox>, specifying 'VantelEvents' as the subject."
 QString mailLine();
 
-// The message boxes after Export of the data files of `directory`.
+// The message boxes after Export of the data files of `directory`. A
+// cancelled export says so and shows no success message.
 void showDataPackage(const PackageResult &r, const QString &directory);
-// The message boxes after packing the program for shipping; `made` is the
-// text shown when the package was made.
-void showDeployment(const PackageResult &r, const QString &made);
+// The message boxes after packing the program for shipping into `package`;
+// `made` is the text shown when the package was made.
+void showDeployment(const PackageResult &r, const QString &made, const QString &package);
 
 } // namespace exportmessages

@@ -11,6 +11,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -18,7 +19,7 @@ namespace {
 const QString zipComponent = QStringLiteral("XStandard.Zip");
 
 // Results of the zip component's pack method.
-enum PackCode { PackOk = 0, PackNoSource = 1, PackBadArchive = 2, PackWriteFailed = 3 };
+enum PackCode { PackOk = 0, PackNoSource = 1, PackBadArchive = 2, PackWriteFailed = 3, PackCancelled = 4 };
 
 QString inFolder(const QString &folder, const QString &name)
 {
@@ -100,6 +101,9 @@ int packOne(rt::OLEObject &zip, const QString &source, const QString &archive, Q
     case PackWriteFailed:
         why = QStringLiteral("the package could not be written");
         return code;
+    case PackCancelled:
+        why = QStringLiteral("packing was stopped");
+        return code;
     default:
         why = QStringLiteral("the zip component answered %1").arg(code);
         return code;
@@ -111,21 +115,60 @@ PackageResult failure(PackageResult::Kind kind, const QString &detail, const QSt
     return PackageResult{kind, missing, detail};
 }
 
-bool connect(rt::OLEObject &zip, PackageResult &result)
+PackageResult cancelled()
+{
+    return failure(PackageResult::Cancelled, QStringLiteral("Packing was stopped; the package is as it was."));
+}
+
+// Where a run of `steps` pack calls stands, told to its PackProgress: the
+// calls done and the share of the current one that the component reports.
+class RunWatch {
+public:
+    RunWatch(const PackProgress &progress, int steps) : progress_(progress), steps_(std::max(1, steps)) {}
+
+    // Before call `step` (0-based), or at the end with `steps`; false once
+    // the run is to stop.
+    bool at(int step, double within = 0.0)
+    {
+        step_ = step;
+        return tell(within);
+    }
+    // Within the current call.
+    bool tell(double within)
+    {
+        if (progress_ && !stopped_ && !progress_((step_ + std::clamp(within, 0.0, 1.0)) / steps_))
+            stopped_ = true;
+        return !stopped_;
+    }
+
+private:
+    const PackProgress &progress_;
+    const int steps_;
+    int step_ = 0;
+    bool stopped_ = false;
+};
+
+bool connect(rt::OLEObject &zip, PackageResult &result, RunWatch &watch, const PackProgress &progress)
 {
     const int rc = zip.ConnectToNewObject(zipComponent);
-    if (rc == 0)
-        return true;
-    result = failure(PackageResult::NoComponent,
-                     QStringLiteral("The zip component %1 could not be created (%2).").arg(zipComponent).arg(rc));
-    return false;
+    if (rc != 0) {
+        result = failure(PackageResult::NoComponent,
+                         QStringLiteral("The zip component %1 could not be created (%2).").arg(zipComponent).arg(rc));
+        return false;
+    }
+    // A component that cannot be followed is still stopped between files.
+    if (progress)
+        zip.SetProgressWatcher([&watch](double done) { return watch.tell(done); });
+    return true;
 }
 
 // Builds a new `zipName` in `folder`, `fill` adding the files to the path it
 // is given, and puts it in place of the old one. `fill` answers false with a
-// failure in `result`; the old package then stays as it was.
+// failure in `result`; the old package then stays as it was, and so it does
+// when the run is stopped before the new one is put in place.
 template <typename Fill>
-PackageResult buildPackage(const QString &folder, const QString &zipName, PackageResult result, Fill fill)
+PackageResult buildPackage(const QString &folder, const QString &zipName, PackageResult result, RunWatch &watch,
+                           int steps, Fill fill)
 {
     NewArchive archive(folder, zipName);
     if (!archive.ok())
@@ -133,6 +176,8 @@ PackageResult buildPackage(const QString &folder, const QString &zipName, Packag
                        QStringLiteral("Cannot create a new %1 in %2: %3").arg(zipName, folder, archive.error()));
     if (!fill(archive.path(), result))
         return result;
+    if (!watch.at(steps))
+        return cancelled();
     if (!archive.commit())
         return failure(PackageResult::PackFailed,
                        QStringLiteral("Cannot replace %1 in %2: %3").arg(zipName, folder, archive.error()));
@@ -141,11 +186,15 @@ PackageResult buildPackage(const QString &folder, const QString &zipName, Packag
 
 } // namespace
 
-PackageResult pack_data_files(const QString &directory, const QStringList &fileNames, const QString &zipName)
+PackageResult pack_data_files(const QString &directory, const QStringList &fileNames, const QString &zipName,
+                              const PackProgress &progress)
 {
     PackageResult result{PackageResult::Ok, {}, {}};
+    RunWatch watch(progress, int(fileNames.size()));
+    if (!watch.at(0))
+        return cancelled();
     rt::OLEObject zip;
-    if (!connect(zip, result))
+    if (!connect(zip, result, watch, progress))
         return result;
 
     QStringList missing;
@@ -158,10 +207,21 @@ PackageResult pack_data_files(const QString &directory, const QStringList &fileN
     if (fileNames.isEmpty())
         return failure(PackageResult::PackFailed, QStringLiteral("There are no files to pack."));
 
-    return buildPackage(directory, zipName, result, [&](const QString &archive, PackageResult &r) {
-        for (const QString &name : fileNames) {
+    const int steps = int(fileNames.size());
+    return buildPackage(directory, zipName, result, watch, steps, [&](const QString &archive, PackageResult &r) {
+        for (int i = 0; i < steps; ++i) {
+            const QString &name = fileNames[i];
+            if (!watch.at(i)) {
+                r = cancelled();
+                return false;
+            }
             QString why;
-            if (packOne(zip, inFolder(directory, name), archive, why) != PackOk) {
+            const int code = packOne(zip, inFolder(directory, name), archive, why);
+            if (code == PackCancelled) {
+                r = cancelled();
+                return false;
+            }
+            if (code != PackOk) {
                 r = failure(PackageResult::PackFailed, QStringLiteral("Cannot add %1 to %2: %3").arg(name, zipName, why));
                 return false;
             }
@@ -170,19 +230,32 @@ PackageResult pack_data_files(const QString &directory, const QStringList &fileN
     });
 }
 
-PackageResult pack_deployment(const QString &deployFolder, const QString &zipName)
+PackageResult pack_deployment(const QString &deployFolder, const QString &zipName, const PackProgress &progress)
 {
     static const QStringList patterns = {QStringLiteral("*.so"), QStringLiteral("vantel"), QStringLiteral("*.ini"),
                                          QStringLiteral("*.txt"), QStringLiteral("*.rcc")};
     PackageResult result{PackageResult::Ok, {}, {}};
+    const int steps = int(patterns.size());
+    RunWatch watch(progress, steps);
+    if (!watch.at(0))
+        return cancelled();
     rt::OLEObject zip;
-    if (!connect(zip, result))
+    if (!connect(zip, result, watch, progress))
         return result;
 
-    return buildPackage(deployFolder, zipName, result, [&](const QString &archive, PackageResult &r) {
-        for (const QString &pattern : patterns) {
+    return buildPackage(deployFolder, zipName, result, watch, steps, [&](const QString &archive, PackageResult &r) {
+        for (int i = 0; i < steps; ++i) {
+            const QString &pattern = patterns[i];
+            if (!watch.at(i)) {
+                r = cancelled();
+                return false;
+            }
             QString why;
             const int code = packOne(zip, inFolder(deployFolder, pattern), archive, why);
+            if (code == PackCancelled) {
+                r = cancelled();
+                return false;
+            }
             if (code == PackNoSource) {
                 r.missing << pattern;
                 continue;

@@ -3,6 +3,7 @@
 #include "datafiles.h"
 #include "datawindow.h"
 #include "exportmessages.h"
+#include "exportrun.h"
 #include "externals.h"
 #include "globals.h"
 #include "helpviewer.h"
@@ -132,6 +133,7 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
 
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, &w_event::timer);
+    exportRun_ = new ExportRun(this, *doc_);
 }
 
 w_event::~w_event()
@@ -467,6 +469,9 @@ qint32 w_event::wf_validate(const QString &)
 
 long w_event::pb_save_clicked()
 {
+    // The files being packed are not to change under the export.
+    if (exportRun_->running())
+        return 3;
     ue_clear_errors();
     if (wf_validate(QString()) != 0) {
         ue_display_errors();
@@ -518,6 +523,11 @@ void w_event::pb_close_clicked()
 
 void w_event::closeEvent(QCloseEvent *event)
 {
+    // The window stays while an export runs; its dialog offers Cancel.
+    if (exportRun_->running()) {
+        event->ignore();
+        return;
+    }
     // Closing the window by its frame asks the same question as Close. (A
     // close() from within this handler would be ignored by Qt.)
     if (!closing_ && !mayClose()) {
@@ -535,7 +545,7 @@ void w_event::closeEvent(QCloseEvent *event)
 
 void w_event::pb_export_clicked()
 {
-    exportmessages::showDataPackage(doc_->exportPackage(gs_directory), gs_directory);
+    exportRun_->exportDataFiles(gs_directory);
 }
 
 void w_event::cb_1_clicked()
@@ -543,9 +553,8 @@ void w_event::cb_1_clicked()
     if (ext::RegisterAX(ext::zip_component_library, 1) != 0)
         rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unable to register certain components!"));
     // The deployment folder lies next to the program.
-    exportmessages::showDeployment(pack_deployment(QCoreApplication::applicationDirPath() + QStringLiteral("/deploy/"),
-                                                   QStringLiteral("Vantel.zip")),
-                                   message(14));
+    exportRun_->exportDeployment(QCoreApplication::applicationDirPath() + QStringLiteral("/deploy/"),
+                                 QStringLiteral("Vantel.zip"), message(14));
 }
 
 void w_event::cb_2_clicked()

@@ -18,6 +18,7 @@ class DataWindow;
 class EventDatesPage;
 class EventDetailPage;
 class EventListPage;
+class ExportRun;
 class FindBar;
 class QBoxLayout;
 class QLabel;
@@ -54,7 +55,8 @@ public:
     // (1 for the admin record, the row of an event, the line of a date).
     qint32 wf_validate(const QString &as_param);
 
-    // Buttons.
+    // Buttons. Save answers 0 when saved, 1 when a check failed (the error
+    // list shows), 2 when writing failed, 3 when refused during an export.
     long pb_save_clicked();
     void pb_close_clicked();
     void pb_export_clicked();
@@ -147,6 +149,7 @@ private:
     DataWindow *dw_event_dates = nullptr;
     QTimer *timer_ = nullptr;
     FindBar *findBar_ = nullptr;
+    ExportRun *exportRun_ = nullptr;
     bool closing_ = false;
     bool validatingAll_ = false; // wf_validate is running
 };

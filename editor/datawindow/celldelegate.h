@@ -2,6 +2,7 @@
 // mask or date pattern that commit into the cell they were opened on.
 #pragma once
 
+#include "contrast.h"
 #include "datawindow.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
@@ -33,7 +34,11 @@ public:
             edit->setInputMask(inputMaskFor(mask->second));
         else if (c.edit == EditStyle::EditMask)
             edit->setInputMask(inputMaskFor(c.editMask));
-        edit->setStyleSheet(QStringLiteral("background: rgb(255,180,180);"));
+        // The open cell is the current field: the highlight colour, with
+        // text that reads on it whatever the desktop theme.
+        const QColor highlight(255, 180, 180);
+        edit->setStyleSheet(QStringLiteral("background: %1; color: %2;")
+                                .arg(highlight.name(), contrast::textOn(highlight).name()));
         QObject::connect(edit, &QLineEdit::textEdited, dw_, &DataWindow::editChanged);
         return edit;
     }

@@ -52,6 +52,13 @@ DataWindow::~DataWindow()
     // through the delegate to this view: the grid goes while the view is
     // still whole.
     delete std::exchange(grid_, nullptr);
+    // A form field that has the focus loses it only when the widgets are
+    // destroyed, after this view: it must not report that (editing
+    // finished) to what is left of the view.
+    for (auto &[col, editor] : editors_) {
+        editor->removeEventFilter(this);
+        disconnect(editor, nullptr, this, nullptr);
+    }
 }
 
 const Definition &DataWindow::definition() const

@@ -2,6 +2,7 @@
 // filled from the current row.
 #include "datawindow.h"
 
+#include "contrast.h"
 #include "datepattern.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
@@ -152,13 +153,16 @@ void DataWindow::paintFormHighlight()
     // definition, not by the grid's, which has no field colours.
     for (auto &[col, editor] : editors_) {
         const QColor c = currentRow_ >= 1 ? fieldBackground(def_, *rs_, currentRow_, col, currentRow_) : QColor();
+        // The field's colour comes with a text colour that reads on it, not
+        // with the text colour of the desktop theme (light on a dark theme).
         QPalette p = editor->palette();
         const QColor base = c.isValid() ? c : colorFromValue(kFieldBackgroundValue);
-        p.setColor(QPalette::Base, base);
-        p.setColor(QPalette::Button, base);
+        contrast::setFixedBackground(p, base, {QPalette::Base, QPalette::Window, QPalette::Button});
         editor->setPalette(p);
         // A new style sheet lays out the drop-down's list again: only when
-        // the colour really changes.
+        // the colour really changes. The text colour comes from the palette
+        // above: one in the sheet would also colour the rows of the open
+        // list, which are drawn on the theme's menu colour.
         if (auto *combo = qobject_cast<QComboBox *>(editor)) {
             const QString sheet = QStringLiteral("QComboBox { background: %1; }").arg(base.name());
             if (combo->styleSheet() != sheet)

@@ -41,7 +41,7 @@ public:
         if (index.isValid() && index.column() >= base()) {
             if (role == Qt::DisplayRole)
                 return QString::number(index.row() + 1); // GetRow()
-            if (role == Qt::BackgroundRole)
+            if (role == Qt::BackgroundRole || role == Qt::ForegroundRole)
                 return RecordSetModel::data(this->index(index.row(), 0), role);
             if (role == Qt::TextAlignmentRole)
                 return int(Qt::AlignRight | Qt::AlignVCenter);

@@ -254,4 +254,73 @@ TEST_F(ComponentTest, PackLeavesArchiveThatIsNoZipUntouched)
     EXPECT_EQ(QDir(work_.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
 }
 
+// ---- following and stopping pack --------------------------------------------
+
+TEST_F(ComponentTest, ProgressIsToldHowFarPackIs)
+{
+    OLEObject zip;
+    EXPECT_EQ(zip.SetProgressWatcher([](double) { return true; }), -9); // not connected
+    connect(zip);
+    std::vector<double> told;
+    ASSERT_EQ(zip.SetProgressWatcher([&told](double done) {
+        told.push_back(done);
+        return true;
+    }),
+              0);
+    writeBytes(file(QStringLiteral("a.txt")), QByteArray("concert\t2026-05-01\r\n").repeated(20000));
+    ASSERT_EQ(pack(zip, file(QStringLiteral("a.txt")), file(QStringLiteral("out.zip"))), 0);
+    ASSERT_GE(told.size(), 2u);
+    EXPECT_EQ(told.front(), 0.0);
+    for (size_t i = 1; i < told.size(); ++i)
+        EXPECT_GE(told[i], told[i - 1]);
+    EXPECT_LE(told.back(), 1.0);
+    EXPECT_GT(told.back(), 0.5);
+
+    // Removed, it is told nothing more.
+    ASSERT_EQ(zip.SetProgressWatcher({}), 0);
+    told.clear();
+    ASSERT_EQ(pack(zip, file(QStringLiteral("a.txt")), file(QStringLiteral("out.zip"))), 0);
+    EXPECT_TRUE(told.empty());
+}
+
+// Stopped at each of its reports in turn, pack answers "cancelled" and
+// leaves the archive and its folder as they were; stored and deflated alike.
+TEST_F(ComponentTest, PackStoppedAtAnyReportLeavesTheArchiveAsItWas)
+{
+    OLEObject zip;
+    connect(zip);
+    writeBytes(file(QStringLiteral("old.txt")), "old");
+    const QString archive = file(QStringLiteral("out.zip"));
+    ASSERT_EQ(pack(zip, file(QStringLiteral("old.txt")), archive), 0);
+    const QByteArray before = readBytes(archive);
+    writeBytes(file(QStringLiteral("new.txt")), QByteArray("market 2026-05-01\r\n").repeated(50000));
+    const QStringList files = QDir(work_.path()).entryList(QDir::Files | QDir::Hidden);
+
+    for (int level : {9, 0}) {
+        // The reports of a whole call.
+        int reports = 0;
+        ASSERT_EQ(zip.SetProgressWatcher([&reports](double) { return ++reports > 0; }), 0);
+        ASSERT_EQ(pack(zip, file(QStringLiteral("new.txt")), archive, 0, level), 0);
+        ASSERT_GE(reports, 3);
+        writeBytes(archive, before);
+
+        // (How often the compressing is looked at depends on its speed: a
+        // call may make fewer reports than the one counted.)
+        for (int stopAt = 1; stopAt <= reports; ++stopAt) {
+            SCOPED_TRACE(testing::Message() << "level " << level << ", stopped at report " << stopAt);
+            int calls = 0;
+            ASSERT_EQ(zip.SetProgressWatcher([&calls, stopAt](double) { return ++calls < stopAt; }), 0);
+            const int rc = pack(zip, file(QStringLiteral("new.txt")), archive, 0, level);
+            if (rc == 0 && calls < stopAt) { // never asked to stop
+                writeBytes(archive, before);
+                continue;
+            }
+            EXPECT_EQ(rc, 4);
+            EXPECT_EQ(calls, stopAt); // not asked again once it said stop
+            EXPECT_EQ(readBytes(archive), before);
+            EXPECT_EQ(QDir(work_.path()).entryList(QDir::Files | QDir::Hidden), files);
+        }
+    }
+}
+
 } // namespace

@@ -78,7 +78,7 @@ TEST_F(DeflateTest, PiecesOfSeveralFilesJoinIntoOneStreamEach)
             SCOPED_TRACE(testing::Message() << "level " << level << ", " << threads << " threads");
             std::vector<DeflatedFile> out;
             // 64 KiB pieces: dozens of joins in the big file.
-            ASSERT_TRUE(xzip::deflateFiles(paths, DeflateOptions{level, 64 << 10, threads}, out));
+            ASSERT_TRUE(xzip::deflateFiles(paths, DeflateOptions{level, 64 << 10, threads, {}}, out));
             ASSERT_EQ(out.size(), 3u);
             for (size_t i = 0; i < 3; ++i) {
                 const QByteArray want = expected[i] ? *expected[i] : QByteArray();
@@ -98,8 +98,56 @@ TEST_F(DeflateTest, FileThatCannotBeReadFailsTheWholeCall)
     std::vector<DeflatedFile> out;
     EXPECT_FALSE(xzip::deflateFiles({good, dir_.filePath("missing").toStdString()}, {}, out));
     EXPECT_FALSE(xzip::deflateFiles({good, dir_.path().toStdString()}, {}, out)); // a folder
-    EXPECT_FALSE(xzip::deflateFiles({good}, DeflateOptions{10, 1 << 20, 0}, out));
+    EXPECT_FALSE(xzip::deflateFiles({good}, DeflateOptions{10, 1 << 20, 0, {}}, out));
     EXPECT_TRUE(xzip::deflateFiles({good}, {}, out));
+}
+
+// Followed, the work is told how far it is and gives the same streams; told
+// to stop, it stops and says so.
+TEST_F(DeflateTest, ProgressFollowsTheWorkAndMayStopIt)
+{
+    const std::vector<std::string> paths = {write("a", mixedData(3'000'000, 5)), write("b", mixedData(40'000, 6))};
+    std::vector<DeflatedFile> plain, followed;
+    ASSERT_TRUE(xzip::deflateFiles(paths, DeflateOptions{6, 64 << 10, 3, {}}, plain));
+
+    std::vector<double> told;
+    DeflateOptions options{6, 64 << 10, 3, {}};
+    options.progress = [&told](double done) {
+        told.push_back(done);
+        return true;
+    };
+    bool stopped = true;
+    ASSERT_TRUE(xzip::deflateFiles(paths, options, followed, &stopped));
+    EXPECT_FALSE(stopped);
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.front(), 0.0);
+    for (size_t i = 1; i < told.size(); ++i)
+        EXPECT_GE(told[i], told[i - 1]);
+    EXPECT_LE(told.back(), 1.0);
+    ASSERT_EQ(followed.size(), plain.size());
+    for (size_t i = 0; i < plain.size(); ++i) {
+        EXPECT_EQ(followed[i].data, plain[i].data) << i;
+        EXPECT_EQ(followed[i].crc, plain[i].crc) << i;
+    }
+
+    // Stopped while it works: a file big enough to keep the workers busy
+    // for longer than the first look at them.
+    const std::vector<std::string> big = {write("c", mixedData(16'000'000, 7))};
+    options.level = 9;
+    for (unsigned threads : {1u, 3u}) {
+        SCOPED_TRACE(threads);
+        int calls = 0;
+        options.threads = threads;
+        options.progress = [&calls](double) { return ++calls < 2; };
+        std::vector<DeflatedFile> out;
+        EXPECT_FALSE(xzip::deflateFiles(big, options, out, &stopped));
+        EXPECT_TRUE(stopped);
+        EXPECT_EQ(calls, 2); // not asked again once it said stop
+    }
+    options.progress = [](double) { return false; };
+    std::vector<DeflatedFile> out;
+    EXPECT_FALSE(xzip::deflateFiles(paths, options, out, &stopped));
+    EXPECT_TRUE(stopped);
 }
 
 } // namespace

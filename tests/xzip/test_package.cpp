@@ -131,4 +131,48 @@ TEST_F(PackageTest, DeploymentPacksProgramFilesOnly)
     EXPECT_TRUE(QDir(empty).isEmpty(QDir::Files | QDir::Hidden));
 }
 
+// Followed, the run is told its share done, up to the whole; stopped at any
+// of its reports it ends Cancelled, with the old package and no temporary
+// file.
+TEST_F(PackageTest, StoppedAtAnyPointTheOldPackageStays)
+{
+    ASSERT_EQ(pack_data_files(folder_, dataFiles, zipName).kind, PackageResult::Ok);
+    const QByteArray before = readBytes(zipPath());
+    const QStringList files = folderFiles();
+    contents_[1] = QByteArray("EV020220241200000000\tDrama\tchanged\t5\t70\r\n").repeated(5000);
+    writeBytes(folder_ + dataFiles[1], contents_[1]);
+
+    std::vector<double> told;
+    auto follow = [&told](double done) {
+        told.push_back(done);
+        return true;
+    };
+    ASSERT_EQ(pack_data_files(folder_, dataFiles, zipName, follow).kind, PackageResult::Ok);
+    expectPackageHolds(contents_);
+    const int reports = int(told.size());
+    ASSERT_GT(reports, int(dataFiles.size()));
+    EXPECT_EQ(told.front(), 0.0);
+    EXPECT_EQ(told.back(), 1.0);
+    for (int i = 1; i < reports; ++i)
+        EXPECT_GE(told[size_t(i)], told[size_t(i - 1)]);
+    writeBytes(zipPath(), before);
+
+    // (How often the compressing is looked at depends on its speed: a run
+    // may make fewer reports than the one counted.)
+    for (int stopAt = 1; stopAt <= reports; ++stopAt) {
+        SCOPED_TRACE(stopAt);
+        int calls = 0;
+        const PackageResult r =
+            pack_data_files(folder_, dataFiles, zipName, [&calls, stopAt](double) { return ++calls < stopAt; });
+        if (r.kind == PackageResult::Ok && calls < stopAt) { // never asked to stop
+            writeBytes(zipPath(), before);
+            continue;
+        }
+        EXPECT_EQ(r.kind, PackageResult::Cancelled);
+        EXPECT_EQ(calls, stopAt);
+        EXPECT_EQ(readBytes(zipPath()), before);
+        EXPECT_EQ(folderFiles(), files);
+    }
+}
+
 } // namespace

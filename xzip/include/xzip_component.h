@@ -99,6 +99,22 @@ XZIP_API int32_t ComInvoke(void *object, const char *method, int32_t argc, const
 /* Releases an object made by ComCreateObject; NULL is ignored. */
 XZIP_API void ComReleaseObject(void *object);
 
+/* ---- Watching and stopping a long call --------------------------------- */
+
+/* Told from time to time during a method call how much of the call's work is
+ * done, from 0.0 to 1.0. Called on the thread that made the call, never
+ * during another call. Answers 0 to go on; any other value asks the method to
+ * stop: it then ends soon with its "cancelled" result and leaves every file
+ * as it was before the call. */
+typedef int32_t (*ComProgressFn)(void *context, double done);
+
+/* Gives `object` the progress function `fn` with its `context` for the
+ * method calls that follow; NULL `fn` removes it. COM_OK, or
+ * COM_BAD_ARGUMENTS for a NULL object or one not made by this library.
+ * Optional entry: a program that does not find it in a component library
+ * cannot follow or stop that component's calls. */
+XZIP_API int32_t ComSetProgress(void *object, ComProgressFn fn, void *context);
+
 /* ---- Methods of "XStandard.Zip" ---------------------------------------- */
 
 /* pack(source, archive, paths, level) -> integer
@@ -118,11 +134,15 @@ XZIP_API void ComReleaseObject(void *object);
  * An entry of the same name already in the archive is replaced. The
  * archive is written to a temporary file in its folder and renamed over the
  * old one only when complete, so a failure leaves the old archive as it was.
+ * The progress function of the object (ComSetProgress) follows the reading
+ * and compressing of the files and the writing of the archive, and may stop
+ * the call at any of them.
  * Result: */
 #define XZIP_PACK_OK 0
 #define XZIP_PACK_NO_SOURCE 1    /* the file does not exist or is no regular file; or nothing matched */
 #define XZIP_PACK_BAD_ARCHIVE 2  /* the archive exists but cannot be opened as a zip file */
 #define XZIP_PACK_WRITE_FAILED 3 /* the archive could not be written (or a source not read) */
+#define XZIP_PACK_CANCELLED 4    /* the progress function asked to stop; the archive is as it was */
 
 #ifdef __cplusplus
 }

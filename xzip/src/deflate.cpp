@@ -21,7 +21,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -181,8 +184,10 @@ size_t pieceCount(uint64_t size, size_t pieceBytes, unsigned threads)
 } // namespace
 
 bool deflateFiles(const std::vector<std::string> &paths, const DeflateOptions &options,
-                  std::vector<DeflatedFile> &out)
+                  std::vector<DeflatedFile> &out, bool *stopped)
 {
+    if (stopped)
+        *stopped = false;
     if (options.level < 1 || options.level > 9 || options.pieceBytes == 0)
         return false;
     const unsigned cores = options.threads ? options.threads : availableCores();
@@ -197,6 +202,7 @@ bool deflateFiles(const std::vector<std::string> &paths, const DeflateOptions &o
     };
     std::vector<Fd> fds(paths.size());
     std::vector<Piece> pieces;
+    uint64_t totalBytes = 0;
     out.assign(paths.size(), DeflatedFile{});
     for (size_t f = 0; f < paths.size(); ++f) {
         fds[f].fd = open(paths[f].c_str(), O_RDONLY | O_CLOEXEC);
@@ -205,6 +211,7 @@ bool deflateFiles(const std::vector<std::string> &paths, const DeflateOptions &o
             return false;
         const uint64_t size = uint64_t(st.st_size);
         out[f].size = size;
+        totalBytes += size;
         const size_t n = pieceCount(size, options.pieceBytes, cores);
         for (size_t i = 0; i < n; ++i) {
             Piece p;
@@ -216,29 +223,72 @@ bool deflateFiles(const std::vector<std::string> &paths, const DeflateOptions &o
         }
     }
 
+    const bool watched = bool(options.progress);
     std::atomic<size_t> next{0};
+    std::atomic<uint64_t> doneBytes{0};
     std::atomic<bool> failed{false};
-    auto work = [&] {
+    std::atomic<bool> stop{false};
+    auto share = [&] { return totalBytes ? double(doneBytes.load()) / double(totalBytes) : 1.0; };
+    if (watched && !options.progress(0.0))
+        stop = true;
+
+    std::mutex mutex;
+    std::condition_variable finishedOne;
+    unsigned finished = 0;
+    // `reports`: this is the calling thread, which tells the progress
+    // function after each of its pieces.
+    auto work = [&](bool reports) {
         try {
             Worker w(options.level);
-            for (size_t i; !failed && (i = next++) < pieces.size();)
+            for (size_t i; !failed && !stop && (i = next++) < pieces.size();) {
                 if (!w.deflatePiece(fds[pieces[i].file].fd, pieces[i]))
                     failed = true;
+                doneBytes += pieces[i].length;
+                if (reports && watched && !options.progress(share()))
+                    stop = true;
+            }
         } catch (const std::bad_alloc &) {
             failed = true;
         }
     };
-    const unsigned helpers = unsigned(std::min<size_t>(cores, pieces.size())) - 1;
+    auto helper = [&] {
+        work(false);
+        const std::lock_guard<std::mutex> lock(mutex);
+        ++finished;
+        finishedOne.notify_all();
+    };
+    // Watched, the calling thread only watches while the helpers compress;
+    // otherwise it compresses too.
+    const size_t wanted = std::min<size_t>(cores, pieces.size());
+    const unsigned helpers = unsigned(watched ? wanted : (wanted > 0 ? wanted - 1 : 0));
     std::vector<std::thread> threads;
     try {
         for (unsigned t = 0; t < helpers; ++t)
-            threads.emplace_back(work);
+            threads.emplace_back(helper);
     } catch (const std::system_error &) {
         // Fewer threads than asked for: the ones running share the work.
     }
-    work();
+    if (watched && !threads.empty()) {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (finished < threads.size()) {
+            finishedOne.wait_for(lock, std::chrono::milliseconds(40));
+            if (stop || failed || finished == threads.size())
+                continue;
+            lock.unlock();
+            if (!options.progress(share()))
+                stop = true;
+            lock.lock();
+        }
+    } else {
+        work(true);
+    }
     for (std::thread &t : threads)
         t.join();
+    if (stop && !failed) {
+        if (stopped)
+            *stopped = true;
+        return false;
+    }
     if (failed)
         return false;
 

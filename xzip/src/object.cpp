@@ -1,5 +1,6 @@
-// ComCreateObject, ComInvoke, ComReleaseObject: objects of the component
-// "XStandard.Zip" and the dispatch of their methods by name.
+// ComCreateObject, ComInvoke, ComReleaseObject, ComSetProgress: objects of
+// the component "XStandard.Zip", the dispatch of their methods by name and
+// the progress function that follows and may stop a call.
 #include "pack.h"
 
 #include "xzip_component.h"
@@ -12,12 +13,20 @@
 
 namespace {
 
-// An object of the zip component. It holds no state between calls; the tag
-// catches pointers that were not made here.
+// An object of the zip component. Between calls it holds only its progress
+// function; the tag catches pointers that were not made here.
 struct ZipObject {
     static constexpr uint32_t kTag = 0x7a69704f; // "zipO"
     uint32_t tag = kTag;
+    ComProgressFn progress = nullptr;
+    void *progressContext = nullptr;
 };
+
+ZipObject *zipObject(void *object)
+{
+    auto *zo = static_cast<ZipObject *>(object);
+    return zo && zo->tag == ZipObject::kTag ? zo : nullptr;
+}
 
 bool asString(const ComValue &v, std::string &out)
 {
@@ -42,7 +51,7 @@ bool asInteger(const ComValue &v, int64_t &out)
 }
 
 // pack(source, archive, paths, level) -> integer
-int32_t invokePack(int32_t argc, const ComValue *argv, ComValue *result)
+int32_t invokePack(const ZipObject &zo, int32_t argc, const ComValue *argv, ComValue *result)
 {
     std::string source, archive;
     int64_t paths = 0, level = 0;
@@ -50,7 +59,10 @@ int32_t invokePack(int32_t argc, const ComValue *argv, ComValue *result)
         || !asInteger(argv[2], paths) || !asInteger(argv[3], level) || level < 0 || level > 9
         || archive.empty())
         return COM_BAD_ARGUMENTS;
-    const int rc = xzip::pack(source, archive, paths != 0, static_cast<int>(level));
+    xzip::Progress progress;
+    if (zo.progress)
+        progress = [fn = zo.progress, context = zo.progressContext](double done) { return fn(context, done) == 0; };
+    const int rc = xzip::pack(source, archive, paths != 0, static_cast<int>(level), progress);
     if (result) {
         result->type = COM_INTEGER;
         result->v.integer = rc;
@@ -74,18 +86,28 @@ extern "C" XZIP_API int32_t ComInvoke(void *object, const char *method, int32_t 
         result->type = COM_EMPTY;
         result->v.integer = 0;
     }
-    auto *zo = static_cast<ZipObject *>(object);
-    if (!zo || zo->tag != ZipObject::kTag || !method)
+    ZipObject *zo = zipObject(object);
+    if (!zo || !method)
         return COM_BAD_ARGUMENTS;
     if (strcasecmp(method, "pack") == 0)
-        return invokePack(argc, argv, result);
+        return invokePack(*zo, argc, argv, result);
     return COM_UNKNOWN_METHOD;
+}
+
+extern "C" XZIP_API int32_t ComSetProgress(void *object, ComProgressFn fn, void *context)
+{
+    ZipObject *zo = zipObject(object);
+    if (!zo)
+        return COM_BAD_ARGUMENTS;
+    zo->progress = fn;
+    zo->progressContext = fn ? context : nullptr;
+    return COM_OK;
 }
 
 extern "C" XZIP_API void ComReleaseObject(void *object)
 {
-    auto *zo = static_cast<ZipObject *>(object);
-    if (!zo || zo->tag != ZipObject::kTag)
+    ZipObject *zo = zipObject(object);
+    if (!zo)
         return;
     zo->tag = 0;
     delete zo;

@@ -199,9 +199,54 @@ int libdeflateLevel(int level)
     return level == 9 ? 8 : level;
 }
 
+// Where a call stands, told to its progress function as one share of the
+// whole call: compressing the files takes the first part, writing the
+// archive the rest.
+class Watch {
+public:
+    explicit Watch(const Progress &progress) : progress_(progress) {}
+
+    // Tells the progress function that `done` of the current stage is done;
+    // false once it asked to stop.
+    bool tell(double done)
+    {
+        if (stopped_)
+            return false;
+        if (progress_ && !progress_(from_ + span_ * std::clamp(done, 0.0, 1.0)))
+            stopped_ = true;
+        return !stopped_;
+    }
+    void stage(double from, double span)
+    {
+        from_ = from;
+        span_ = span;
+    }
+    bool stopped() const { return stopped_; }
+    bool watched() const { return bool(progress_); }
+
+    // libzip's callbacks while it writes the archive. libzip asks whether to
+    // cancel right after each report but the last: that one comes once the
+    // archive is in place, too late to stop, so it is not passed on.
+    static void onProgress(zip_t *, double done, void *watch)
+    {
+        if (done < 1.0)
+            static_cast<Watch *>(watch)->tell(done);
+    }
+    static int onCancel(zip_t *, void *watch) { return static_cast<Watch *>(watch)->stopped_ ? 1 : 0; }
+
+private:
+    const Progress &progress_;
+    double from_ = 0.0, span_ = 1.0;
+    bool stopped_ = false;
+};
+
+// The share of a call that compressing takes; writing takes the rest.
+constexpr double kCompressShare = 0.9;
+
 // The entries' data sources: the files themselves when stored; otherwise
 // every file deflated beforehand, all of them at once on all cores.
-bool makeSources(zip_t *za, const std::vector<Source> &files, int level, std::vector<zip_source_t *> &out)
+bool makeSources(zip_t *za, const std::vector<Source> &files, int level, Watch &watch,
+                 std::vector<zip_source_t *> &out)
 {
     if (level == 0) {
         for (const Source &f : files) {
@@ -218,6 +263,8 @@ bool makeSources(zip_t *za, const std::vector<Source> &files, int level, std::ve
     std::vector<DeflatedFile> deflated;
     DeflateOptions options;
     options.level = libdeflateLevel(level);
+    if (watch.watched())
+        options.progress = [&watch](double done) { return watch.tell(done); };
     if (!deflateFiles(paths, options, deflated))
         return false;
     for (size_t i = 0; i < files.size(); ++i) {
@@ -234,8 +281,12 @@ bool makeSources(zip_t *za, const std::vector<Source> &files, int level, std::ve
 
 } // namespace
 
-int pack(const std::string &source, const std::string &archive, bool keepFolders, int level)
+int pack(const std::string &source, const std::string &archive, bool keepFolders, int level,
+         const Progress &progress)
 {
+    Watch watch(progress);
+    if (!watch.tell(0.0))
+        return XZIP_PACK_CANCELLED;
     const std::vector<Source> files = collect(source, archive, keepFolders);
     if (files.empty())
         return XZIP_PACK_NO_SOURCE;
@@ -257,9 +308,10 @@ int pack(const std::string &source, const std::string &archive, bool keepFolders
         for (size_t i = firstUnused; i < sources.size(); ++i)
             zip_source_free(sources[i]);
         zip_discard(za);
-        return XZIP_PACK_WRITE_FAILED;
+        return watch.stopped() ? XZIP_PACK_CANCELLED : XZIP_PACK_WRITE_FAILED;
     };
-    if (!makeSources(za, files, level, sources))
+    watch.stage(0.0, level == 0 ? 0.0 : kCompressShare);
+    if (!makeSources(za, files, level, watch, sources))
         return fail(0);
     for (size_t i = 0; i < files.size(); ++i) {
         const zip_int64_t index = zip_file_add(za, files[i].entry.c_str(), sources[i], ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
@@ -270,10 +322,18 @@ int pack(const std::string &source, const std::string &archive, bool keepFolders
             return fail(i + 1);
     }
 
+    // Writing: libzip tells how far it is and asks whether to go on.
+    watch.stage(level == 0 ? 0.0 : kCompressShare, level == 0 ? 1.0 : 1.0 - kCompressShare);
+    if (!watch.tell(0.0))
+        return fail(files.size());
+    if (watch.watched()) {
+        zip_register_progress_callback_with_state(za, 0.02, &Watch::onProgress, nullptr, &watch);
+        zip_register_cancel_callback_with_state(za, &Watch::onCancel, nullptr, &watch);
+    }
     if (zip_close(za) != 0) {
         // The temporary file is gone and the old archive untouched.
         zip_discard(za);
-        return XZIP_PACK_WRITE_FAILED;
+        return watch.stopped() ? XZIP_PACK_CANCELLED : XZIP_PACK_WRITE_FAILED;
     }
     syncToDisk(archive);
     return XZIP_PACK_OK;
