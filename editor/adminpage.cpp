@@ -3,6 +3,7 @@
 #include "datawindow.h"
 #include "eventdocument.h"
 #include "externals.h"
+#include "operatorinfo.h"
 #include "pagehost.h"
 #include "recordset.h"
 #include "vantel.h"
@@ -100,4 +101,15 @@ void AdminPage::pb_browse_clicked()
         ls_folder += QLatin1Char('/');
     host_.document().admin().SetItem(1, QStringLiteral("file_directory"), ls_folder);
     host_.document().setModified(true);
+}
+
+void AdminPage::showCaption(int n)
+{
+    static const QStringList captions = {
+        QStringLiteral("Events"),   QStringLiteral("Expos"),   QStringLiteral("Musicals"),
+        QStringLiteral("Dramas"),   QStringLiteral("Sport"),   QStringLiteral("Art"),
+        QStringLiteral("Bizarre"),  QStringLiteral("Markets"), QStringLiteral("What is happening in town today?"),
+        vantel_operator::web_site};
+    if (n >= 1 && n <= captions.size())
+        st_messages->setText(captions[n - 1]);
 }

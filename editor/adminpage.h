@@ -12,6 +12,8 @@ public:
     AdminPage(PageHost &host, QWidget *parent);
 
     QLabel *caption() const { return st_messages; }
+    // The banner's caption `n` of the ten it turns through, from 1.
+    void showCaption(int n);
 
     // Asks for a folder and puts it, ending with "/", into the record.
     void pb_browse_clicked();

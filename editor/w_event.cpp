@@ -25,8 +25,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFrame>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
@@ -52,9 +50,7 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
 
     tab_1 = new QTabWidget(this);
     tab_1->setObjectName(QStringLiteral("tab_1"));
-    const struct {
-        const char *text;
-    } pages[] = {{"Admin"}, {"Events"}, {"Event Detail"}, {"Event Dates && Times"}};
+    const char *const pages[] = {"Admin", "Events", "Event Detail", "Event Dates && Times"};
     adminPage_ = new AdminPage(*this, tab_1);
     listPage_ = new EventListPage(*this, tab_1);
     detailPage_ = new EventDetailPage(*this, tab_1);
@@ -62,7 +58,7 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
     listPage_->follow(detailPage_, datesPage_);
     QWidget *pageWidgets[4] = {adminPage_, listPage_, detailPage_, datesPage_};
     for (int i = 0; i < 4; ++i)
-        tab_1->addTab(pageWidgets[i], QString::fromLatin1(pages[i].text));
+        tab_1->addTab(pageWidgets[i], QString::fromLatin1(pages[i]));
     dw_admin = adminPage_->view();
     dw_event_list = listPage_->view();
     dw_events = detailPage_->view();
@@ -301,15 +297,10 @@ void w_event::timer()
 
 void w_event::ue_animation(const QString &)
 {
-    static const QStringList captions = {
-        QStringLiteral("Events"),   QStringLiteral("Expos"),   QStringLiteral("Musicals"),
-        QStringLiteral("Dramas"),   QStringLiteral("Sport"),   QStringLiteral("Art"),
-        QStringLiteral("Bizarre"),  QStringLiteral("Markets"), QStringLiteral("What is happening in town today?"),
-        vantel_operator::web_site};
     ++ii_anim;
     if (ii_anim >= 11)
         ii_anim = 1;
-    adminPage_->caption()->setText(captions[ii_anim - 1]);
+    adminPage_->showCaption(ii_anim);
 }
 
 // ---- Tab control -----------------------------------------------------------
