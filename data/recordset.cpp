@@ -534,6 +534,14 @@ int RecordSet::Filter()
     visible_.clear();
     if (applied_.col == 0) {
         visible_ = master_;
+    } else if ((indexCol_ != applied_.col || indexStale_) && scannedCol_ != applied_.col) {
+        // The first filter on a column looks at every row, which costs less
+        // than building the index; the index is built when the column is
+        // filtered again (as the date lines are at every change of event).
+        for (quint32 id : master_)
+            if (passes(id))
+                visible_.push_back(id);
+        scannedCol_ = applied_.col;
     } else {
         ensureIndex(applied_.col);
         const auto [from, to] = indexRange(applied_.value);
