@@ -2,6 +2,7 @@
 // printed as a ratio beside its target; run by hand, never by CTest.
 //
 //   vantel_bench_all [--events N] [--lines M] [--steps S] [--rounds R] [--keep DIR]
+//   vantel_bench_all app 0        (in a kept work folder: the start-up alone, to profile it)
 //
 // A data folder of N events (100,000) and M date lines (5 x N) is generated
 // first. Each figure is then measured in a process of its own, so that one
@@ -161,6 +162,11 @@ int childApp(int argc, char **argv, int steps)
     w->repaint();
     const double ready = double(monotonicNs() - t0) / 1e9;
     const long hwm = vmHwmKb();
+    if (steps == 0) { // start-up alone, for profiling
+        std::printf("ready %.6f\nhwm_kb %ld\n", ready, hwm);
+        std::fflush(stdout);
+        _exit(0);
+    }
 
     // Switching: the list page in front, its grid with the focus.
     w->SelectTab(QStringLiteral("tabpage_event_list"));
@@ -392,6 +398,6 @@ int main(int argc, char **argv)
         return childIo(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     if (argc == 3 && std::strcmp(argv[1], "app") == 0)
-        return childApp(1, argv, std::max(1, std::atoi(argv[2])));
+        return childApp(1, argv, std::max(0, std::atoi(argv[2])));
     return driver(argc, argv);
 }

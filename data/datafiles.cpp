@@ -15,6 +15,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace datafiles {
 
@@ -110,6 +113,36 @@ bool needsQuotes(QByteArrayView v)
     return false;
 }
 
+// The end of a plain value starting at `p`: the first tab or line feed (n
+// when none). `cr`: the first carriage return before it (n when none).
+// Values are short: sixteen bytes are looked at in one step, with no call.
+inline qsizetype plainEnd(const char *data, qsizetype p, qsizetype n, qsizetype &cr)
+{
+    cr = n;
+#ifdef __SSE2__
+    const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), ret = _mm_set1_epi8('\r');
+    for (; p + 16 <= n; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + p));
+        const unsigned stops = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lf))));
+        unsigned crs = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, ret)));
+        if (stops)
+            crs &= (1u << __builtin_ctz(stops)) - 1;
+        if (crs && cr == n)
+            cr = p + __builtin_ctz(crs);
+        if (stops)
+            return p + __builtin_ctz(stops);
+    }
+#endif
+    for (; p < n; ++p) {
+        const char c = data[p];
+        if (c == '\t' || c == '\n')
+            return p;
+        if (c == '\r' && cr == n)
+            cr = p;
+    }
+    return n;
+}
+
 // Reads the rows of `data` into the record set's store, appending their ids.
 // Rows stay where they lie in `data` (which the store must keep) unless a
 // value had doubled quotes to undo. With `checkUtf8`, stops at the first row
@@ -133,7 +166,6 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
             typed.push_back(c);
     const qsizetype firstId = qsizetype(ids.size());
     int line = 1;
-    qsizetype lineEnd = -1; // the first line feed at or after p (n when none)
 
     while (p < n) {
         const int rowLine = line;
@@ -200,12 +232,8 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
             }
             if (!haveQuoted) {
                 // Plain: up to the next tab or line end.
-                if (lineEnd < p) {
-                    const void *lf = std::memchr(data + p, '\n', n - p);
-                    lineEnd = lf ? static_cast<const char *>(lf) - data : n;
-                }
-                const void *tab = std::memchr(data + p, '\t', lineEnd - p);
-                const qsizetype q = tab ? static_cast<const char *>(tab) - data : lineEnd;
+                qsizetype cr;
+                const qsizetype q = plainEnd(data, p, n, cr);
                 qsizetype stop = q;
                 if (stop > p && data[stop - 1] == '\r' && (q >= n || data[q] == '\n'))
                     --stop;
@@ -213,7 +241,7 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
                 // A plain value holds no tab or line feed; a carriage return,
                 // an opening quote or byte order mark makes the writer quote it.
                 if (verbatim && stop > p
-                    && (data[p] == '"' || std::memchr(data + p, '\r', stop - p)
+                    && (data[p] == '"' || cr < stop
                         || (data[p] == '\xEF' && QByteArrayView(data + p, stop - p).startsWith("\xEF\xBB\xBF"))))
                     verbatim = false;
                 end = quint16(stop - rowStart);
@@ -290,33 +318,108 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
 
 } // namespace
 
-long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, QStringList *problemsOut)
+namespace {
+
+// Parses `raw` into the record set's store; the rows are not yet the record
+// set's own (see FileRead).
+void parseBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, FileRead &out)
 {
     // Valid UTF-8 is used as it stands; otherwise every byte that is not
     // part of a UTF-8 sequence is read as Windows-1252. The rows keep
     // pointing into the text read, which the record set keeps.
-    QByteArray text = RowStore::owning(raw);
+    out.text = RowStore::owning(raw);
     rt::MixedText found;
-    std::vector<quint32> ids;
     Problems problems;
     problems.fileName = fileName;
-    if (!readRows(rs, text.constData(), text.size(), true, ids, problems)) {
+    if (!readRows(rs, out.text.constData(), out.text.size(), true, out.ids, problems)) {
         problems = Problems{};
         problems.fileName = fileName;
-        text = rt::toUtf8(raw.constData(), raw.size(), &found);
-        readRows(rs, text.constData(), text.size(), false, ids, problems);
+        out.text = rt::toUtf8(raw.constData(), raw.size(), &found);
+        readRows(rs, out.text.constData(), out.text.size(), false, out.ids, problems);
     }
-    if (!ids.empty())
-        rs.mutableStore().retain(text);
-    rs.appendStoredRows(ids);
-    if (problemsOut && found.mixed())
-        problemsOut->append(QStringLiteral("%1: line %2: %3 bytes that are not UTF-8 were read as Windows-1252")
+    if (found.mixed())
+        out.problems.append(QStringLiteral("%1: line %2: %3 bytes that are not UTF-8 were read as Windows-1252")
                                 .arg(fileName)
                                 .arg(1 + raw.left(found.firstWindows1252).count('\n'))
                                 .arg(found.windows1252Bytes));
-    if (problems.count && problemsOut)
-        problemsOut->append(problems.summary());
-    return long(ids.size());
+    if (problems.count)
+        out.problems.append(problems.summary());
+}
+
+// The parsed rows become the record set's rows.
+long adoptRows(RecordSet &rs, FileRead &read)
+{
+    if (!read.ids.empty())
+        rs.mutableStore().retain(read.text);
+    read.text.clear();
+    rs.appendStoredRows(read.ids);
+    return long(read.ids.size());
+}
+
+} // namespace
+
+long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, QStringList *problemsOut)
+{
+    FileRead read;
+    parseBytes(rs, raw, fileName, read);
+    if (problemsOut)
+        problemsOut->append(read.problems);
+    return adoptRows(rs, read);
+}
+
+FileRead readFile(RecordSet &rs, const QString &path)
+{
+    FileRead read;
+    switch (rt::ReadWholeFile(path, -1, read.bytes, &read.readError)) {
+    case rt::ReadStatus::Missing: read.status = FileRead::Missing; return read;
+    case rt::ReadStatus::Failed:
+        read.status = FileRead::Failed;
+        read.readError = QStringLiteral("%1 cannot be read: %2").arg(path, read.readError);
+        return read;
+    case rt::ReadStatus::Read: break;
+    }
+    read.status = FileRead::Read;
+    read.readError.clear();
+    if (!read.bytes.isEmpty())
+        parseBytes(rs, read.bytes, QFileInfo(path).fileName(), read);
+    return read;
+}
+
+long finishRead(RecordSet &rs, FileRead &read, const QString &path, ImportReport *report)
+{
+    switch (read.status) {
+    case FileRead::Missing: return -1;
+    case FileRead::Failed:
+        if (report)
+            report->readError = read.readError;
+        return -1;
+    case FileRead::Read: break;
+    }
+    if (read.bytes.isEmpty())
+        return 0;
+    const long rows = adoptRows(rs, read);
+    if (!read.problems.isEmpty()) {
+        // Keep the file as it was before anything can replace it.
+        const QString backup = rt::KeepBackup(path, read.bytes);
+        if (!backup.isEmpty())
+            read.problems.last() += QStringLiteral(". The file as it was is kept as %1").arg(backup);
+        else
+            read.problems.last() += QStringLiteral(". A copy of the file as it was could not be kept");
+        if (report) {
+            report->problems += read.problems;
+            report->backupPath = backup;
+        }
+    }
+    read.bytes.clear();
+    return rows;
+}
+
+void dropRead(RecordSet &rs, FileRead &read)
+{
+    RowStore &store = rs.mutableStore();
+    for (quint32 id : read.ids)
+        store.remove(id);
+    read = FileRead{};
 }
 
 long importFile(RecordSet &rs, const QString &path, ImportReport *report)
@@ -324,33 +427,8 @@ long importFile(RecordSet &rs, const QString &path, ImportReport *report)
     // A save that was interrupted is undone first, so that the files read
     // are the set as last saved.
     fileset::recover(path);
-    QByteArray bytes;
-    QString reason;
-    switch (rt::ReadWholeFile(path, -1, bytes, &reason)) {
-    case rt::ReadStatus::Missing: return -1;
-    case rt::ReadStatus::Failed:
-        if (report)
-            report->readError = QStringLiteral("%1 cannot be read: %2").arg(path, reason);
-        return -1;
-    case rt::ReadStatus::Read: break;
-    }
-    if (bytes.isEmpty())
-        return 0;
-    QStringList problems;
-    const long rows = importBytes(rs, bytes, QFileInfo(path).fileName(), &problems);
-    if (!problems.isEmpty()) {
-        // Keep the file as it was before anything can replace it.
-        const QString backup = rt::KeepBackup(path, bytes);
-        if (!backup.isEmpty())
-            problems.last() += QStringLiteral(". The file as it was is kept as %1").arg(backup);
-        else
-            problems.last() += QStringLiteral(". A copy of the file as it was could not be kept");
-        if (report) {
-            report->problems += problems;
-            report->backupPath = backup;
-        }
-    }
-    return rows;
+    FileRead read = readFile(rs, path);
+    return finishRead(rs, read, path, report);
 }
 
 // ---- writing --------------------------------------------------------------------------

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 class RecordSet;
 
 struct ImportReport {
@@ -44,6 +46,26 @@ int saveAs(const RecordSet &rs, const QString &path, QString *error = nullptr);
 // (the next start does it). An existing file that cannot be read is never
 // replaced.
 int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error = nullptr);
+
+// Reading a file in two steps, so that the reading can run on a thread of
+// its own: readFile() parses the file into the record set's store and
+// touches nothing else (no signal, no other state of the record set,
+// nothing on disk); finishRead() then makes the rows the record set's own
+// and keeps a copy of a damaged file, answering and reporting as
+// importFile() does. dropRead() forgets a read that is not wanted. Between
+// the two steps nobody else may use the record set's store. readFile() does
+// not undo an interrupted save (importFile does: fileset::recover).
+struct FileRead {
+    enum Status { Missing, Failed, Read } status = Missing;
+    QByteArray bytes;             // the file as read
+    QByteArray text;              // what the parsed rows point into
+    std::vector<quint32> ids;     // the parsed rows, in the store only
+    QStringList problems;         // what the parsing found, in order
+    QString readError;            // Failed: the path and why
+};
+FileRead readFile(RecordSet &rs, const QString &path);
+long finishRead(RecordSet &rs, FileRead &read, const QString &path, ImportReport *report);
+void dropRead(RecordSet &rs, FileRead &read);
 
 bool isValidUtf8(const char *data, qsizetype size);
 

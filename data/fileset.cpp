@@ -305,6 +305,11 @@ void recover(const QString &path)
         removeLeftovers(folderOf(target), nameOf(target), false);
 }
 
+bool interrupted(const QString &path)
+{
+    return present(folderOf(absolute(path)) + '/' + kRecordName);
+}
+
 // ---- Save -------------------------------------------------------------------------------
 
 Save::Save(QString *error) : error_(error) {}

@@ -66,6 +66,10 @@ private:
 // set is read or saved.
 void recover(const QString &path);
 
+// Whether the record of an interrupted save still lies in the folder of
+// `path` (recover() could not put the files back, or did not try).
+bool interrupted(const QString &path);
+
 // The path a save of `path` replaces: `path` with its links followed.
 QByteArray resolveLinks(const QByteArray &path);
 

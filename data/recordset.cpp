@@ -469,7 +469,27 @@ void RecordSet::ensureIndex(int col) const
     for (quint32 id : master_)
         if (!store_.isNull(id, col - 1))
             index_.emplace_back(hashOf(store_.value(id, col - 1)), id);
-    std::sort(index_.begin(), index_.end());
+    // Ordered by hash, and by id among equal hashes. Taken in id order (as
+    // rows read from a file are), a stable radix sort by the hash gives
+    // that order, in three passes over the entries.
+    bool idOrder = true;
+    for (size_t i = 1; i < index_.size() && idOrder; ++i)
+        idOrder = index_[i - 1].second < index_[i].second;
+    if (!idOrder || index_.size() < 4096) {
+        std::sort(index_.begin(), index_.end());
+    } else {
+        std::vector<IndexEntry> other(index_.size());
+        for (int shift : {0, 11, 22}) {
+            size_t count[2049] = {};
+            for (const IndexEntry &e : index_)
+                ++count[((e.first >> shift) & 0x7FF) + 1];
+            for (int d = 0; d < 2048; ++d)
+                count[d + 1] += count[d];
+            for (const IndexEntry &e : index_)
+                other[count[(e.first >> shift) & 0x7FF]++] = e;
+            index_.swap(other);
+        }
+    }
 }
 
 std::pair<std::vector<RecordSet::IndexEntry>::const_iterator, std::vector<RecordSet::IndexEntry>::const_iterator>
@@ -504,6 +524,14 @@ int RecordSet::Filter()
     visible_.clear();
     if (applied_.col == 0) {
         visible_ = master_;
+    } else if ((indexCol_ != applied_.col || indexStale_) && scannedCol_ != applied_.col) {
+        // The first filter on a column looks at every row, which costs less
+        // than building the index; the index is built when the column is
+        // filtered again (as the date lines are at every change of event).
+        for (quint32 id : master_)
+            if (passes(id))
+                visible_.push_back(id);
+        scannedCol_ = applied_.col;
     } else {
         ensureIndex(applied_.col);
         const auto [from, to] = indexRange(applied_.value);

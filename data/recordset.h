@@ -178,6 +178,7 @@ private:
     // mark it stale; it is built again when next used.
     using IndexEntry = std::pair<quint32, quint32>;
     mutable int indexCol_ = 0;
+    int scannedCol_ = 0;                   // column that a filter last looked at row by row
     mutable bool indexStale_ = false;
     mutable std::vector<IndexEntry> index_;
     std::pair<std::vector<IndexEntry>::const_iterator, std::vector<IndexEntry>::const_iterator>

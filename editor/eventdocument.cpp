@@ -2,6 +2,7 @@
 
 #include "datafiles.h"
 #include "definition.h"
+#include "fileset.h"
 #include "globals.h"
 #include "recordset.h"
 #include "runtime.h"
@@ -12,6 +13,9 @@
 #include <QSet>
 
 #include <algorithm>
+
+#include <exception>
+#include <thread>
 
 namespace {
 const QString kFileDirectory = QStringLiteral("file_directory");
@@ -59,8 +63,51 @@ LoadResult EventDocument::load(const QString &directory)
         const long row = admin_->InsertRow(0);
         admin_->SetItem(row, kFileDirectory, directory);
     }
-    if (events_->ImportFile(directory + gs_event_filename, &result.events) >= 1)
-        dates_->ImportFile(directory + gs_event_dates_filename, &result.dates);
+    // `directory` may be gs_directory itself, which the admin record has
+    // just set: the events and their dates are read from there.
+    const QString eventsPath = directory + gs_event_filename;
+    const QString datesPath = directory + gs_event_dates_filename;
+    fileset::recover(eventsPath);
+    if (fileset::interrupted(eventsPath)) {
+        // The files of an interrupted save could not be put back yet: read
+        // one after the other, each after another attempt, as ever.
+        if (events_->ImportFile(eventsPath, &result.events) >= 1)
+            dates_->ImportFile(datesPath, &result.dates);
+        return result;
+    }
+    // The date lines are read on a thread of their own while the events are
+    // read here; they become rows (and a damaged file is kept, and its
+    // problems reported) only when events came in, as if they had been read
+    // after them. Neither record set is used by anyone else meanwhile: both
+    // reads end before either set changes.
+    datafiles::FileRead dates;
+    std::exception_ptr failure;
+    std::thread reader([&] {
+        try {
+            dates = datafiles::readFile(*dates_, datesPath);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    datafiles::FileRead events;
+    try {
+        events = datafiles::readFile(*events_, eventsPath);
+    } catch (...) {
+        reader.join();
+        datafiles::dropRead(*dates_, dates);
+        throw;
+    }
+    reader.join();
+    if (failure) {
+        datafiles::dropRead(*events_, events);
+        std::rethrow_exception(failure);
+    }
+    if (datafiles::finishRead(*events_, events, eventsPath, &result.events) >= 1) {
+        fileset::recover(datesPath); // leftovers of an interrupted save of the dates, as before reading them
+        datafiles::finishRead(*dates_, dates, datesPath, &result.dates);
+    } else {
+        datafiles::dropRead(*dates_, dates);
+    }
     return result;
 }
 

@@ -219,6 +219,7 @@ int DataWindow::homeColumn() const
 
 QWidget *DataWindow::editorFor(const QString &column) const
 {
+    freshenForm();
     const int col = def_.columnIndex(column);
     const auto it = editors_.find(col);
     if (it != editors_.end())
@@ -326,6 +327,7 @@ int DataWindow::SetColumn(const QString &column)
 
 int DataWindow::SetColumn(int col)
 {
+    freshenForm();
     if (col < 1 || col > int(def_.columns.size()) || !isEditable(def_.columns[size_t(col - 1)]))
         return -1;
     if (grid_) {
@@ -351,6 +353,7 @@ void DataWindow::SetRedraw(bool on)
 
 void DataWindow::SetFocus()
 {
+    freshenForm();
     if (grid_) {
         grid_->setFocus(Qt::OtherFocusReason);
         if (currentRow_ >= 1 && !tabColumns_.empty()) {
@@ -399,6 +402,7 @@ QModelIndex DataWindow::cellOfEditor(QObject *editor) const
 
 QString DataWindow::editorText(QWidget *editor) const
 {
+    freshenForm();
     if (auto *e = qobject_cast<QLineEdit *>(editor)) {
         // A masked field left blank holds only its separators.
         if (!e->inputMask().isEmpty() && !e->hasAcceptableInput()) {
@@ -416,6 +420,7 @@ QString DataWindow::editorText(QWidget *editor) const
 
 bool DataWindow::commitEditor(QWidget *editor)
 {
+    freshenForm();
     const int col = columnOfEditor(editor);
     const long row = grid_ ? cellOfEditor(editor).row() + 1 : currentRow_;
     if (col < 1 || row < 1 || qobject_cast<QComboBox *>(editor))
@@ -450,6 +455,7 @@ bool DataWindow::commitEditor(QWidget *editor)
 
 int DataWindow::AcceptText()
 {
+    freshenForm();
     QWidget *focused = QApplication::focusWidget();
     if (!focused || !isAncestorOf(focused))
         focused = nullptr;
@@ -495,6 +501,7 @@ void DataWindow::sendTab()
 
 bool DataWindow::moveByTab(bool backwards)
 {
+    freshenForm();
     if (tabColumns_.empty())
         return false;
     auto it = std::find(tabColumns_.begin(), tabColumns_.end(), currentCol_);
@@ -577,6 +584,7 @@ bool DataWindow::handleKey(QObject *, int qtKey, Qt::KeyboardModifiers mods)
 
 bool DataWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    freshenForm();
     if (event->type() == QEvent::KeyPress) {
         auto *ke = static_cast<QKeyEvent *>(event);
         if (handleKey(watched, ke->key(), ke->modifiers()))

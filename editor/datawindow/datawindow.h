@@ -84,6 +84,7 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     friend class DataWindowDelegate;
@@ -91,6 +92,8 @@ private:
     void buildGrid();
     void buildForm();
     void refreshForm();
+    void fillForm();
+    void freshenForm() const; // fills a form whose filling was put off
     void paintFormHighlight();
     void setCurrentRowInternal(long row, bool notify);
     void setCurrentColumnInternal(int col);
@@ -123,6 +126,9 @@ private:
     int currentCol_ = 0;
     bool hasFocus_ = false;
     bool refreshing_ = false;
+    // A form out of sight is filled when it comes into sight or when its
+    // fields are asked for, not at every change of its record.
+    mutable bool formStale_ = false;
     std::vector<QMetaObject::Connection> rsConnections_;
 };
 

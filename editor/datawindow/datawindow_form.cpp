@@ -113,6 +113,30 @@ void DataWindow::refreshForm()
 {
     if (!form_)
         return;
+    // Filling the fields lays out their text, the better part of moving
+    // from one record to the next while the form is on a page not shown.
+    if (!isVisible()) {
+        formStale_ = true;
+        return;
+    }
+    fillForm();
+}
+
+void DataWindow::freshenForm() const
+{
+    if (formStale_)
+        const_cast<DataWindow *>(this)->fillForm();
+}
+
+void DataWindow::showEvent(QShowEvent *event)
+{
+    freshenForm();
+    QWidget::showEvent(event);
+}
+
+void DataWindow::fillForm()
+{
+    formStale_ = false;
     refreshing_ = true;
     for (auto &[col, editor] : editors_) {
         editor->setEnabled(currentRow_ >= 1);

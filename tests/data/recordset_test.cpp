@@ -1,3 +1,4 @@
+#include "datafiles.h"
 #include "definition.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
@@ -122,6 +123,62 @@ TEST_F(Dates, RowsCopyWithinTheSet)
     rs.SetItem(1, "time_id", "changed");
     EXPECT_EQ(rs.GetItemString(5, "time_id"), "c1"); // a copy, not the same row
     EXPECT_EQ(rs.RowsCopy(3, 2, rs, 0), -1);
+}
+
+// Thousands of lines read from a file, those of each event spread over the
+// whole file: a filter finds every line of its event, in file order, also
+// once rows were changed, inserted, deleted and read in again.
+TEST(RecordSetFilter, FindsTheLinesOfAnEventAmongThousands)
+{
+    RecordSet rs{definition("d_event_dates")};
+    constexpr int kEvents = 700, kPerEvent = 9;
+    auto lines = [](int from, int count) {
+        QByteArray text;
+        for (int k = from; k < from + count; ++k)
+            text += "EV" + QByteArray::number(k % kEvents) + "\tTI" + QByteArray::number(k)
+                    + "\tBonn\t\t2025-06-01\t2025-06-01\t1900\t0000\t0000\t0000\t0000\t0000\t\r\n";
+        return text;
+    };
+    ASSERT_EQ(datafiles::importBytes(rs, lines(0, kEvents * kPerEvent), "dates", nullptr), kEvents * kPerEvent);
+    auto shown = [&rs](const QString &event) {
+        rs.SetFilter("event_id = '" + event + "'");
+        rs.Filter();
+        QStringList keys;
+        for (long r = 1; r <= rs.RowCount(); ++r)
+            keys << rs.GetItemString(r, "time_id");
+        return keys;
+    };
+    auto expected = [](int event, int count) {
+        QStringList keys;
+        for (int i = 0; i < count; ++i)
+            keys << "TI" + QString::number(event + i * kEvents);
+        return keys;
+    };
+    for (int event : {0, 1, 350, kEvents - 1})
+        EXPECT_EQ(shown("EV" + QString::number(event)), expected(event, kPerEvent)) << event;
+    EXPECT_TRUE(shown("EV" + QString::number(kEvents)).isEmpty());
+
+    // Changed: the last line of EV5 moves to EV6 and a line is put before
+    // the first of EV6; the second line of EV6 goes.
+    QStringList ev6 = expected(6, kPerEvent);
+    EXPECT_EQ(shown("EV5").size(), kPerEvent);
+    rs.SetItem(kPerEvent, "event_id", QString("EV6"));
+    shown("EV6");
+    const long r = rs.InsertRow(1);
+    rs.SetItem(r, "event_id", QString("EV6"));
+    rs.SetItem(r, "time_id", QString("new"));
+    rs.DeleteRow(3);
+    ev6.removeAt(1);
+    ev6.prepend("new");
+    ev6.insert(kPerEvent - 1, "TI" + QString::number(5 + (kPerEvent - 1) * kEvents));
+    EXPECT_EQ(shown("EV6"), ev6);
+    EXPECT_EQ(shown("EV5"), expected(5, kPerEvent - 1));
+
+    // More lines read in join their events, after the ones already there.
+    ASSERT_EQ(datafiles::importBytes(rs, lines(kEvents * kPerEvent, kEvents), "dates", nullptr), kEvents);
+    EXPECT_EQ(shown("EV7"), expected(7, kPerEvent + 1));
+    ev6.append("TI" + QString::number(6 + kPerEvent * kEvents));
+    EXPECT_EQ(shown("EV6"), ev6);
 }
 
 TEST(RecordSet, TypedValuesAndAcceptText)

@@ -226,6 +226,97 @@ TEST_F(EventDocumentSave, ModifiedStateSignalsOnlyItsChanges)
     EXPECT_FALSE(spy.at(1).at(0).toBool());
 }
 
+// ---- Reading a data folder ----------------------------------------------------
+// The date lines are read beside the events; what the document then holds
+// and reports must be what reading them one after the other gave.
+
+class EventDocumentLoad : public EventDocumentTest {
+protected:
+    void write(const QByteArray &events, const QByteArray &dates)
+    {
+        QDir(wf.path()).mkpath("Files");
+        wf.write("Files/VantelAdmin.txt", adminLine("ann", dataDir()));
+        if (!events.isNull())
+            wf.write("Files/VantelEvents.txt", events);
+        if (!dates.isNull())
+            wf.write("Files/VantelEventDates.txt", dates);
+    }
+    QStringList backups() const { return QDir(dataDir()).entryList({"*.bak-*"}, QDir::Files | QDir::Hidden); }
+    LoadResult loadFolder()
+    {
+        const QString folder = dataDir(); // the admin record may set gs_directory
+        return doc.load(folder);
+    }
+};
+
+TEST_F(EventDocumentLoad, DatesOfAFolderWithoutEventsAreNeitherKeptNorReportedNorBackedUp)
+{
+    const QByteArray damaged = dateLine("EV1", "TI1", "Bonn", "2025-13-45");
+    for (const QByteArray &events : {QByteArray(), QByteArray(""), QByteArray("\r\n\r\n")}) {
+        SCOPED_TRACE(events.isNull() ? "missing" : events.isEmpty() ? "empty" : "blank lines");
+        QFile::remove(dataDir() + "VantelEvents.txt");
+        write(events, damaged);
+        doc.admin().Reset();
+        const LoadResult r = loadFolder();
+        EXPECT_EQ(doc.events().RowCount(), 0);
+        EXPECT_EQ(doc.dates().RowCount() + doc.dates().FilteredCount(), 0);
+        EXPECT_TRUE(r.dates.problems.isEmpty());
+        EXPECT_TRUE(r.dates.readError.isEmpty());
+        EXPECT_TRUE(backups().isEmpty());
+    }
+}
+
+TEST_F(EventDocumentLoad, AFileThatCannotBeReadLeavesTheOtherAsReadingInTurnDid)
+{
+    // The events file cannot be read: the dates, read meanwhile, are dropped.
+    write({}, dateLine("EV1", "TI1", "Bonn", "2025-13-45"));
+    QDir(wf.path()).mkpath("Files/VantelEvents.txt");
+    LoadResult r = loadFolder();
+    EXPECT_EQ(r.unreadable(), QStringList{dataDir() + "VantelEvents.txt cannot be read: it is a folder, not a file."});
+    EXPECT_TRUE(r.dates.problems.isEmpty());
+    EXPECT_EQ(doc.dates().RowCount(), 0);
+    EXPECT_TRUE(backups().isEmpty());
+
+    // The dates file cannot be read: the events come in all the same.
+    QDir(dataDir()).rmdir("VantelEvents.txt");
+    QFile::remove(dataDir() + "VantelEventDates.txt");
+    doc.admin().Reset();
+    write(eventLine("EV1", "Fair") + eventLine("EV2", "Show"), {});
+    QDir(wf.path()).mkpath("Files/VantelEventDates.txt");
+    r = loadFolder();
+    EXPECT_EQ(doc.events().RowCount(), 2);
+    EXPECT_TRUE(r.events.readError.isEmpty());
+    EXPECT_EQ(r.unreadable(),
+              QStringList{dataDir() + "VantelEventDates.txt cannot be read: it is a folder, not a file."});
+}
+
+TEST_F(EventDocumentLoad, ProblemsOfBothFilesAreReportedEachWithItsOwnBackup)
+{
+    const QByteArray events = eventLine("EV1", "Fair") + "EV2\tshort line\r\n";
+    const QByteArray dates = dateLine("EV1", "TI1", "Bonn") + dateLine("EV2", "TI2", "Köln", "someday")
+                             + dateLine("EV2", "TI3", "Köln", "2025-02-30");
+    write(events, dates);
+    const LoadResult r = loadFolder();
+    ASSERT_EQ(r.events.problems.size(), 1);
+    EXPECT_TRUE(r.events.problems[0].startsWith("VantelEvents.txt: line 2: 2 fields instead of 27"))
+        << r.events.problems[0].toStdString();
+    ASSERT_EQ(r.dates.problems.size(), 1);
+    EXPECT_TRUE(r.dates.problems[0].startsWith("VantelEventDates.txt: line 2: \"someday\" in start_date is not a "
+                                               "date (yyyy-mm-dd); the field is left empty (2 problems in all)"))
+        << r.dates.problems[0].toStdString();
+    EXPECT_TRUE(r.dates.problems[0].endsWith(r.dates.backupPath));
+    EXPECT_EQ(readFile(r.events.backupPath), events);
+    EXPECT_EQ(readFile(r.dates.backupPath), dates);
+    EXPECT_EQ(backups().size(), 2);
+    // Every row came in, and the lines are found by their event.
+    EXPECT_EQ(doc.events().RowCount(), 2);
+    doc.filterDates("EV2");
+    ASSERT_EQ(doc.dates().RowCount(), 2);
+    EXPECT_EQ(doc.dates().GetItemString(1, "time_id"), "TI2");
+    EXPECT_TRUE(doc.dates().IsNull(1, "start_date"));
+    EXPECT_EQ(doc.dates().GetItemString(2, "time_id"), "TI3");
+}
+
 using EventDocumentAdmin = EventDocumentTest;
 
 TEST_F(EventDocumentAdmin, ItsValuesBecomeTheProgramSettings)

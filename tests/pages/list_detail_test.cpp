@@ -74,6 +74,35 @@ TEST_F(EventPages, ClickingTheFifthOfSevenSelectsItEverywhere)
     EXPECT_EQ(detailText("name"), "Event 6");
 }
 
+// The detail form is filled when it comes into sight: what it shows then,
+// and what it keeps, are the current event's, however many events went by
+// while it was out of sight.
+TEST_F(EventPages, DetailFormShowsAndKeepsTheEventChosenWhileItWasHidden)
+{
+    openOnList(6, 1);
+    reactivate();
+    auto field = [this](const char *column) { // as a person sees it, not through the data window
+        return w->findChild<QWidget *>("tabpage_events_detail")->findChild<QLineEdit *>(column);
+    };
+    auto shown = [&](const char *column) { return field(column)->text(); };
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    clickTab(Detail);
+    EXPECT_EQ(counter(), "Event 3 of 6");
+    EXPECT_EQ(shown("name"), "Event 3");
+    QTest::mouseClick(field("name"), Qt::LeftButton);
+    press(Qt::Key_End);
+    type(" changed");
+    clickTab(List);
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up})
+        press(k);
+    clickTab(Detail);
+    EXPECT_EQ(counter(), "Event 4 of 6");
+    EXPECT_EQ(shown("name"), "Event 4");
+    for (long r = 1; r <= 6; ++r)
+        EXPECT_EQ(events()->GetItemString(r, "name"), r == 3 ? QString("Event 3 changed") : "Event " + QString::number(r));
+}
+
 TEST_F(EventPages, SwitchingPagesPutsTheFocusIntoThePagesDataWindow)
 {
     openOnList(2, 1);
