@@ -54,17 +54,18 @@ int ChangeHistory::partOf(const RecordSet &rs) const
 
 void ChangeHistory::rowInserted(RecordSet &rs, long place, const StoredRow &values)
 {
-    RowChange c;
-    c.kind = RowChange::Insert;
-    c.place = place;
-    c.row = values;
-    heard(std::move(c), rs);
+    heardRow(RowChange::Insert, rs, place, values);
 }
 
 void ChangeHistory::rowRemoved(RecordSet &rs, long place, const StoredRow &values)
 {
+    heardRow(RowChange::Remove, rs, place, values);
+}
+
+void ChangeHistory::heardRow(RowChange::Kind kind, RecordSet &rs, long place, const StoredRow &values)
+{
     RowChange c;
-    c.kind = RowChange::Remove;
+    c.kind = kind;
     c.place = place;
     c.row = values;
     heard(std::move(c), rs);

@@ -76,6 +76,7 @@ private:
     void valueChanged(RecordSet &rs, long place, int col, const StoredValue &before,
                       const StoredValue &after) override;
     void heard(RowChange &&change, RecordSet &rs);
+    void heardRow(RowChange::Kind kind, RecordSet &rs, long place, const StoredRow &values);
     bool apply(const RowChange &change, bool backwards);
     void applyStep(const std::vector<RowChange> &changes, bool backwards);
     ChangeSite siteOf(const std::vector<RowChange> &changes) const;
