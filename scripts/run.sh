@@ -14,7 +14,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 shot="$PWD/vantel-screenshot.png"
 exec 3>display.tmp
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -s display.tmp ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 display.tmp)"
