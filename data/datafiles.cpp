@@ -174,6 +174,8 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
         bool endOfLine = false;
         bool inPlace = true;  // every value lies in the line as it stands
         bool verbatim = true; // and the line is what writing the row gives
+        bool plain = true;    // and no value stands in quotes
+        bool lineFeed = false; // the line ends with a line feed
         qsizetype rowStop = p; // end of the last value (and its closing quote)
         // An empty line holds no row.
         if (data[p] == '\n' || (data[p] == '\r' && p + 1 < n && data[p + 1] == '\n')) {
@@ -207,6 +209,7 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
                 if (closed && (q >= n || data[q] == '\t' || data[q] == '\n' ||
                                (data[q] == '\r' && (q + 1 >= n || data[q + 1] == '\n')))) {
                     haveQuoted = true;
+                    plain = false;
                     line += int(std::count(data + p + 1, data + close, '\n'));
                     const QByteArrayView inner(data + p + 1, close - p - 1);
                     if (doubled && count < ncols) {
@@ -268,8 +271,10 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
             } else {
                 if (p < n && data[p] == '\r')
                     ++p;
-                if (p < n && data[p] == '\n')
+                if (p < n && data[p] == '\n') {
                     ++p;
+                    lineFeed = true;
+                }
                 ++line;
                 endOfLine = true;
             }
@@ -306,8 +311,10 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
             ids.resize(size_t(firstId));
             return false;
         }
+        if (plain && verbatim && lineFeed)
+            ids.push_back(store.addLine(data + rowStart));
         // Offsets within a longer line do not fit: such a row gets a block of its own.
-        if (inPlace && p - rowStart <= qsizetype(RowStore::kLineOffset))
+        else if (inPlace && p - rowStart <= qsizetype(RowStore::kLineOffset))
             ids.push_back(store.addInPlace(data + rowStart, ends.data(),
                                            verbatim ? quint16(rowStop - rowStart) : RowStore::kNotVerbatim));
         else
@@ -352,8 +359,9 @@ long adoptRows(RecordSet &rs, FileRead &read)
     if (!read.ids.empty())
         rs.mutableStore().retain(read.text);
     read.text.clear();
-    rs.appendStoredRows(read.ids);
-    return long(read.ids.size());
+    const long rows = long(read.ids.size());
+    rs.appendStoredRows(std::move(read.ids));
+    return rows;
 }
 
 } // namespace

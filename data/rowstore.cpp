@@ -3,9 +3,59 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 constexpr qsizetype kChunk = qsizetype(1) << 20;
+
+// The byte after the `k`-th tab from `p` on; the line holds at least k tabs
+// before `end`.
+const char *afterTabs(const char *p, const char *end, int k)
+{
+#ifdef __SSE2__
+    const __m128i tab = _mm_set1_epi8('\t');
+    while (k > 0 && p + 16 <= end) {
+        unsigned tabs = unsigned(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), tab)));
+        const int n = __builtin_popcount(tabs);
+        if (n < k) {
+            k -= n;
+            p += 16;
+            continue;
+        }
+        while (--k > 0)
+            tabs &= tabs - 1;
+        return p + __builtin_ctz(tabs) + 1;
+    }
+#endif
+    for (; k > 0; ++p)
+        if (*p == '\t')
+            --k;
+    return p;
+}
+} // namespace
+
+qsizetype RowStore::lineLength(const char *line)
+{
+    const char *lf = static_cast<const char *>(rawmemchr(line, '\n'));
+    return lf - line - (lf > line && lf[-1] == '\r' ? 1 : 0);
+}
+
+QByteArrayView RowStore::lineValue(const char *line, int col0, int columns)
+{
+    const char *lf = static_cast<const char *>(rawmemchr(line, '\n'));
+    const char *start = afterTabs(line, lf, col0);
+    const char *end;
+    if (col0 + 1 < columns) {
+        end = static_cast<const char *>(std::memchr(start, '\t', lf - start));
+    } else {
+        end = lf;
+        if (end > start && end[-1] == '\r')
+            --end;
+    }
+    return QByteArrayView(start, end - start);
 }
 
 RowStore::~RowStore()
@@ -72,6 +122,8 @@ qsizetype RowStore::rowBytes(quint32 id) const
     if (!columns_)
         return 0;
     const quintptr s = slots_[id];
+    if (isLine(s))
+        return lineLength(lineOf(s));
     if (s & kInPlace)
         return qsizetype(sizeof(quint16)) * (columns_ + 1) + (lineEnds(s)[columns_ - 1] & kLineOffset);
     return qsizetype(sizeof(quint32)) * columns_ + (ends(id)[columns_ - 1] & ~kNull);
@@ -109,9 +161,20 @@ quint32 RowStore::addInPlace(const char *start, const quint16 *ends, quint16 ver
     return id;
 }
 
+quint32 RowStore::addLine(const char *line)
+{
+    const quintptr slot = reinterpret_cast<quintptr>(line);
+    Q_ASSERT(!isLine(slot));
+    const quint32 id = place(slot | kLine);
+    bytes_ += rowBytes(id);
+    return id;
+}
+
 QByteArrayView RowStore::verbatim(quint32 id) const
 {
     const quintptr s = slots_[id];
+    if (isLine(s))
+        return QByteArrayView(lineOf(s), lineLength(lineOf(s)));
     if (!(s & kInPlace))
         return {};
     const quint16 length = lineEnds(s)[-1];
@@ -121,6 +184,10 @@ QByteArrayView RowStore::verbatim(quint32 id) const
 quint32 RowStore::addCopy(quint32 id)
 {
     const quintptr s = slots_[id];
+    if (isLine(s)) { // the line stays where it is: the copy names it too
+        bytes_ += rowBytes(id);
+        return place(s);
+    }
     const qsizetype size = s & kInPlace ? inPlaceSize() : rowBytes(id);
     char *blk = chunkAlloc(size);
     std::memcpy(blk, block(id), size);
@@ -131,7 +198,7 @@ quint32 RowStore::addCopy(quint32 id)
 void RowStore::release(quint32 id)
 {
     bytes_ -= rowBytes(id);
-    if (slots_[id] & kHeap)
+    if (isHeap(slots_[id]))
         std::free(address(slots_[id]));
     slots_[id] = 0;
 }
@@ -147,7 +214,7 @@ void RowStore::remove(quint32 id)
 void RowStore::clear()
 {
     for (quintptr s : slots_)
-        if (s & kHeap)
+        if (isHeap(s))
             std::free(address(s));
     slots_.clear();
     free_.clear();
@@ -161,6 +228,8 @@ void RowStore::clear()
 QByteArrayView RowStore::value(quint32 id, int col0) const
 {
     const quintptr s = slots_[id];
+    if (isLine(s))
+        return lineValue(lineOf(s), col0, columns_);
     if (s & kInPlace) {
         const quint16 *e = lineEnds(s);
         if (e[col0] & kLineNull)
@@ -180,6 +249,8 @@ QByteArrayView RowStore::value(quint32 id, int col0) const
 bool RowStore::isNull(quint32 id, int col0) const
 {
     const quintptr s = slots_[id];
+    if (isLine(s))
+        return lineValue(lineOf(s), col0, columns_).isEmpty();
     if (s & kInPlace)
         return lineEnds(s)[col0] & kLineNull;
     return ends(id)[col0] & kNull;

@@ -10,6 +10,11 @@
 // end offsets of the values within the line, whether each value was quoted,
 // and where the line starts; when the line is exactly what writing the row
 // gives, its length too, so that a writer can copy it as it stands.
+//
+// Most lines are plain: every value unquoted, empty exactly when null, the
+// line just what writing the row gives, a line feed at its end. Such a row
+// needs no block at all (addLine()): its slot is the line's address, and
+// its values are found by counting tabs when asked for.
 #pragma once
 
 #include <QByteArray>
@@ -56,6 +61,10 @@ public:
     // it is exactly the row as written (without the line end), else
     // kNotVerbatim.
     quint32 addInPlace(const char *line, const quint16 *ends, quint16 verbatim);
+    // A plain line of a retained text as a row: `columns()` values split by
+    // tabs, none quoted, none holding a carriage return, an empty one null,
+    // the line ended by a line feed (after an optional carriage return).
+    quint32 addLine(const char *line);
     // The bytes of row `id` as a file holds it (without the line end) when
     // they are unchanged since reading; a null view otherwise.
     QByteArrayView verbatim(quint32 id) const;
@@ -74,6 +83,14 @@ private:
     // row that lies in a retained text. Such a row's block holds the length
     // of its verbatim line and the 16-bit end offsets, then the line's address.
     static constexpr quintptr kHeap = 1, kInPlace = 2;
+    // A plain line's slot: its address with the top bit set (user-space
+    // addresses leave it clear), the two low bits part of the address.
+    static constexpr quintptr kLine = quintptr(1) << (sizeof(quintptr) * 8 - 1);
+    static bool isLine(quintptr slot) { return slot & kLine; }
+    static bool isHeap(quintptr slot) { return !isLine(slot) && (slot & kHeap); }
+    static const char *lineOf(quintptr slot) { return reinterpret_cast<const char *>(slot & ~kLine); }
+    static QByteArrayView lineValue(const char *line, int col0, int columns);
+    static qsizetype lineLength(const char *line); // up to the carriage return or line feed
     static char *address(quintptr slot) { return reinterpret_cast<char *>(slot & ~quintptr(3)); }
     qsizetype lineHead() const { return (qsizetype(sizeof(quint16)) * (columns_ + 1) + 7) & ~qsizetype(7); }
     qsizetype inPlaceSize() const { return lineHead() + qsizetype(sizeof(const char *)); }
