@@ -10,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    launch::settleAllocator();
     if (const auto answered = launch::answerWithoutDisplay(argc, argv))
         return *answered;
     QApplication qapp(argc, argv);

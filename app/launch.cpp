@@ -16,8 +16,20 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace launch {
+
+void settleAllocator()
+{
+#ifdef __GLIBC__
+    // Setting the threshold keeps it fixed: left alone, glibc raises it to
+    // the size of the first large block freed and keeps later ones in its heap.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+}
 
 namespace {
 

@@ -16,6 +16,11 @@ namespace launch {
 // line was one of these, nothing when the program is to start.
 std::optional<int> answerWithoutDisplay(int argc, char *argv[]);
 
+// Called first thing: large blocks (a data file's text, the lists of its
+// rows and their passing copies) go back to the system as soon as they are
+// freed, so that what was only needed while reading does not stay resident.
+void settleAllocator();
+
 struct Options {
     bool userFolder = false; // --user-folder
 };

@@ -132,6 +132,7 @@ int childIo(const QString &dir, const QString &out)
 int childApp(int argc, char **argv, int steps)
 {
     const qint64 t0 = qgetenv("VANTEL_BENCH_T0").toLongLong();
+    launch::settleAllocator(); // as the program's main does
     QApplication qapp(argc, argv);
     int boxes = 0;
     rt::setMessageBoxResponder([&boxes](const rt::MessageBoxCall &call) {
@@ -305,8 +306,16 @@ int driver(int argc, char **argv)
     }
     if (lines < 0)
         lines = events * 5;
+    if (!keep.isEmpty() && !QDir().mkpath(keep)) {
+        std::fprintf(stderr, "cannot make the folder %s\n", qPrintable(keep));
+        return 1;
+    }
     QTemporaryDir tmp(keep.isEmpty() ? QDir::tempPath() + QStringLiteral("/vantel-bench-XXXXXX")
                                      : keep + QStringLiteral("/vantel-bench-XXXXXX"));
+    if (!tmp.isValid()) { // an empty path would put every folder below /
+        std::fprintf(stderr, "cannot make a work folder: %s\n", qPrintable(tmp.errorString()));
+        return 1;
+    }
     tmp.setAutoRemove(keep.isEmpty());
     const QString root = tmp.path() + QLatin1Char('/');
     const QString data = root + QStringLiteral("data/");

@@ -154,7 +154,7 @@ int RecordSet::Reset()
     return 1;
 }
 
-void RecordSet::appendStoredRows(const std::vector<quint32> &ids)
+void RecordSet::appendStoredRows(std::vector<quint32> &&ids)
 {
     if (ids.empty())
         return;
@@ -162,16 +162,21 @@ void RecordSet::appendStoredRows(const std::vector<quint32> &ids)
     quint32 maxId = *std::max_element(ids.begin(), ids.end());
     if (seq_.size() <= maxId)
         seq_.resize(maxId + 1);
-    master_.reserve(master_.size() + ids.size());
+    const size_t first = master_.size();
+    if (master_.empty())
+        master_ = std::move(ids); // a whole file's rows: no second list of them
+    else
+        master_.insert(master_.end(), ids.begin(), ids.end());
     if (applied_.col == 0)
-        visible_.reserve(visible_.size() + ids.size());
-    for (quint32 id : ids) {
+        visible_.reserve(visible_.size() + (master_.size() - first));
+    for (size_t i = first; i < master_.size(); ++i) {
+        const quint32 id = master_[i];
         seq += kSeqStep;
         seq_[id] = seq;
-        master_.push_back(id);
         if (passes(id))
             visible_.push_back(id);
     }
+    ids = {};
     indexStale_ = indexCol_ != 0;
     emit rowsReset();
 }
@@ -521,24 +526,28 @@ void RecordSet::indexRemove(quint32 id)
 int RecordSet::Filter()
 {
     applied_ = pending_;
-    visible_.clear();
     if (applied_.col == 0) {
         visible_ = master_;
-    } else if ((indexCol_ != applied_.col || indexStale_) && scannedCol_ != applied_.col) {
-        // The first filter on a column looks at every row, which costs less
-        // than building the index; the index is built when the column is
-        // filtered again (as the date lines are at every change of event).
-        for (quint32 id : master_)
-            if (passes(id))
-                visible_.push_back(id);
-        scannedCol_ = applied_.col;
     } else {
-        ensureIndex(applied_.col);
-        const auto [from, to] = indexRange(applied_.value);
-        for (auto it = from; it != to; ++it)
-            if (passes(it->second))
-                visible_.push_back(it->second);
-        std::sort(visible_.begin(), visible_.end(), [this](quint32 a, quint32 b) { return seq_[a] < seq_[b]; });
+        visible_ = {}; // a filter passes a few rows of many: the list of them all is let go
+        if ((indexCol_ != applied_.col || indexStale_) && scannedCol_ != applied_.col) {
+            // The first filter on a column looks at every row, which costs
+            // less than building the index; the index is built when the
+            // column is filtered again (as the date lines are at every
+            // change of event).
+            for (quint32 id : master_)
+                if (passes(id))
+                    visible_.push_back(id);
+            if (!master_.empty())
+                scannedCol_ = applied_.col;
+        } else {
+            ensureIndex(applied_.col);
+            const auto [from, to] = indexRange(applied_.value);
+            for (auto it = from; it != to; ++it)
+                if (passes(it->second))
+                    visible_.push_back(it->second);
+            std::sort(visible_.begin(), visible_.end(), [this](quint32 a, quint32 b) { return seq_[a] < seq_[b]; });
+        }
     }
     clearEditText();
     emit rowsReset();

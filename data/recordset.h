@@ -120,7 +120,7 @@ public:
     QByteArrayView rawValue(long row, int col) const;
     quint32 rowId(long row) const;               // storage id of passing row `row`
     // Appends rows built by the reader (ids already in the store), in order.
-    void appendStoredRows(const std::vector<quint32> &ids);
+    void appendStoredRows(std::vector<quint32> &&ids);
     RowStore &mutableStore() { return store_; }
 
     // ---- changes by place among all rows (see RecordSetObserver) ----------

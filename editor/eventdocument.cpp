@@ -104,6 +104,9 @@ LoadResult EventDocument::load(const QString &directory)
     }
     if (datafiles::finishRead(*events_, events, eventsPath, &result.events) >= 1) {
         fileset::recover(datesPath); // leftovers of an interrupted save of the dates, as before reading them
+        // The lines shown are those of the first event, as the window shows
+        // them at the start: the lines of all the others are never listed.
+        filterDates(events_->GetItemString(1, QStringLiteral("event_id")));
         datafiles::finishRead(*dates_, dates, datesPath, &result.dates);
     } else {
         datafiles::dropRead(*dates_, dates);

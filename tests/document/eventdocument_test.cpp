@@ -308,8 +308,12 @@ TEST_F(EventDocumentLoad, ProblemsOfBothFilesAreReportedEachWithItsOwnBackup)
     EXPECT_EQ(readFile(r.events.backupPath), events);
     EXPECT_EQ(readFile(r.dates.backupPath), dates);
     EXPECT_EQ(backups().size(), 2);
-    // Every row came in, and the lines are found by their event.
+    // Every row came in; the lines shown are those of the first event, and
+    // the others are found by their event.
     EXPECT_EQ(doc.events().RowCount(), 2);
+    EXPECT_EQ(doc.dates().RowCount(), 1);
+    EXPECT_EQ(doc.dates().allRowCount(), 3);
+    EXPECT_EQ(doc.dates().GetItemString(1, "time_id"), "TI1");
     doc.filterDates("EV2");
     ASSERT_EQ(doc.dates().RowCount(), 2);
     EXPECT_EQ(doc.dates().GetItemString(1, "time_id"), "TI2");
