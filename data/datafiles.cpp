@@ -312,7 +312,7 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
             return false;
         }
         if (plain && verbatim && lineFeed)
-            ids.push_back(store.addLine(data + rowStart));
+            ids.push_back(store.addLine(data + rowStart, rowStop - rowStart));
         // Offsets within a longer line do not fit: such a row gets a block of its own.
         else if (inPlace && p - rowStart <= qsizetype(RowStore::kLineOffset))
             ids.push_back(store.addInPlace(data + rowStart, ends.data(),

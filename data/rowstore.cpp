@@ -161,13 +161,12 @@ quint32 RowStore::addInPlace(const char *start, const quint16 *ends, quint16 ver
     return id;
 }
 
-quint32 RowStore::addLine(const char *line)
+quint32 RowStore::addLine(const char *line, qsizetype length)
 {
     const quintptr slot = reinterpret_cast<quintptr>(line);
-    Q_ASSERT(!isLine(slot));
-    const quint32 id = place(slot | kLine);
-    bytes_ += rowBytes(id);
-    return id;
+    Q_ASSERT(!isLine(slot) && length == lineLength(line));
+    bytes_ += length;
+    return place(slot | kLine);
 }
 
 QByteArrayView RowStore::verbatim(quint32 id) const

@@ -64,7 +64,8 @@ public:
     // A plain line of a retained text as a row: `columns()` values split by
     // tabs, none quoted, none holding a carriage return, an empty one null,
     // the line ended by a line feed (after an optional carriage return).
-    quint32 addLine(const char *line);
+    // `length`: the line's bytes before its line end.
+    quint32 addLine(const char *line, qsizetype length);
     // The bytes of row `id` as a file holds it (without the line end) when
     // they are unchanged since reading; a null view otherwise.
     QByteArrayView verbatim(quint32 id) const;
