@@ -48,10 +48,11 @@ TEST(Reader, EveryKindOfLineIsWrittenBackAsItsValuesAre)
         + "EV4\tTI8\tshort line\r\n"                                        // fields missing
         + dateLine("EV4", "TI9", "extra") + "\tmore\r\n"                    // a field too many
         + dateLine("EV4", "TI10", "bad date").replace("2026-01-02", "2026-02-30") + "\r\n"
+        + dateLine("", "TI12", "first empty") + "x\n"                      // first value empty, last one not
         + dateLine("EV5", "TI11", "caf\xC3\xA9") + "\r";                    // no line feed at the end
     RecordSet dates(definition("d_event_dates"));
     QStringList problems;
-    ASSERT_EQ(read(dates, text, &problems), 11);
+    ASSERT_EQ(read(dates, text, &problems), 12);
     EXPECT_EQ(dates.GetItemString(3, "city"), "Two\nlines");
     EXPECT_EQ(dates.GetItemString(4, "city"), "say \"hi\"");
     EXPECT_EQ(dates.GetItemString(5, "city"), "needless quotes");
@@ -60,8 +61,11 @@ TEST(Reader, EveryKindOfLineIsWrittenBackAsItsValuesAre)
     EXPECT_TRUE(dates.IsNull(8, "state"));
     EXPECT_TRUE(dates.IsNull(10, "start_date"));
     EXPECT_EQ(dates.GetItemString(10, "end_date"), "2026-01-03");
-    EXPECT_EQ(dates.GetItemString(11, "city"), QString::fromUtf8("caf\xC3\xA9"));
-    EXPECT_TRUE(dates.IsNull(11, "current_column"));
+    EXPECT_TRUE(dates.IsNull(11, "event_id"));
+    EXPECT_EQ(dates.GetItemString(11, "time_id"), "TI12");
+    EXPECT_EQ(dates.GetItemString(11, "current_column"), "x");
+    EXPECT_EQ(dates.GetItemString(12, "city"), QString::fromUtf8("caf\xC3\xA9"));
+    EXPECT_TRUE(dates.IsNull(12, "current_column"));
     ASSERT_EQ(problems.size(), 1);
     EXPECT_TRUE(problems[0].startsWith("VantelEventDates.txt: line 10: 3 fields instead of 13")) << problems[0].toStdString();
     EXPECT_TRUE(problems[0].endsWith("(3 problems in all)")) << problems[0].toStdString();
@@ -76,7 +80,7 @@ TEST(Reader, EveryKindOfLineIsWrittenBackAsItsValuesAre)
 
     // What was written reads back to the same values and writes itself again.
     RecordSet again(definition("d_event_dates"));
-    ASSERT_EQ(read(again, written), 11);
+    ASSERT_EQ(read(again, written), 12);
     EXPECT_EQ(datafiles::serialize(again), written);
 }
 
