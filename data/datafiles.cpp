@@ -465,28 +465,95 @@ bool holdsPassword(const RecordSet &rs)
 
 } // namespace
 
+namespace {
+
+// Hands the text of the passing rows, as written to a file, to `put` in
+// order. Rows unchanged since reading are their lines as they stand; lines
+// that follow each other in the text read, each with its CR LF, go out as
+// one piece of that text.
+template <typename Put>
+void produce(const RecordSet &rs, Put &&put)
+{
+    const long rows = rs.RowCount();
+    const int ncols = rs.columnCount();
+    const RowStore &store = rs.store();
+    const char *runStart = nullptr, *runEnd = nullptr;
+    auto endRun = [&] {
+        if (runStart)
+            put(QByteArrayView(runStart, runEnd - runStart));
+        runStart = nullptr;
+    };
+    QByteArray row;
+    for (long r = 1; r <= rows; ++r) {
+        if (const QByteArrayView line = store.verbatim(rs.rowId(r)); line.data()) {
+            // The text read goes on after the line: at least its
+            // terminating zero, and a byte more after a carriage return.
+            const char *end = line.data() + line.size();
+            if (end[0] == '\r' && end[1] == '\n') {
+                if (!runStart || line.data() != runEnd) {
+                    endRun();
+                    runStart = line.data();
+                }
+                runEnd = end + 2;
+                continue;
+            }
+            endRun();
+            put(line);
+            put(QByteArrayView("\r\n", 2));
+            continue;
+        }
+        endRun();
+        row.clear();
+        for (int c = 1; c <= ncols; ++c) {
+            if (c > 1)
+                row.append('\t');
+            appendValue(row, rs.rawValue(r, c));
+        }
+        row.append("\r\n", 2);
+        put(QByteArrayView(row));
+    }
+    endRun();
+}
+
+// Writes the text of the passing rows to `fd` through a buffer; pieces of
+// the text read that are large enough go out as they stand.
+bool writeRows(const RecordSet &rs, int fd)
+{
+    constexpr qsizetype kBuffer = qsizetype(1) << 20;
+    QByteArray buffer;
+    buffer.reserve(kBuffer);
+    bool ok = true;
+    int err = 0;
+    auto flush = [&] {
+        if (ok && !buffer.isEmpty() && !(ok = fileset::writeAll(fd, buffer)))
+            err = errno;
+        buffer.clear();
+    };
+    produce(rs, [&](QByteArrayView piece) {
+        if (!ok)
+            return;
+        if (piece.size() >= kBuffer / 4) {
+            flush();
+            if (ok && !(ok = fileset::writeAll(fd, piece)))
+                err = errno;
+            return;
+        }
+        buffer.append(piece);
+        if (buffer.size() >= kBuffer)
+            flush();
+    });
+    flush();
+    errno = err;
+    return ok;
+}
+
+} // namespace
+
 QByteArray serialize(const RecordSet &rs)
 {
     QByteArray out;
-    const long rows = rs.RowCount();
-    const int ncols = rs.columnCount();
-    const qsizetype estimate = rs.store().bytes() + qsizetype(rows) * (ncols + 2);
-    out.reserve(estimate);
-    const RowStore &store = rs.store();
-    for (long r = 1; r <= rows; ++r) {
-        // A row unchanged since it was read is its line as it stands.
-        if (const QByteArrayView line = store.verbatim(rs.rowId(r)); line.data()) {
-            out.append(line);
-            out.append("\r\n", 2);
-            continue;
-        }
-        for (int c = 1; c <= ncols; ++c) {
-            if (c > 1)
-                out.append('\t');
-            appendValue(out, rs.rawValue(r, c));
-        }
-        out.append("\r\n", 2);
-    }
+    out.reserve(rs.store().bytes() + qsizetype(rs.RowCount()) * (rs.columnCount() + 2));
+    produce(rs, [&out](QByteArrayView piece) { out.append(piece); });
     return out;
 }
 
@@ -504,7 +571,7 @@ int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QSt
                 *error = QStringLiteral("No file name given");
             return -1;
         }
-        if (!save.add(path, serialize(*rs), holdsPassword(*rs)))
+        if (!save.add(path, [rs = rs](int fd) { return writeRows(*rs, fd); }, holdsPassword(*rs)))
             return -1;
     }
     return save.commit();

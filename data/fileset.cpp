@@ -91,9 +91,11 @@ bool syncFolder(const QByteArray &folder)
     return ok;
 }
 
-bool writeAll(int fd, const QByteArray &content)
+} // namespace
+
+bool writeAll(int fd, QByteArrayView content)
 {
-    const char *p = content.constData();
+    const char *p = content.data();
     qsizetype left = content.size();
     while (left > 0) {
         const ssize_t w = ::write(fd, p, size_t(left));
@@ -107,6 +109,8 @@ bool writeAll(int fd, const QByteArray &content)
     }
     return true;
 }
+
+namespace {
 
 struct RecordEntry {
     QByteArray target, temp, old;
@@ -330,6 +334,11 @@ bool Save::fail(const QString &path, int err)
 
 bool Save::add(const QString &path, const QByteArray &content, bool ownerOnly)
 {
+    return add(path, [&content](int fd) { return writeAll(fd, content); }, ownerOnly);
+}
+
+bool Save::add(const QString &path, const std::function<bool(int fd)> &write, bool ownerOnly)
+{
     if (path.isEmpty()) {
         if (error_)
             *error_ = QStringLiteral("No file name given");
@@ -353,7 +362,7 @@ bool Save::add(const QString &path, const QByteArray &content, bool ownerOnly)
     const int fd = at("temp") ? ::mkstemp(temp.data()) : -1;
     if (fd < 0)
         return fail(path, errno);
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, mode) == 0 && write(fd) && ::fsync(fd) == 0;
     int err = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -20,8 +20,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <sys/types.h>
 #include <vector>
 
@@ -40,6 +42,9 @@ public:
     // cannot be written or when an existing file at `path` cannot be read:
     // a file whose content was never seen is never replaced.
     bool add(const QString &path, const QByteArray &content, bool ownerOnly);
+    // The same for content written piece by piece: `write` writes it all to
+    // the file descriptor it is given; false, with errno set, when it cannot.
+    bool add(const QString &path, const std::function<bool(int fd)> &write, bool ownerOnly);
 
     // Replaces the files. 1: all replaced. -1: none replaced, every file is
     // as it was. -2: the replacement failed and not every old file could be
@@ -59,6 +64,9 @@ private:
     QByteArray recordFolder_;
     bool committed_ = false;
 };
+
+// Writes all of `bytes` to `fd`; false, with errno set, when it cannot.
+bool writeAll(int fd, QByteArrayView bytes);
 
 // Completes an interrupted save whose record lies in the folder of `path`
 // (putting the files as last saved back), and removes temporary files of

@@ -1,8 +1,10 @@
 #include "rowstore.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -10,30 +12,42 @@
 namespace {
 constexpr qsizetype kChunk = qsizetype(1) << 20;
 
-// The byte after the `k`-th tab from `p` on; the line holds at least k tabs
-// before `end`.
-const char *afterTabs(const char *p, const char *end, int k)
+// Where the values of the plain line last asked about end: the checks of a
+// save and the cells of a grid ask for one row's values in turn, so the
+// line is split once for all of them. One per thread; it holds no pointer
+// that is followed unless the line and the generation of the texts match.
+constexpr int kSplitColumns = 64;
+struct LineSplit {
+    const char *line = nullptr;
+    quint64 generation = 0;
+    int columns = 0;
+    quint32 ends[kSplitColumns]; // value c ends at ends[c] (its tab, or the line end)
+};
+thread_local LineSplit lastSplit;
+// Changes whenever the text of plain lines may be freed, so that a split
+// never outlives its line.
+std::atomic<quint64> textGeneration{1};
+
+// Splits a plain line of `columns` values into `ends`.
+void splitLine(const char *line, int columns, quint32 *ends)
 {
+    const char *lf = static_cast<const char *>(rawmemchr(line, '\n'));
+    int c = 0;
+    const char *p = line;
 #ifdef __SSE2__
     const __m128i tab = _mm_set1_epi8('\t');
-    while (k > 0 && p + 16 <= end) {
+    for (; c < columns - 1 && p + 16 <= lf; p += 16) {
         unsigned tabs = unsigned(_mm_movemask_epi8(
             _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), tab)));
-        const int n = __builtin_popcount(tabs);
-        if (n < k) {
-            k -= n;
-            p += 16;
-            continue;
-        }
-        while (--k > 0)
-            tabs &= tabs - 1;
-        return p + __builtin_ctz(tabs) + 1;
+        for (; tabs && c < columns - 1; tabs &= tabs - 1)
+            ends[c++] = quint32(p - line) + quint32(__builtin_ctz(tabs));
     }
 #endif
-    for (; k > 0; ++p)
+    for (; c < columns - 1; ++p)
         if (*p == '\t')
-            --k;
-    return p;
+            ends[c++] = quint32(p - line);
+    const char *lastStart = columns > 1 ? line + ends[columns - 2] + 1 : line;
+    ends[columns - 1] = quint32(lf - line) - (lf > lastStart && lf[-1] == '\r' ? 1 : 0);
 }
 } // namespace
 
@@ -45,17 +59,24 @@ qsizetype RowStore::lineLength(const char *line)
 
 QByteArrayView RowStore::lineValue(const char *line, int col0, int columns)
 {
-    const char *lf = static_cast<const char *>(rawmemchr(line, '\n'));
-    const char *start = afterTabs(line, lf, col0);
-    const char *end;
-    if (col0 + 1 < columns) {
-        end = static_cast<const char *>(std::memchr(start, '\t', lf - start));
-    } else {
-        end = lf;
-        if (end > start && end[-1] == '\r')
-            --end;
+    LineSplit &split = lastSplit;
+    const quint64 generation = textGeneration.load(std::memory_order_relaxed);
+    if (split.line != line || split.generation != generation || split.columns != columns) {
+        if (col0 == 0 && columns > 1) // the key column, asked for alone (filters, indexes)
+            return QByteArrayView(line, static_cast<const char *>(rawmemchr(line, '\t')) - line);
+        if (columns > kSplitColumns) {
+            std::vector<quint32> ends(size_t(columns), 0);
+            splitLine(line, columns, ends.data());
+            const quint32 start = col0 == 0 ? 0 : ends[size_t(col0) - 1] + 1;
+            return QByteArrayView(line + start, ends[size_t(col0)] - start);
+        }
+        splitLine(line, columns, split.ends);
+        split.line = line;
+        split.generation = generation;
+        split.columns = columns;
     }
-    return QByteArrayView(start, end - start);
+    const quint32 start = col0 == 0 ? 0 : split.ends[col0 - 1] + 1;
+    return QByteArrayView(line + start, split.ends[col0] - start);
 }
 
 RowStore::~RowStore()
@@ -196,6 +217,8 @@ quint32 RowStore::addCopy(quint32 id)
 
 void RowStore::release(quint32 id)
 {
+    if (isLine(slots_[id])) // its text may be freed next
+        textGeneration.fetch_add(1, std::memory_order_relaxed);
     bytes_ -= rowBytes(id);
     if (isHeap(slots_[id]))
         std::free(address(slots_[id]));
@@ -212,6 +235,7 @@ void RowStore::remove(quint32 id)
 
 void RowStore::clear()
 {
+    textGeneration.fetch_add(1, std::memory_order_relaxed);
     for (quintptr s : slots_)
         if (isHeap(s))
             std::free(address(s));

@@ -5,7 +5,9 @@
 #include "definition.h"
 #include "recordset.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -165,4 +167,30 @@ TEST(Reader, LongLinesNonUtf8TextAndBorrowedBytesReadWhole)
     EXPECT_EQ(read(empty, "\r\n\n\r\n"), 0);
     EXPECT_EQ(read(empty, QByteArray()), 0);
     EXPECT_EQ(empty.RowCount(), 0);
+}
+
+TEST(Reader, ASavedFileIsWhatTheRowsGiveAcrossItsBuffers)
+{
+    // Some megabytes: runs of unchanged lines that go out as they stand,
+    // broken by changed, removed, copied and LF-only lines.
+    QByteArray text;
+    for (int i = 0; i < 30000; ++i)
+        text += dateLine("EV" + QByteArray::number(i / 7), "TI" + QByteArray::number(i), QByteArray(i % 90, 'c'))
+                + (i % 1000 == 999 ? "\n" : "\r\n");
+    RecordSet dates(definition("d_event_dates"));
+    ASSERT_EQ(read(dates, text), 30000);
+    for (long r = 5; r <= 30000; r += 4001)
+        ASSERT_EQ(dates.SetItem(r, "city", "Neu\tstadt"), 1);
+    ASSERT_EQ(dates.DeleteRow(20000), 1);
+    ASSERT_EQ(dates.RowsCopy(100, 200, dates, 50), 1);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("VantelEventDates.txt");
+    ASSERT_EQ(datafiles::saveAs(dates, path), 1);
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    EXPECT_GT(bytes.size(), 3 << 20);
+    EXPECT_TRUE(bytes == datafiles::serialize(dates));
+    EXPECT_TRUE(bytes == writtenValueByValue(dates));
 }
