@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QScopeGuard>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -110,6 +111,8 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
         if (inPage && !pb_save->isEnabled() && dataWindowOfPage(tab_1->currentIndex() + 1) == page)
             page->SetFocus();
     });
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages wherever the focus is (see eventFilter).
+    qApp->installEventFilter(this);
     pb_save->setToolTip(QStringLiteral("Check and save all event data (Ctrl+S)"));
     pb_export->setToolTip(QStringLiteral("Pack the saved data files into the zip package"));
     pb_close->setToolTip(QStringLiteral("Close Vantel"));
@@ -282,6 +285,33 @@ void w_event::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+// A drop-down takes Ctrl+Tab for the start of a search through its list,
+// so the tab control never hears of it: the keys that turn the pages are
+// taken before any control of this window sees them. (Two shortcuts would
+// not do: X11 reports Ctrl+Shift+Tab as a key that matches both.)
+bool w_event::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()
+        || static_cast<QWidget *>(watched)->window() != this)
+        return QWidget::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if ((key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab) || !(key->modifiers() & Qt::ControlModifier)
+        || (key->modifiers() & (Qt::AltModifier | Qt::MetaModifier)))
+        return QWidget::eventFilter(watched, event);
+    const int step = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier) ? -1 : 1;
+    const int n = tab_1->count();
+    for (int i = 1; i < n; ++i) {
+        const int index = ((tab_1->currentIndex() + step * i) % n + n) % n;
+        if (tab_1->isTabEnabled(index)) {
+            tab_1->setCurrentIndex(index);
+            break;
+        }
+    }
+    if (!QApplication::focusWidget())
+        tab_1->tabBar()->setFocus();
+    return true;
 }
 
 void w_event::help(int, int)

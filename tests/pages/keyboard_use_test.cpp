@@ -234,6 +234,26 @@ TEST_F(KeyboardUse, FormFieldsTakeTheirOwnTextWhenTabbedThrough)
     EXPECT_EQ(admin->GetItemString(1, "user_id"), "ann");
 }
 
+TEST_F(KeyboardUse, CtrlTabTurnsThePagesWhereverTheFocusIs)
+{
+    writeAdmin("ann", "Bonn", "NRW");
+    writeEvents(2, 1);
+    openWindow();
+    clickTab(Detail);
+    // A drop-down takes a plain tab character for a search through its list.
+    ASSERT_NE(selectField("dw_events", "name"), nullptr);
+    press(Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_EQ(focused(), dw("dw_events")->editorFor("country"));
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(page(), Dates);
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(page(), Admin); // round to the first page
+    press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier); // as X11 sends Ctrl+Shift+Tab
+    EXPECT_EQ(page(), Dates);
+    press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(page(), Detail);
+}
+
 // A screen reader finds a name on every field, drop-down, grid and button of
 // the four pages: the field's label, the button's text.
 TEST_F(KeyboardUse, EveryControlOfThePagesHasASpokenName)
