@@ -1,6 +1,9 @@
 #include "changehistory.h"
 
+#include <QApplication>
 #include <QUndoCommand>
+
+#include <chrono>
 
 namespace {
 constexpr int kEvents = 1;
@@ -10,10 +13,16 @@ const QString kCurrentColumn = QStringLiteral("current_column");
 
 // A step as the user made it: pushing it does nothing, since its changes
 // are already made.
+//
+// Keys typed into a drop-down in quick succession search its list, and each
+// match they pass on the way is taken as the field's value at once: such
+// changes of one field, as close together as the keys of one search, make
+// one step (typing "Fra" and undoing goes back to where the field was, not
+// to "Falkland Islands").
 class ChangeHistory::Step : public QUndoCommand {
 public:
     Step(ChangeHistory &history, std::vector<RowChange> changes)
-        : history_(history), changes_(std::move(changes))
+        : history_(history), changes_(std::move(changes)), made_(std::chrono::steady_clock::now())
     {
     }
     void undo() override { history_.applyStep(changes_, true); }
@@ -23,10 +32,28 @@ public:
             history_.applyStep(changes_, false);
         pushed_ = true;
     }
+    int id() const override { return oneValue() ? 1 : -1; }
+    bool mergeWith(const QUndoCommand *other) override
+    {
+        const auto *next = static_cast<const Step *>(other);
+        if (!oneValue() || !next->oneValue())
+            return false;
+        RowChange &mine = changes_.front();
+        const RowChange &theirs = next->changes_.front();
+        if (mine.part != theirs.part || mine.place != theirs.place || mine.col != theirs.col
+            || next->made_ - made_ > std::chrono::milliseconds(QApplication::keyboardInputInterval()))
+            return false;
+        mine.after = theirs.after;
+        made_ = next->made_;
+        return true;
+    }
 
 private:
+    bool oneValue() const { return changes_.size() == 1 && changes_.front().kind == RowChange::Set; }
+
     ChangeHistory &history_;
     std::vector<RowChange> changes_;
+    std::chrono::steady_clock::time_point made_;
     bool pushed_ = false;
 };
 

@@ -173,6 +173,28 @@ TEST_F(Undo, AdminEditComesBackOnTheAdminPage)
     EXPECT_FALSE(saveEnabled());
 }
 
+TEST_F(Undo, KeysThatSearchADropDownAreOneStep)
+{
+    writeAdmin();
+    writeEvents(1, 1);
+    openWindow();
+    RecordSet *admin = dw("dw_admin")->recordSet();
+    const QString before = admin->GetItemString(1, "default_country");
+    selectField("dw_admin", "file_directory");
+    press(Qt::Key_Tab);
+    ASSERT_EQ(focused(), dw("dw_admin")->editorFor("default_country"));
+    for (QChar c : QString("Fra")) { // "F" passes other countries on the way
+        type(c);
+        QCoreApplication::processEvents(); // the program waits for the next key
+    }
+    press(Qt::Key_Tab);
+    ASSERT_NE(admin->GetItemString(1, "default_country"), before);
+    ASSERT_TRUE(saveEnabled());
+    undo();
+    EXPECT_EQ(admin->GetItemString(1, "default_country"), before);
+    EXPECT_FALSE(saveEnabled());
+}
+
 // ---- Find ----------------------------------------------------------------------
 
 using Find = UndoTest;
