@@ -23,9 +23,10 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
     auto *st_1 = new QLabel(QStringLiteral("F3 - Date Search"), page);
     st_1->setObjectName(QStringLiteral("st_1"));
     auto *p_1 = pages::picture(page, "p_1", QStringLiteral("f3.bmp"));
+    // Made in the order Tab visits them: the buttons as they stand in their row, then the lines.
+    auto *pb_new_date = pages::button(page, "pb_new_date", QStringLiteral("New"), "new.jpg", "new_focus.jpg", "new_dis.jpg");
     auto *pb_delete_date = pages::button(page, "pb_delete_date", QStringLiteral("Delete"), "delete.jpg",
                                          "delete_focus.jpg", "delete_dis.jpg");
-    auto *pb_new_date = pages::button(page, "pb_new_date", QStringLiteral("New"), "new.jpg", "new_focus.jpg", "new_dis.jpg");
     dw_event_dates = makeView(QStringLiteral("dw_event_dates"), QStringLiteral("d_event_dates"), DataWindow::Kind::Grid,
                               &host.document().dates());
     dw_event_dates->gridView()->setAccessibleName(QStringLiteral("Event Dates & Times"));

@@ -19,10 +19,11 @@ EventListPage::EventListPage(PageHost &host, QWidget *parent)
     : EventPage(host, parent, QStringLiteral("tabpage_event_list"))
 {
     QWidget *page = this;
+    // Made in the order Tab visits them: the buttons as they stand in their row, then the list.
+    auto *pb_new = pages::button(page, "pb_new", QStringLiteral("New "), "new.jpg", "new_focus.jpg", "new_dis.jpg");
     auto *pb_new_copy =
         pages::button(page, "pb_new_copy", QStringLiteral("Copy   "), "new_copy.jpg", "new_copy.jpg", "new_copy.jpg");
     auto *pb_4 = pages::button(page, "pb_4", QStringLiteral("Delete"), "delete.jpg", "delete_focus.jpg", "delete_dis.jpg");
-    auto *pb_new = pages::button(page, "pb_new", QStringLiteral("New "), "new.jpg", "new_focus.jpg", "new_dis.jpg");
     dw_event_list = makeView(QStringLiteral("dw_event_list"), QStringLiteral("d_list"), DataWindow::Kind::Grid,
                              &host.document().events());
     dw_event_list->gridView()->setAccessibleName(QStringLiteral("Events"));

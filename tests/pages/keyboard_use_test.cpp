@@ -254,6 +254,26 @@ TEST_F(KeyboardUse, CtrlTabTurnsThePagesWhereverTheFocusIs)
     EXPECT_EQ(page(), Detail);
 }
 
+TEST_F(KeyboardUse, TabVisitsTheButtonsOfTheListInTheirRowThenTheList)
+{
+    writeAdmin("ann", "Bonn", "NRW");
+    writeEvents(2, 1);
+    openWindow();
+    clickTab(List);
+    QWidget *grid = focused();
+    ASSERT_TRUE(dw("dw_event_list")->isAncestorOf(grid));
+    for (const char *name : {"pb_4", "pb_new_copy", "pb_new"}) {
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(focused()->objectName(), name);
+    }
+    for (const char *name : {"pb_new_copy", "pb_4"}) {
+        press(Qt::Key_Tab);
+        EXPECT_EQ(focused()->objectName(), name);
+    }
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focused(), grid);
+}
+
 // A screen reader finds a name on every field, drop-down, grid and button of
 // the four pages: the field's label, the button's text.
 TEST_F(KeyboardUse, EveryControlOfThePagesHasASpokenName)
