@@ -516,8 +516,18 @@ bool DataWindow::moveByTab(bool backwards)
         long row = currentRow_;
         if (backwards) {
             if (first) {
-                if (row <= 1)
+                if (row <= 1) {
+                    // Shift+Tab on the first field of the first line leaves
+                    // the grid for the control before it (its buttons).
+                    for (QWidget *w = previousInFocusChain(); w && w != this; w = w->previousInFocusChain()) {
+                        if (isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus) || !w->isVisible()
+                            || !w->isEnabled())
+                            continue;
+                        w->setFocus(Qt::BacktabFocusReason);
+                        break;
+                    }
                     return true;
+                }
                 --row;
                 col = tabColumns_.back();
             } else {

@@ -254,7 +254,7 @@ TEST_F(KeyboardUse, CtrlTabTurnsThePagesWhereverTheFocusIs)
     EXPECT_EQ(page(), Detail);
 }
 
-TEST_F(KeyboardUse, TabVisitsTheButtonsOfTheListInTheirRowThenTheList)
+TEST_F(KeyboardUse, TabVisitsTheButtonsOfAPageInTheirRowThenItsGrid)
 {
     writeAdmin("ann", "Bonn", "NRW");
     writeEvents(2, 1);
@@ -272,6 +272,18 @@ TEST_F(KeyboardUse, TabVisitsTheButtonsOfTheListInTheirRowThenTheList)
     }
     press(Qt::Key_Tab);
     EXPECT_EQ(focused(), grid);
+
+    // The date lines: Shift+Tab from the first field of the first line,
+    // with its text typed, leaves the grid for its buttons.
+    clickTab(Dates);
+    clickCell("dw_event_dates", 1, "state");
+    type("Saxony");
+    ASSERT_EQ(focusedColumn(), "state");
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focused()->objectName(), "pb_delete_date");
+    EXPECT_EQ(dates()->GetItemString(1, "state"), "Saxony");
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focused()->objectName(), "pb_new_date");
 }
 
 // A screen reader finds a name on every field, drop-down, grid and button of
