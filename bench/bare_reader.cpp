@@ -10,6 +10,8 @@
 //            and painted
 //   hwm_kb   peak memory then
 //   step     seconds per Down pressed in the table
+#include "peakmemory.h"
+
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,8 +22,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -107,16 +107,6 @@ public:
 private:
     const Table &t_;
 };
-
-long vmHwmKb()
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return -1;
-}
 
 } // namespace
 

@@ -25,6 +25,7 @@
 #include "globals.h"
 #include "launch.h"
 #include "package.h"
+#include "peakmemory.h"
 #include "recordset.h"
 #include "runtime.h"
 #include "startfolder.h"
@@ -47,7 +48,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
@@ -65,16 +65,6 @@ qint64 monotonicNs()
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-long vmHwmKb()
-{
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return -1;
 }
 
 double seconds(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e9; }
