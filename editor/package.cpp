@@ -184,6 +184,36 @@ PackageResult buildPackage(const QString &folder, const QString &zipName, Packag
     return result;
 }
 
+// Adds each of `names` (in `folder`) to `archive` in turn. A name with
+// nothing behind it is listed in `r.missing` when `mayBeMissing`, and fails
+// the run otherwise. false, with the failure in `r`, when the run stops.
+bool packAll(rt::OLEObject &zip, const QString &folder, const QStringList &names, const QString &archive,
+             const QString &zipName, bool mayBeMissing, RunWatch &watch, PackageResult &r)
+{
+    for (int i = 0; i < int(names.size()); ++i) {
+        const QString &name = names[i];
+        if (!watch.at(i)) {
+            r = cancelled();
+            return false;
+        }
+        QString why;
+        const int code = packOne(zip, inFolder(folder, name), archive, why);
+        if (code == PackCancelled) {
+            r = cancelled();
+            return false;
+        }
+        if (code == PackNoSource && mayBeMissing) {
+            r.missing << name;
+            continue;
+        }
+        if (code != PackOk) {
+            r = failure(PackageResult::PackFailed, QStringLiteral("Cannot add %1 to %2: %3").arg(name, zipName, why));
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 PackageResult pack_data_files(const QString &directory, const QStringList &fileNames, const QString &zipName,
@@ -209,24 +239,7 @@ PackageResult pack_data_files(const QString &directory, const QStringList &fileN
 
     const int steps = int(fileNames.size());
     return buildPackage(directory, zipName, result, watch, steps, [&](const QString &archive, PackageResult &r) {
-        for (int i = 0; i < steps; ++i) {
-            const QString &name = fileNames[i];
-            if (!watch.at(i)) {
-                r = cancelled();
-                return false;
-            }
-            QString why;
-            const int code = packOne(zip, inFolder(directory, name), archive, why);
-            if (code == PackCancelled) {
-                r = cancelled();
-                return false;
-            }
-            if (code != PackOk) {
-                r = failure(PackageResult::PackFailed, QStringLiteral("Cannot add %1 to %2: %3").arg(name, zipName, why));
-                return false;
-            }
-        }
-        return true;
+        return packAll(zip, directory, fileNames, archive, zipName, false, watch, r);
     });
 }
 
@@ -244,28 +257,8 @@ PackageResult pack_deployment(const QString &deployFolder, const QString &zipNam
         return result;
 
     return buildPackage(deployFolder, zipName, result, watch, steps, [&](const QString &archive, PackageResult &r) {
-        for (int i = 0; i < steps; ++i) {
-            const QString &pattern = patterns[i];
-            if (!watch.at(i)) {
-                r = cancelled();
-                return false;
-            }
-            QString why;
-            const int code = packOne(zip, inFolder(deployFolder, pattern), archive, why);
-            if (code == PackCancelled) {
-                r = cancelled();
-                return false;
-            }
-            if (code == PackNoSource) {
-                r.missing << pattern;
-                continue;
-            }
-            if (code != PackOk) {
-                r = failure(PackageResult::PackFailed,
-                            QStringLiteral("Cannot add %1 to %2: %3").arg(pattern, zipName, why));
-                return false;
-            }
-        }
+        if (!packAll(zip, deployFolder, patterns, archive, zipName, true, watch, r))
+            return false;
         if (r.missing.size() == patterns.size()) {
             r = failure(PackageResult::MissingFiles, QStringLiteral("No files to ship in %1.").arg(deployFolder),
                         r.missing);
