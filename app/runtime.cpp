@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -61,6 +63,32 @@ QString displayText(QString text)
     return text;
 }
 
+// A box whose buttons all say something (Yes, No): Escape and its title bar
+// close it without an answer, instead of pressing the one that looks like
+// a refusal.
+class AnswerBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool closesWithoutAnswer = false;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (closesWithoutAnswer && event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent *event) override
+    {
+        if (closesWithoutAnswer)
+            QDialog::closeEvent(event); // rejects; no button counts as clicked
+        else
+            QMessageBox::closeEvent(event);
+    }
+};
+
 } // namespace
 
 int MessageBox(const QString &title, const QString &text, Icon icon, Buttons buttons, int defaultButton)
@@ -70,17 +98,21 @@ int MessageBox(const QString &title, const QString &text, Icon icon, Buttons but
         return responder()(call);
 
     const auto list = buttonsOf(buttons);
-    QMessageBox box(iconOf(icon), title, displayText(text), QMessageBox::NoButton, QApplication::activeWindow());
+    AnswerBox box(iconOf(icon), title, displayText(text), QMessageBox::NoButton, QApplication::activeWindow());
     std::vector<QPushButton *> pushed;
     for (auto b : list)
         pushed.push_back(box.addButton(b));
+    const bool cancels = std::find(list.begin(), list.end(), QMessageBox::Cancel) != list.end();
+    box.closesWithoutAnswer = list.size() > 1 && !cancels;
     if (defaultButton >= 1 && defaultButton <= static_cast<int>(pushed.size()))
         box.setDefaultButton(pushed[static_cast<size_t>(defaultButton - 1)]);
     box.exec();
     for (size_t i = 0; i < pushed.size(); ++i)
         if (box.clickedButton() == pushed[i])
             return static_cast<int>(i) + 1;
-    // Closed without a button (Escape): the last button, as a cancel would be.
+    if (box.closesWithoutAnswer)
+        return 0;
+    // Closed without a button (Escape): Cancel, or the only button.
     return static_cast<int>(list.size());
 }
 

@@ -526,10 +526,12 @@ bool w_event::mayClose()
         const int answer = rt::MessageBox(QStringLiteral("Unsaved Event Data"),
                                           QStringLiteral("Do you want to save your unsaved event data before closing ?"),
                                           rt::Icon::Question, rt::Buttons::YesNo, 1);
-        if (answer == 1 && pb_save_clicked() != 0)
+        // Only No lets the changes go; a box closed without an answer
+        // (Escape) leaves the window as it was.
+        if (answer == 0 || (answer == 1 && pb_save_clicked() != 0))
             return false;
-        if (answer != 1)
-            doc_->discardUnsavedWork(); // the user lets the changes go
+        if (answer == 2)
+            doc_->discardUnsavedWork();
     }
     return true;
 }

@@ -2,7 +2,11 @@
 // export package.
 #include "editor_fixture.h"
 
+#include "journal.h"
 #include "profile.h"
+
+#include <QMessageBox>
+#include <QTimer>
 
 using namespace editor_tests;
 
@@ -192,6 +196,42 @@ TEST_F(Closing, TheWindowFrameAsksTheSameQuestion)
     ASSERT_NE(question(), nullptr);
     EXPECT_EQ(boxes.calls().size(), 1u);
     EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(readData("VantelEvents.txt"), events);
+}
+
+// The real question, closed once by Escape and once by its title bar: the
+// window stays as it was, with its changes and their journal.
+TEST_F(Closing, EscapeOrTheTitleBarOnTheQuestionCancelsTheClose)
+{
+    openTwoEvents();
+    w->document().journal().setDelay(0);
+    const QByteArray events = readData("VantelEvents.txt");
+    renameEvent("Fair");
+    rt::setMessageBoxResponder({}); // the real dialog
+    QStringList seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        seen << box->windowTitle() + '|' + box->text();
+        if (seen.size() == 1)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box, Qt::Key_Escape);
+        else
+            box->close();
+    });
+    answer.start(20);
+    click("pb_close");
+    EXPECT_TRUE(w->isVisible());
+    w->close(); // the window's own frame
+    answer.stop();
+    const QString question = "Unsaved Event Data|Do you want to save your unsaved event data before closing ?";
+    EXPECT_EQ(seen, QStringList({question, question}));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(button("pb_save")->isEnabled());
+    EXPECT_EQ(dw("dw_events")->recordSet()->GetItemString(1, "name"), "Fair");
+    w->document().journal().flush();
+    EXPECT_TRUE(QFile::exists(dataDir() + Journal::fileName()));
     EXPECT_EQ(readData("VantelEvents.txt"), events);
 }
 
