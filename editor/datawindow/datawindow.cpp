@@ -99,7 +99,7 @@ void DataWindow::attach(RecordSet *rs)
             const ColumnDef &cd = def_.columns[size_t(c)];
             if (cd.type == ColType::Date)
                 grid_->setColumnWidth(c, 110);
-            else if (cd.editMask == QLatin1String("00:00"))
+            else if (isTimeColumn(cd))
                 grid_->setColumnWidth(c, 62);
             else {
                 grid_->setColumnWidth(c, 180);
@@ -436,11 +436,16 @@ bool DataWindow::commitEditor(QWidget *editor)
             return false;
         }
         text = iso;
-    } else if (c.type == ColType::Char && c.editMask == QLatin1String("00:00")) {
+    } else if (isTimeColumn(c)) {
         text.remove(QLatin1Char(':'));
         text = text.trimmed();
         if (text.isEmpty())
             text = QStringLiteral("0000");
+        if (!isClockTime(text.toLatin1())) {
+            // A time typed only in part is dropped like any rejected value.
+            refreshForm();
+            return false;
+        }
     }
     const QString before = rs_->GetItemString(row, col);
     if (text == before || (text.isEmpty() && rs_->IsNull(row, col)))

@@ -83,7 +83,7 @@ void DataWindow::buildForm()
         default: {
             auto *e = new QLineEdit(this);
             if (c.edit == EditStyle::EditMask)
-                e->setInputMask(inputMaskFor(c.editMask));
+                setEditMask(e, c.editMask);
             connect(e, &QLineEdit::textEdited, this, &DataWindow::editChanged);
             connect(e, &QLineEdit::editingFinished, this, [this, e] { commitEditor(e); });
             editor = e;
