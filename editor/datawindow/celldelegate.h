@@ -34,6 +34,8 @@ public:
             edit->setInputMask(inputMaskFor(mask->second));
         else if (c.edit == EditStyle::EditMask)
             setEditMask(edit, c.editMask);
+        if (c.edit != EditStyle::MultiLineEdit)
+            keepOnOneLine(edit);
         // The open cell is the current field: the highlight colour, with
         // text that reads on it whatever the desktop theme.
         const QColor highlight(255, 180, 180);

@@ -132,6 +132,11 @@ private:
     std::vector<QMetaObject::Connection> rsConnections_;
 };
 
+class QLineEdit;
+// A field of one line: tabs and line breaks that arrive in it (pasted,
+// dropped) become single spaces.
+void keepOnOneLine(QLineEdit *edit);
+
 // The name a screen reader says for a column's field: its label without the
 // trailing colon, or, for a column without one, its name in words
 // ("time2" reads "Time 2").

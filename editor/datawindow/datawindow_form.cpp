@@ -84,6 +84,7 @@ void DataWindow::buildForm()
             auto *e = new QLineEdit(this);
             if (c.edit == EditStyle::EditMask)
                 setEditMask(e, c.editMask);
+            keepOnOneLine(e);
             connect(e, &QLineEdit::textEdited, this, &DataWindow::editChanged);
             connect(e, &QLineEdit::editingFinished, this, [this, e] { commitEditor(e); });
             editor = e;
@@ -193,6 +194,21 @@ void DataWindow::paintFormHighlight()
                 combo->setStyleSheet(sheet);
         }
     }
+}
+
+void keepOnOneLine(QLineEdit *edit)
+{
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
+        static const QRegularExpression breaks(QStringLiteral("\\r\\n|[\\t\\n\\v\\f\\r\\x{2028}\\x{2029}]"));
+        if (!text.contains(breaks))
+            return;
+        QString before = text.left(edit->cursorPosition());
+        QString all = text;
+        before.replace(breaks, QStringLiteral(" "));
+        all.replace(breaks, QStringLiteral(" "));
+        edit->setText(all);
+        edit->setCursorPosition(int(before.size()));
+    });
 }
 
 QString spokenName(const ColumnDef &c)
