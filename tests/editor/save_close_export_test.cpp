@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 using namespace editor_tests;
 
 namespace {
@@ -272,6 +274,20 @@ TEST_F(Export, PacksTheSavedFilesAndTellsWhereThePackageLies)
     EXPECT_EQ(zipEntries(zip()), kDataFiles);
     for (const QString &f : kDataFiles)
         EXPECT_EQ(zipEntry(zip(), f), readData(f)) << f.toStdString();
+
+    // It holds the password: for the owner alone, whatever the package it
+    // replaces allowed, and no more than the admin file allows.
+    auto mode = [this] {
+        struct stat st;
+        return ::stat(QFile::encodeName(zip()).constData(), &st) == 0 ? st.st_mode & 07777 : 01000u;
+    };
+    EXPECT_EQ(mode(), 0600u);
+    for (const auto &[admin, package] : {std::pair{0644u, 0600u}, std::pair{0400u, 0400u}}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(zip()).constData(), 0644), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(dataDir() + "VantelAdmin.txt").constData(), admin), 0);
+        click("pb_export");
+        EXPECT_EQ(mode(), package) << std::oct << admin;
+    }
 }
 
 TEST_F(Export, ReExportReplacesThePackageWithTheFilesAsLastSaved)
