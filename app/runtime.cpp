@@ -93,12 +93,19 @@ protected:
 
 int MessageBox(const QString &title, const QString &text, Icon icon, Buttons buttons, int defaultButton)
 {
-    const MessageBoxCall call{title, text, icon, buttons, defaultButton};
+    return MessageBox(nullptr, title, text, icon, buttons, defaultButton);
+}
+
+int MessageBox(QWidget *owner, const QString &title, const QString &text, Icon icon, Buttons buttons,
+               int defaultButton)
+{
+    const MessageBoxCall call{title, text, icon, buttons, defaultButton, owner};
     if (responder())
         return responder()(call);
 
     const auto list = buttonsOf(buttons);
-    AnswerBox box(iconOf(icon), title, displayText(text), QMessageBox::NoButton, QApplication::activeWindow());
+    AnswerBox box(iconOf(icon), title, displayText(text), QMessageBox::NoButton,
+                  owner ? owner : QApplication::activeWindow());
     std::vector<QPushButton *> pushed;
     for (auto b : list)
         pushed.push_back(box.addButton(b));

@@ -317,7 +317,8 @@ bool w_event::eventFilter(QObject *watched, QEvent *event)
 void w_event::help(int, int)
 {
     rt::HtmlHelp(this, is_helpfile + QStringLiteral("::/") + is_help_topic);
-    rt::MessageBox(QString(), is_help_topic);
+    // In front of the help window, which stays in front when it closes.
+    rt::MessageBox(rt::helpWindow(), QString(), is_help_topic);
 }
 
 void w_event::timer()
