@@ -30,6 +30,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QShortcut>
 #include <QScopeGuard>
 #include <QTabBar>
@@ -128,7 +130,17 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
     layout->addWidget(tab_1);
     installTools(layout);
     layout->addLayout(buttons);
-    resize(900, 640);
+    // The pages show everything they hold, on a screen that has the room;
+    // on a smaller one the window, with the frame the desktop gives it,
+    // stays on the screen.
+    ensurePolished();
+    QSize size = sizeHint().expandedTo(QSize(900, 640));
+    if (const QScreen *s = screen()) {
+        const int edge = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+        const QSize frame(2 * edge, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * edge);
+        size = size.boundedTo(s->availableGeometry().size() - frame);
+    }
+    resize(size);
 
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, &w_event::timer);

@@ -88,26 +88,8 @@ void DataWindow::attach(RecordSet *rs)
         for (size_t i = 0; i < def_.computed.size(); ++i) {
             const int logical = int(def_.columns.size() + i);
             grid_->horizontalHeader()->moveSection(grid_->horizontalHeader()->visualIndex(logical), int(i));
-            grid_->setColumnWidth(logical, 60);
         }
-        // Widths: dates and times narrow, texts wide; the last shown text
-        // column takes the rest of the width.
-        int lastText = -1;
-        for (int c = 0; c < int(def_.columns.size()); ++c) {
-            if (grid_->isColumnHidden(c))
-                continue;
-            const ColumnDef &cd = def_.columns[size_t(c)];
-            if (cd.type == ColType::Date)
-                grid_->setColumnWidth(c, 110);
-            else if (isTimeColumn(cd))
-                grid_->setColumnWidth(c, 62);
-            else {
-                grid_->setColumnWidth(c, 180);
-                lastText = c;
-            }
-        }
-        if (!def_.computed.empty() && lastText >= 0)
-            grid_->horizontalHeader()->setSectionResizeMode(lastText, QHeaderView::Stretch);
+        sizeGridColumns();
         // Columns appear in the order the Tab key visits them.
         for (size_t i = 0; i < tabColumns_.size(); ++i) {
             const int logical = tabColumns_[i] - 1;
@@ -232,6 +214,7 @@ void DataWindow::setDateMask(const QString &column, const QString &pattern)
     const int col = def_.columnIndex(column);
     if (col > 0)
         dateMasks_[col] = pattern;
+    sizeGridColumns();
 }
 
 // ---- Current row and column ------------------------------------------------

@@ -85,11 +85,14 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     friend class DataWindowDelegate;
     void attach(RecordSet *rs);
     void buildGrid();
+    // The grid's row height and column widths, from the fonts in use.
+    void sizeGridColumns();
     void buildForm();
     void refreshForm();
     void fillForm();

@@ -54,7 +54,8 @@ void DataWindow::buildForm()
         case EditStyle::MultiLineEdit: {
             auto *e = new QPlainTextEdit(this);
             e->setTabChangesFocus(true);
-            e->setFixedHeight(c.width > 255 ? 84 : 52);
+            // Five lines for the long texts, three for the others.
+            e->setFixedHeight(e->fontMetrics().lineSpacing() * (c.width > 255 ? 5 : 3) + 8);
             connect(e, &QPlainTextEdit::textChanged, this, [this] {
                 if (!refreshing_)
                     emit editChanged();
