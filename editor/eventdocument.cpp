@@ -485,17 +485,41 @@ UnsavedWork EventDocument::unsavedWork() const
     if (path.isEmpty())
         return {};
     UnsavedWork work = readJournal(path.left(path.size() - Journal::fileName().size()), rowCounts());
-    if (work.state == UnsavedWork::State::Found && !history_.fits(work.changes)) {
+    if (work.state == UnsavedWork::State::Found && !history_.fits(allChanges(work))) {
         work.state = UnsavedWork::State::Damaged;
         work.problem = QStringLiteral("its changes do not fit the data files");
         work.changes.clear();
+        work.typing.reset();
     }
     return work;
 }
 
+std::vector<RowChange> EventDocument::allChanges(const UnsavedWork &work)
+{
+    std::vector<RowChange> all = work.changes;
+    if (work.typing)
+        all.push_back(*work.typing); // the text being typed goes into its field
+    return all;
+}
+
+std::optional<RowChange> EventDocument::typingChange(const RecordSet &rs, long row, int col, const QString &text) const
+{
+    Part part;
+    RowChange c;
+    const long place = rs.placeOf(row);
+    if (!partOf(&rs, &part) || place < 0 || !rs.textValue(col, text, &c.after))
+        return {};
+    c.kind = RowChange::Set;
+    c.part = quint8(part);
+    c.place = place;
+    c.col = qint16(col);
+    c.before = StoredValue{rs.valueAt(place, col).toByteArray(), rs.IsNull(row, col)};
+    return c;
+}
+
 bool EventDocument::restore(const UnsavedWork &work)
 {
-    if (!history_.replay(work.changes))
+    if (!history_.replay(allChanges(work)))
         return false;
     publishAdminValues();
     setModified(true);

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class RecordSet;
@@ -153,6 +154,10 @@ public:
     bool restore(const UnsavedWork &work);
     // No unsaved work to keep: the journal goes.
     void discardUnsavedWork();
+    // What the text `text` being typed into column `col` of row `row` of
+    // `rs` would set, for the journal; nothing for a record set of another
+    // document or a text the column does not take.
+    std::optional<RowChange> typingChange(const RecordSet &rs, long row, int col, const QString &text) const;
 
 signals:
     void modifiedChanged(bool modified);
@@ -165,6 +170,7 @@ private:
     static RowCheck checkColumns(const ColumnTable &table, const RecordSet &rs, long row);
 
     RowCounts rowCounts() const;
+    static std::vector<RowChange> allChanges(const UnsavedWork &work);
 
     std::unique_ptr<RecordSet> admin_, events_, dates_;
     // Columns the part rules read, looked up once.

@@ -125,7 +125,11 @@ void connectEditorBehaviour(PageHost &host, DataWindow *dw, const QString &helpT
         if (row >= 1 && !column.isEmpty())
             dw->recordSet()->SetItem(row, QStringLiteral("current_column"), column);
     });
-    QObject::connect(dw, &DataWindow::editChanged, dw, [&host] { host.document().setModified(true); });
+    QObject::connect(dw, &DataWindow::editChanged, dw, [&host] {
+        host.document().setModified(true);
+        host.document().journal().typed(); // what is being typed is kept too
+    });
+    QObject::connect(dw, &DataWindow::editEnded, dw, [&host] { host.document().journal().typed(); });
     dw->ue_key = [&host](int k, quint32 flags) {
         if (k == rt::KeyF1 || (k == rt::KeyEscape && host.hasErrorWindow())) {
             host.key(k, flags);

@@ -147,6 +147,7 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
 
 w_event::~w_event()
 {
+    doc_->journal().setTypingSource({}); // it asks the pages, which go first
     if (errorWindow_)
         delete errorWindow_.data();
     // The pages' views go before the document whose record sets they show.

@@ -401,6 +401,44 @@ QString DataWindow::editorText(QWidget *editor) const
     return {};
 }
 
+bool DataWindow::storedText(QWidget *editor, int col, QString *out) const
+{
+    const ColumnDef &c = def_.columns[size_t(col - 1)];
+    QString text = editorText(editor);
+    if (c.type == ColType::Date && !text.trimmed().isEmpty()) {
+        const auto mask = dateMasks_.find(col);
+        text = isoFromPattern(text, mask != dateMasks_.end() ? mask->second : QStringLiteral("yyyy-mm-dd"));
+        if (text.isEmpty())
+            return false;
+    } else if (isTimeColumn(c)) {
+        text.remove(QLatin1Char(':'));
+        text = text.trimmed();
+        if (text.isEmpty())
+            text = QStringLiteral("0000");
+        if (!isClockTime(text.toLatin1()))
+            return false;
+    }
+    *out = text;
+    return true;
+}
+
+bool DataWindow::typingAt(long *row, int *col, QString *text) const
+{
+    QWidget *focused = QApplication::focusWidget();
+    if (!focused || !isAncestorOf(focused) || qobject_cast<QComboBox *>(focused))
+        return false;
+    const int c = columnOfEditor(focused);
+    const long r = grid_ ? cellOfEditor(focused).row() + 1 : currentRow_;
+    QString t;
+    if (c < 1 || r < 1 || r > rs_->RowCount() || !storedText(focused, c, &t)
+        || t == rs_->GetItemString(r, c) || (t.isEmpty() && rs_->IsNull(r, c)))
+        return false;
+    *row = r;
+    *col = c;
+    *text = t;
+    return true;
+}
+
 bool DataWindow::commitEditor(QWidget *editor)
 {
     freshenForm();
@@ -409,26 +447,12 @@ bool DataWindow::commitEditor(QWidget *editor)
     if (col < 1 || row < 1 || qobject_cast<QComboBox *>(editor))
         return true;
     const ColumnDef &c = def_.columns[size_t(col - 1)];
-    QString text = editorText(editor);
-    if (c.type == ColType::Date && !text.trimmed().isEmpty()) {
-        const auto mask = dateMasks_.find(col);
-        const QString iso = isoFromPattern(text, mask != dateMasks_.end() ? mask->second : QStringLiteral("yyyy-mm-dd"));
-        if (iso.isEmpty()) {
-            // A rejected value is dropped silently and the field shows the stored one.
-            refreshForm();
-            return false;
-        }
-        text = iso;
-    } else if (isTimeColumn(c)) {
-        text.remove(QLatin1Char(':'));
-        text = text.trimmed();
-        if (text.isEmpty())
-            text = QStringLiteral("0000");
-        if (!isClockTime(text.toLatin1())) {
-            // A time typed only in part is dropped like any rejected value.
-            refreshForm();
-            return false;
-        }
+    QString text;
+    if (!storedText(editor, col, &text)) {
+        // A rejected value (a date or time typed in part) is dropped
+        // silently and the field shows the stored one.
+        refreshForm();
+        return false;
     }
     const QString before = rs_->GetItemString(row, col);
     if (text == before || (text.isEmpty() && rs_->IsNull(row, col)))

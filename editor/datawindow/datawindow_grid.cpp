@@ -18,7 +18,9 @@ void DataWindow::buildGrid()
     grid_ = new GridView(this);
     grid_->setObjectName(objectName() + QStringLiteral("_grid"));
     grid_->setHorizontalHeader(new PictureHeader(def_.headerPicture, grid_));
-    grid_->setItemDelegate(new DataWindowDelegate(this));
+    auto *delegate = new DataWindowDelegate(this);
+    grid_->setItemDelegate(delegate);
+    connect(delegate, &QAbstractItemDelegate::closeEditor, this, &DataWindow::editEnded);
     grid_->setSelectionMode(QAbstractItemView::NoSelection);
     grid_->setEditTriggers(tabColumns_.empty() ? QAbstractItemView::NoEditTriggers
                                                : QAbstractItemView::CurrentChanged | QAbstractItemView::AnyKeyPressed

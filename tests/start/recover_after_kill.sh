@@ -1,8 +1,8 @@
 #!/bin/bash
-# The real program killed (kill -9) with a change unsaved: the change was
-# kept beside the data files, which stay as last saved; the next start asks
-# "Recover Unsaved Event Data", Yes restores the change, and a save writes
-# it and lets the journal go.
+# The real program killed (kill -9) with a change unsaved and more text being
+# typed into the next field: both were kept beside the data files, which stay
+# as last saved; the next start asks "Recover Unsaved Event Data", Yes
+# restores them, and a save writes them and lets the journal go.
 program=$1
 template=$2
 . "$(dirname "$0")/session.sh"
@@ -44,6 +44,11 @@ for _ in $(seq 100); do [ -s "$journal" ] && break; sleep 0.1; done
 [ -s "$journal" ] || fail "no journal within 10 s of the change"
 mode=$(stat -c %a "$journal")
 [ "$mode" = 600 ] || fail "journal mode $mode"
+# Tab went on to the password: typed behind it, the field keeps the keys.
+xdotool key --delay 50 End
+xdotool type --delay 50 "qq"
+for _ in $(seq 100); do grep -aq 'pwqq' "$journal" && break; sleep 0.1; done
+grep -aq 'pwqq' "$journal" || fail "the text being typed was not kept within 10 s"
 
 kill -9 "$first"
 wait "$first" 2>/dev/null
@@ -62,8 +67,8 @@ window=$(wait_window "$second" "$main_title") || fail "second: no main window af
 xdotool windowfocus --sync "$window"
 sleep 0.3
 xdotool key --delay 50 ctrl+s
-for _ in $(seq 100); do grep -q '^annzed	' "$files/VantelAdmin.txt" && break; sleep 0.1; done
-grep -q '^annzed	' "$files/VantelAdmin.txt" || fail "the restored change was not saved: $(cat "$files/VantelAdmin.txt")"
+for _ in $(seq 100); do grep -q '^annzed	pwqq	' "$files/VantelAdmin.txt" && break; sleep 0.1; done
+grep -q '^annzed	pwqq	' "$files/VantelAdmin.txt" || fail "the restored changes were not saved: $(cat "$files/VantelAdmin.txt")"
 [ -e "$journal" ] && fail "the journal is still there after the save"
 kill "$second"
-echo "restored after kill -9 and saved"
+echo "restored after kill -9, with the text being typed, and saved"
