@@ -282,7 +282,23 @@ int driver(int argc, char **argv)
     int steps = 200, rounds = 1;
     QString keep;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
+    static const char usage[] = "usage: vantel_bench_all [--events N] [--lines M] [--steps S] [--rounds R]"
+                                " [--keep DIR]\n"
+                                "  --events N  events in the generated data folder (100000)\n"
+                                "  --lines M   date lines (5 x the events)\n"
+                                "  --steps S   Down presses in the event list (200)\n"
+                                "  --rounds R  measurements of each figure (1)\n"
+                                "  --keep DIR  generate into DIR and leave it there\n";
+    for (int i = 1; i < args.size(); i += 2) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        static const QStringList options = {"--events", "--lines", "--steps", "--rounds", "--keep"};
+        if (i + 1 >= args.size() || !options.contains(args[i])) {
+            std::fputs(usage, stderr);
+            return 2;
+        }
         if (args[i] == "--events")
             events = args[i + 1].toLong();
         else if (args[i] == "--lines")

@@ -123,12 +123,24 @@ int run(const QString &dir)
 
 int main(int argc, char **argv)
 {
+    static const char usage[] =
+        "usage: vantel_bench                        generate 10,000 and 100,000 events and measure each\n"
+        "       vantel_bench gen DIR EVENTS LINES   generate a data folder\n"
+        "       vantel_bench run DIR                measure one data folder\n";
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
     if (argc == 5 && std::string(argv[1]) == "gen") {
         generate(QString::fromLocal8Bit(argv[2]), std::atol(argv[3]), std::atol(argv[4]));
         return 0;
     }
     if (argc == 3 && std::string(argv[1]) == "run")
         return run(QString::fromLocal8Bit(argv[2]));
+    if (argc != 1) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
     QTemporaryDir tmp;
     const std::pair<long, long> sizes[] = {{10000, 50000}, {100000, 500000}};
     for (const auto &[ev, lines] : sizes) {

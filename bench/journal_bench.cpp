@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <functional>
 
@@ -38,6 +39,15 @@ double commits(RecordSet &events, const std::function<void()> &afterEach)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    bool counts = argc <= 3;
+    for (int i = 1; i < argc; ++i)
+        counts = counts && std::strspn(argv[i], "0123456789") == std::strlen(argv[i]) && std::atol(argv[i]) > 0;
+    if (!counts) {
+        const bool help = argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+        std::fputs("usage: vantel_journal_bench [EVENTS [LINES]]   (100000 events, 3 x as many date lines)\n",
+                   help ? stdout : stderr);
+        return help ? 0 : 2;
+    }
     const long eventCount = argc > 1 ? std::atol(argv[1]) : 100000;
     const long lineCount = argc > 2 ? std::atol(argv[2]) : eventCount * 3;
     QTemporaryDir dir;

@@ -53,8 +53,9 @@ void DataWindow::sizeGridColumns()
     QHeaderView *header = grid_->horizontalHeader();
     const QFontMetrics heading = header->fontMetrics(), cell = grid_->fontMetrics();
     auto fit = [&](int section, const QString &sample) {
-        const QString title = section < int(def_.columns.size()) ? def_.columns[size_t(section)].label
-                                                                 : model_->headerData(section, Qt::Horizontal).toString();
+        const QString title = section < int(def_.columns.size())
+                                  ? def_.columns[size_t(section)].label
+                                  : model_->headerData(section, Qt::Horizontal).toString();
         grid_->setColumnWidth(section, std::max(heading.horizontalAdvance(title) + 16,
                                                 cell.horizontalAdvance(sample) + 2 * cell.averageCharWidth() + 8));
     };
