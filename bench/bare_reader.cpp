@@ -11,6 +11,7 @@
 //   hwm_kb   peak memory then
 //   step     seconds per Down pressed in the table
 #include "peakmemory.h"
+#include "usage.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -110,10 +111,22 @@ private:
 
 } // namespace
 
+const char kUsage[] =
+    "Usage: vantel_bench_bare DIR STEPS\n"
+    "\n"
+    "The peer of the program's start-up and event switching: maps the three data files of DIR,\n"
+    "splits their fields, shows the events in a table view with the first one current, then presses\n"
+    "Down STEPS times. Prints ready (seconds from VANTEL_BENCH_T0, the starter's monotonic clock in\n"
+    "ns), hwm_kb (peak memory then), step (seconds per Down), rows, dates and row (the row reached).\n";
+
 int main(int argc, char **argv)
 {
-    if (argc != 3)
+    if (answerHelp(argc, argv, kUsage))
+        return 0;
+    if (argc != 3) {
+        std::fputs(kUsage, stderr);
         return 2;
+    }
     const qint64 t0 = qgetenv("VANTEL_BENCH_T0").toLongLong();
     int one = 1;
     QApplication app(one, argv);
