@@ -130,12 +130,13 @@ struct Figures {
     Figure exportTime{"export", "s", 1, "zip -9", 0.35};
     Figure exportSize{"export size", "MB", 1e-6, "zip -9", 1.0};
     Figure memStart{"peak memory at start", "MB", 1e-6, "files"};
+    Figure memSaved{"peak memory until Save", "MB", 1e-6, "files"};
     Figure memSession{"peak memory, session", "MB", 1e-6, "files", 1.2};
     Figure memBare{"peak memory, bare reader", "MB", 1e-6, "files"};
     std::vector<Figure *> all()
     {
         return {&read, &write, &startup, &usable, &stall, &switching, &saveSmall, &saveWorst, &exportTime,
-                &exportSize, &memStart, &memSession, &memBare};
+                &exportSize, &memStart, &memSaved, &memSession, &memBare};
     }
 };
 
@@ -220,12 +221,13 @@ void runRounds(const Run &run, long events, long lines, Figures &f)
         const QString fault = files.isEmpty() ? why : sessionFault(session, work, files, events, steps);
         check(fault.isEmpty(), r, fault,
               {&f.startup, &f.usable, &f.stall, &f.switching, &f.saveSmall, &f.exportTime, &f.exportSize,
-               &f.memStart, &f.memSession});
+               &f.memStart, &f.memSaved, &f.memSession});
         f.startup.add(s.num("ready"), bare.values.num("ready"));
         f.usable.add(s.num("ready"), std::nan(""));
         f.stall.add(std::max(s.num("stall_ms"), s.num("step_max") * 1e3), std::nan(""));
         f.switching.add(s.num("step"), bare.values.num("step"));
         f.memStart.add(s.num("hwm_start_kb") * 1024, bytes);
+        f.memSaved.add(s.num("hwm_save_kb") * 1024, bytes);
         f.memSession.add(double(session.maxRssKb) * 1024, bytes);
         f.memBare.add(double(bare.maxRssKb) * 1024, bytes);
 

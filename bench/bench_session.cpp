@@ -168,7 +168,7 @@ int childSession(int argc, char **argv, int steps, bool exportToo)
     const bool edited = save->isEnabled();
     t.restart();
     save->click();
-    std::printf("save %.6f\nsaved %d\n", seconds(t), edited && !save->isEnabled() ? 1 : 0);
+    std::printf("save %.6f\nsaved %d\nhwm_save_kb %ld\n", seconds(t), edited && !save->isEnabled() ? 1 : 0, vmHwmKb());
     if (exportToo) {
         const QString zip = gs_directory + gs_zip_filename;
         QFile::remove(zip);

@@ -18,5 +18,5 @@ int childIo(const QString &dir, const QString &out);
 // list; the name of the event reached typed anew on the detail page; Save;
 // Export when `exportToo`. With `steps` 0 the start alone (for profiling).
 // Prints ready, hwm_start_kb, rows, stall_ms, step, step_max, row, edited_id,
-// save, saved, export, exported, boxes, box1.., folder, hwm_end_kb.
+// save, saved, hwm_save_kb, export, exported, boxes, box1.., folder, hwm_end_kb.
 int childSession(int argc, char **argv, int steps, bool exportToo);
