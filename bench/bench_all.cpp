@@ -38,7 +38,7 @@ const char kUsage[] =
     "  start-up              the main window until the list is  vantel_bench_bare: maps the files,\n"
     "                        filled and the first event shown   splits the fields, fills a table view\n"
     "  longest stall         the longest wait of the window's event loop in the second after the\n"
-    "                        start and during the Downs\n"
+    "                        start, and the slowest of the Downs\n"
     "  switching (Down)      S Downs in the event list (300)    the bare program moving its row\n"
     "  save, small edit      Save after one name typed anew     Python writing the files with fsync\n"
     "  save, every line      the same on the Windows-1252 copy, Python reading Windows-1252 and\n"
@@ -123,7 +123,8 @@ struct Figures {
     Figure write{"write (fsync)", "s", 1, "python csv", 0.33};
     Figure startup{"start-up", "s", 1, "bare reader", 0.8};
     Figure usable{"start-up, window usable", "s", 1, "", 3.0, true};
-    Figure stall{"longest stall", "ms", 1, "", 100, true};
+    Figure stall{"longest stall after start", "ms", 1, "", 100, true};
+    Figure slowestDown{"slowest Down", "ms", 1e3, "", 100, true};
     Figure switching{"switching (Down)", "ms", 1e3, "bare reader", 0.8};
     Figure saveSmall{"save, small edit", "s", 1, "python+fsync", 0.3};
     Figure saveWorst{"save, every line changed", "s", 1, "python+fsync", 0.3};
@@ -135,7 +136,7 @@ struct Figures {
     Figure memBare{"peak memory, bare reader", "MB", 1e-6, "files"};
     std::vector<Figure *> all()
     {
-        return {&read, &write, &startup, &usable, &stall, &switching, &saveSmall, &saveWorst, &exportTime,
+        return {&read, &write, &startup, &usable, &stall, &slowestDown, &switching, &saveSmall, &saveWorst, &exportTime,
                 &exportSize, &memStart, &memSaved, &memSession, &memBare};
     }
 };
@@ -171,106 +172,124 @@ QString sessionFault(const ChildRun &s, const QString &work, const QString &file
     return QString();
 }
 
+struct Expected {
+    QString master, cp1252; // the generated copies
+    double bytes;           // of the data files
+    long events, lines;
+    int steps;
+    bool rowsOk(const Values &v) const
+    {
+        return v.num("rows_admin") == 1 && v.num("rows_events") == events && v.num("rows_dates") == lines;
+    }
+};
+
+// Reader and writer, and the session on the UTF-8 copy; against Python, the
+// bare reader and zip.
+void measureSession(const Run &run, const Expected &x, int r, Figures &f)
+{
+    QString why;
+    const QString work = run.root + QStringLiteral("work/");
+    const QString files = prepareWorkFolder(x.master, work, &why);
+    ChildRun io, session, py, bare, zip;
+    const QString peerZip = run.root + QStringLiteral("peer.zip");
+    alternate(
+        r,
+        [&] {
+            io = runChild(run.self, {"io", x.master, run.root + "io/"}, QString(), run.env, run.errors);
+            session = runChild(run.self, {"app", QString::number(x.steps), "1"}, work, run.env, run.errors);
+        },
+        [&] {
+            py = runChild("python3", {run.peerScript, x.master, run.root + "py/"}, QString(), run.env, run.errors);
+            bare = runChild(run.bare, {x.master, QString::number(x.steps)}, QString(), run.env, run.errors);
+            QFile::remove(peerZip);
+            QStringList args = {"-q", "-9", "-j", peerZip};
+            for (const QString &name : kDataFiles)
+                args << x.master + name;
+            zip = runChild("zip", args, QString(), run.env, run.errors);
+        });
+    const Values &s = session.values;
+    f.read.add(io.values.num("read"), py.values.num("read"));
+    f.write.add(io.values.num("write"), py.values.num("write"));
+    check(io.ok && io.values.num("same") == 1 && io.values.num("rows_events") == x.events
+              && io.values.num("rows_dates") == x.lines,
+          r, io.ok ? QStringLiteral("the reader and writer did not give the files back") : io.failure,
+          {&f.read, &f.write});
+    check(py.ok && x.rowsOk(py.values), r, py.ok ? QStringLiteral("Python read other rows") : py.failure,
+          {&f.read, &f.write, &f.saveSmall});
+    check(bare.ok && bare.values.num("rows") == x.events && bare.values.num("row") == x.steps + 1, r,
+          bare.ok ? QStringLiteral("the bare reader held other rows") : bare.failure,
+          {&f.startup, &f.switching, &f.memBare});
+
+    const QString fault = files.isEmpty() ? why : sessionFault(session, work, files, x.events, x.steps);
+    check(fault.isEmpty(), r, fault,
+          {&f.startup, &f.usable, &f.stall, &f.slowestDown, &f.switching, &f.saveSmall, &f.exportTime, &f.exportSize,
+           &f.memStart, &f.memSaved, &f.memSession});
+    f.startup.add(s.num("ready"), bare.values.num("ready"));
+    f.usable.add(s.num("ready"), std::nan(""));
+    f.stall.add(s.num("stall_ms"), std::nan(""));
+    f.slowestDown.add(s.num("step_max"), std::nan(""));
+    f.switching.add(s.num("step"), bare.values.num("step"));
+    f.memStart.add(s.num("hwm_start_kb") * 1024, x.bytes);
+    f.memSaved.add(s.num("hwm_save_kb") * 1024, x.bytes);
+    f.memSession.add(double(session.maxRssKb) * 1024, x.bytes);
+    f.memBare.add(double(bare.maxRssKb) * 1024, x.bytes);
+
+    const long row = long(s.num("row"));
+    const bool sameEvent = fault.isEmpty() && eventIdOfRow(x.master, row) == s.str("edited_id");
+    check(sameEvent, r, QStringLiteral("the edited event is not the one Down reached"), {&f.saveSmall});
+    const bool saved = s.num("saved") == 1 && savedAsEdited(x.master, files, row, kEditedName, &why);
+    check(saved, r, s.num("saved") == 1 ? why : QStringLiteral("Save did not succeed"), {&f.saveSmall, &f.memSession});
+    f.saveSmall.add(s.num("save"), py.values.num("write"));
+
+    const QString zipPath = files + QStringLiteral("Vantel.zip");
+    check(s.num("exported") == 1 && s.num("boxes") == 1 && s.str("box1").startsWith("Export: A zip file named"), r,
+          QStringLiteral("Export did not end with its message (%1)").arg(QString::fromUtf8(s.str("box1"))),
+          {&f.exportTime, &f.exportSize, &f.memSession});
+    const bool packed = archiveHolds(zipPath, files, &why);
+    check(packed, r, why, {&f.exportTime, &f.exportSize});
+    const bool zipped = zip.ok && archiveHolds(peerZip, x.master, &why);
+    check(zipped, r, zip.ok ? why : zip.failure, {&f.exportTime, &f.exportSize});
+    f.exportTime.add(s.num("export"), zip.wall);
+    f.exportSize.add(double(QFileInfo(zipPath).size()), double(QFileInfo(peerZip).size()));
+}
+
+// The session on the Windows-1252 copy, its Save against Python reading
+// Windows-1252 and writing UTF-8.
+void measureEveryLineSaved(const Run &run, const Expected &x, int r, Figures &f)
+{
+    QString why;
+    const QString work = run.root + QStringLiteral("work-1252/");
+    const QString files = prepareWorkFolder(x.cp1252, work, &why);
+    ChildRun session, py;
+    alternate(
+        r, [&] { session = runChild(run.self, {"app", QString::number(x.steps), "0"}, work, run.env, run.errors); },
+        [&] {
+            py = runChild("python3", {run.peerScript, "--encoding", "cp1252", x.cp1252, run.root + "py-1252/"},
+                          QString(), run.env, run.errors);
+        });
+    const Values &s = session.values;
+    const QString fault = files.isEmpty() ? why : sessionFault(session, work, files, x.events, x.steps);
+    check(fault.isEmpty(), r, fault, {&f.saveWorst});
+    const bool saved = s.num("saved") == 1 && savedAsEdited(x.master, files, long(s.num("row")), kEditedName, &why);
+    check(saved, r, s.num("saved") == 1 ? why : QStringLiteral("Save did not succeed"), {&f.saveWorst});
+    check(s.num("boxes") == 0, r, QStringLiteral("a message: %1").arg(QString::fromUtf8(s.str("box1"))),
+          {&f.saveWorst});
+    check(py.ok && x.rowsOk(py.values), r, py.ok ? QStringLiteral("Python read other rows") : py.failure,
+          {&f.saveWorst});
+    f.saveWorst.add(s.num("save"), py.values.num("write"));
+}
+
 void runRounds(const Run &run, long events, long lines, Figures &f)
 {
-    const QString master = run.root + QStringLiteral("data/"), cp1252 = run.root + QStringLiteral("data-1252/");
-    const double bytes = double(folderBytes(master));
-    const int steps = run.opt.steps;
-    auto rowsOk = [&](const Values &v) {
-        return v.num("rows_admin") == 1 && v.num("rows_events") == events && v.num("rows_dates") == lines;
-    };
+    Expected x{run.root + QStringLiteral("data/"), run.root + QStringLiteral("data-1252/"), 0, events, lines,
+               run.opt.steps};
+    x.bytes = double(folderBytes(x.master));
     for (int r = 0; r < run.opt.rounds; ++r) {
         std::printf("  round %d of %d (%s first; load %s)\n", r + 1, run.opt.rounds, r % 2 ? "peers" : "Vantel",
                     qPrintable(loadAverage()));
         std::fflush(stdout);
-        // Block 1: reader and writer, and the session on the UTF-8 copy;
-        // against Python, the bare reader and zip.
-        QString why;
-        const QString work = run.root + QStringLiteral("work/");
-        const QString files = prepareWorkFolder(master, work, &why);
-        ChildRun io, session, py, bare, zip;
-        const QString peerZip = run.root + QStringLiteral("peer.zip");
-        alternate(
-            r,
-            [&] {
-                io = runChild(run.self, {"io", master, run.root + "io/"}, QString(), run.env, run.errors);
-                session = runChild(run.self, {"app", QString::number(steps), "1"}, work, run.env, run.errors);
-            },
-            [&] {
-                py = runChild("python3", {run.peerScript, master, run.root + "py/"}, QString(), run.env, run.errors);
-                bare = runChild(run.bare, {master, QString::number(steps)}, QString(), run.env, run.errors);
-                QFile::remove(peerZip);
-                QStringList args = {"-q", "-9", "-j", peerZip};
-                for (const QString &name : kDataFiles)
-                    args << master + name;
-                zip = runChild("zip", args, QString(), run.env, run.errors);
-            });
-        const Values &s = session.values;
-        f.read.add(io.values.num("read"), py.values.num("read"));
-        f.write.add(io.values.num("write"), py.values.num("write"));
-        check(io.ok && io.values.num("same") == 1 && io.values.num("rows_events") == events
-                  && io.values.num("rows_dates") == lines,
-              r, io.ok ? QStringLiteral("the reader and writer did not give the files back") : io.failure,
-              {&f.read, &f.write});
-        check(py.ok && rowsOk(py.values), r, py.ok ? QStringLiteral("Python read other rows") : py.failure,
-              {&f.read, &f.write, &f.saveSmall});
-        check(bare.ok && bare.values.num("rows") == events && bare.values.num("row") == steps + 1, r,
-              bare.ok ? QStringLiteral("the bare reader held other rows") : bare.failure,
-              {&f.startup, &f.switching, &f.memBare});
-
-        const QString fault = files.isEmpty() ? why : sessionFault(session, work, files, events, steps);
-        check(fault.isEmpty(), r, fault,
-              {&f.startup, &f.usable, &f.stall, &f.switching, &f.saveSmall, &f.exportTime, &f.exportSize,
-               &f.memStart, &f.memSaved, &f.memSession});
-        f.startup.add(s.num("ready"), bare.values.num("ready"));
-        f.usable.add(s.num("ready"), std::nan(""));
-        f.stall.add(std::max(s.num("stall_ms"), s.num("step_max") * 1e3), std::nan(""));
-        f.switching.add(s.num("step"), bare.values.num("step"));
-        f.memStart.add(s.num("hwm_start_kb") * 1024, bytes);
-        f.memSaved.add(s.num("hwm_save_kb") * 1024, bytes);
-        f.memSession.add(double(session.maxRssKb) * 1024, bytes);
-        f.memBare.add(double(bare.maxRssKb) * 1024, bytes);
-
-        const long row = long(s.num("row"));
-        const bool sameEvent = fault.isEmpty() && eventIdOfRow(master, row) == s.str("edited_id");
-        check(sameEvent, r, QStringLiteral("the edited event is not the one Down reached"), {&f.saveSmall});
-        const bool saved = s.num("saved") == 1 && savedAsEdited(master, files, row, kEditedName, &why);
-        check(saved, r, s.num("saved") == 1 ? why : QStringLiteral("Save did not succeed"),
-              {&f.saveSmall, &f.memSession});
-        f.saveSmall.add(s.num("save"), py.values.num("write"));
-
-        const QString zipPath = files + QStringLiteral("Vantel.zip");
-        check(s.num("exported") == 1 && s.num("boxes") == 1 && s.str("box1").startsWith("Export: A zip file named"),
-              r, QStringLiteral("Export did not end with its message (%1)").arg(QString::fromUtf8(s.str("box1"))),
-              {&f.exportTime, &f.exportSize, &f.memSession});
-        const bool packed = archiveHolds(zipPath, files, &why);
-        check(packed, r, why, {&f.exportTime, &f.exportSize});
-        const bool zipped = zip.ok && archiveHolds(peerZip, master, &why);
-        check(zipped, r, zip.ok ? why : zip.failure, {&f.exportTime, &f.exportSize});
-        f.exportTime.add(s.num("export"), zip.wall);
-        f.exportSize.add(double(QFileInfo(zipPath).size()), double(QFileInfo(peerZip).size()));
-
-        // Block 2: the session on the Windows-1252 copy, its Save against
-        // Python reading Windows-1252 and writing UTF-8.
-        const QString work2 = run.root + QStringLiteral("work-1252/");
-        const QString files2 = prepareWorkFolder(cp1252, work2, &why);
-        ChildRun session2, py2;
-        alternate(
-            r, [&] { session2 = runChild(run.self, {"app", QString::number(steps), "0"}, work2, run.env, run.errors); },
-            [&] {
-                py2 = runChild("python3", {run.peerScript, "--encoding", "cp1252", cp1252, run.root + "py-1252/"},
-                               QString(), run.env, run.errors);
-            });
-        const Values &s2 = session2.values;
-        const QString fault2 = files2.isEmpty() ? why : sessionFault(session2, work2, files2, events, steps);
-        check(fault2.isEmpty(), r, fault2, {&f.saveWorst});
-        const bool saved2 = s2.num("saved") == 1 && savedAsEdited(master, files2, long(s2.num("row")), kEditedName, &why);
-        check(saved2, r, s2.num("saved") == 1 ? why : QStringLiteral("Save did not succeed"), {&f.saveWorst});
-        check(s2.num("boxes") == 0, r, QStringLiteral("a message: %1").arg(QString::fromUtf8(s2.str("box1"))),
-              {&f.saveWorst});
-        check(py2.ok && rowsOk(py2.values), r, py2.ok ? QStringLiteral("Python read other rows") : py2.failure,
-              {&f.saveWorst});
-        f.saveWorst.add(s2.num("save"), py2.values.num("write"));
+        measureSession(run, x, r, f);
+        measureEveryLineSaved(run, x, r, f);
     }
 }
 

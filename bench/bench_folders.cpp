@@ -239,7 +239,8 @@ bool archiveHolds(const QString &archive, const QString &dir, QString *why)
             return fail(why, QStringLiteral("%1 in %2 is not as long as the file").arg(name, archive));
         uLong crc = crc32(0, nullptr, 0);
         for (qsizetype p = 0; p < f.size; p += 1 << 30)
-            crc = crc32(crc, reinterpret_cast<const Bytef *>(f.data + p), uInt(std::min<qsizetype>(f.size - p, 1 << 30)));
+            crc = crc32(crc, reinterpret_cast<const Bytef *>(f.data + p),
+                        uInt(std::min<qsizetype>(f.size - p, 1 << 30)));
         if (QByteArray::number(qulonglong(crc), 16).rightJustified(8, '0') != t[6].toLower())
             return fail(why, QStringLiteral("%1 in %2 does not hold the file").arg(name, archive));
     }

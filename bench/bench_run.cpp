@@ -97,7 +97,8 @@ ChildRun runChild(const QString &program, const QStringList &args, const QString
     close(pipeFd[1]);
     if (rc != 0) {
         close(pipeFd[0]);
-        run.failure = QStringLiteral("%1 cannot be started: %2").arg(program, QString::fromLocal8Bit(std::strerror(rc)));
+        run.failure
+            = QStringLiteral("%1 cannot be started: %2").arg(program, QString::fromLocal8Bit(std::strerror(rc)));
         return run;
     }
     QByteArray out;

@@ -89,7 +89,8 @@ int childIo(const QString &dir, const QString &out)
     const double read = seconds(t);
     QDir().mkpath(out);
     t.restart();
-    const int rc = datafiles::saveAll({{&admin, out + kFiles[0]}, {&events, out + kFiles[1]}, {&dates, out + kFiles[2]}});
+    const int rc
+        = datafiles::saveAll({{&admin, out + kFiles[0]}, {&events, out + kFiles[1]}, {&dates, out + kFiles[2]}});
     const double write = seconds(t);
     std::printf("read %.6f\nwrite %.6f\nsame %d\nrows_events %ld\nrows_dates %ld\n", read, write,
                 rc == 1 && sameFiles(dir, out) ? 1 : 0, events.RowCount(), dates.RowCount());
@@ -178,7 +179,8 @@ int childSession(int argc, char **argv, int steps, bool exportToo)
     }
     std::printf("boxes %lld\n", qlonglong(boxes.size()));
     for (qsizetype i = 0; i < boxes.size(); ++i)
-        std::printf("box%lld %s\n", qlonglong(i + 1), qPrintable(QString(boxes[i]).replace('\n', ' ').replace('\r', ' ')));
+        std::printf("box%lld %s\n", qlonglong(i + 1),
+                    qPrintable(QString(boxes[i]).replace('\n', ' ').replace('\r', ' ')));
     std::printf("folder %s\nhwm_end_kb %ld\n", qPrintable(gs_directory), vmHwmKb());
     std::fflush(stdout);
     _exit(0); // the window's teardown is not part of any figure

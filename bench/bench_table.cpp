@@ -61,20 +61,25 @@ void printTableHead()
 void printFigure(const Figure &f)
 {
     const Summary s = summarize(f);
-    const QString peer = f.peerName.isEmpty() ? QStringLiteral("-")
-                                              : value(s.peer, s.peerLo, s.peerHi, f.unit) + QLatin1Char(' ') + f.peerName;
-    const QString ratio = f.absolute || !std::isfinite(s.ratio)
-                              ? QStringLiteral("-")
-                              : QStringLiteral("%1x (%2-%3)").arg(s.ratio, 0, 'f', 2).arg(s.ratioLo, 0, 'f', 2).arg(s.ratioHi, 0, 'f', 2);
+    const QString peer = f.peerName.isEmpty()
+                             ? QStringLiteral("-")
+                             : value(s.peer, s.peerLo, s.peerHi, f.unit) + QLatin1Char(' ') + f.peerName;
+    const QString ratio = f.absolute || !std::isfinite(s.ratio) ? QStringLiteral("-")
+                                                                : QStringLiteral("%1x (%2-%3)")
+                                                                      .arg(s.ratio, 0, 'f', 2)
+                                                                      .arg(s.ratioLo, 0, 'f', 2)
+                                                                      .arg(s.ratioHi, 0, 'f', 2);
     QString target = QStringLiteral("-");
     if (std::isfinite(f.target))
-        target = f.absolute ? QStringLiteral("<= %1 %2").arg(f.target).arg(f.unit) : QStringLiteral("<= %1x").arg(f.target);
+        target = f.absolute ? QStringLiteral("<= %1 %2").arg(f.target).arg(f.unit)
+                            : QStringLiteral("<= %1x").arg(f.target);
     const char *verdict = !f.failures.empty() ? "MISS (check failed)"
                           : !std::isfinite(f.target) ? ""
                           : s.pass                   ? "PASS"
                                                      : "MISS";
-    std::printf("  %-26s %-28s %-40s %-22s %-12s %s\n", qPrintable(f.name), qPrintable(value(s.ours, s.oursLo, s.oursHi, f.unit)),
-                qPrintable(peer), qPrintable(ratio), qPrintable(target), verdict);
+    std::printf("  %-26s %-28s %-40s %-22s %-12s %s\n", qPrintable(f.name),
+                qPrintable(value(s.ours, s.oursLo, s.oursHi, f.unit)), qPrintable(peer), qPrintable(ratio),
+                qPrintable(target), verdict);
 }
 
 void printChecks(const std::vector<const Figure *> &figures)
@@ -104,8 +109,8 @@ void printChecks(const std::vector<const Figure *> &figures)
         QStringList rounds;
         for (int r : s.rounds)
             rounds << (r < 0 ? QStringLiteral("after the rounds") : QString::number(r + 1));
-        std::printf("    %s\n      rounds %s; figures: %s\n", qPrintable(why), qPrintable(rounds.join(QLatin1Char(','))),
-                    qPrintable(s.figures.join(QStringLiteral(", "))));
+        std::printf("    %s\n      rounds %s; figures: %s\n", qPrintable(why),
+                    qPrintable(rounds.join(QLatin1Char(','))), qPrintable(s.figures.join(QStringLiteral(", "))));
     }
 }
 
@@ -114,15 +119,22 @@ void printScaling(const std::vector<Scaling> &rows, double target)
     if (rows.empty() || rows.front().median.size() < 2)
         return;
     const long first = rows.front().median.begin()->first, last = rows.front().median.rbegin()->first;
-    std::printf("\nTime per event as the data grows (Vantel's medians; switching per Down):\n  %-26s", "figure");
+    std::printf("\nTime per event as the data grows (Vantel's medians; switching per Down; in brackets against the "
+                "size before):\n  %-26s", "figure");
     for (const auto &[events, v] : rows.front().median)
-        std::printf(" %14ld", events);
+        std::printf(" %14ld         ", events);
     std::printf("   %ld / %ld   target\n", last, first);
     for (const Scaling &r : rows) {
         std::printf("  %-26s", qPrintable(r.name));
+        double before = std::nan("");
         for (const auto &[events, v] : r.median) {
             const double shown = r.perStep ? v * 1e3 : v / double(events) * 1e6;
             std::printf(" %11.3f %s", shown, r.perStep ? "ms" : "us");
+            if (std::isfinite(before))
+                std::printf(" (%5.2fx)", shown / before); // against the size before
+            else
+                std::printf("         ");
+            before = shown;
         }
         const double a = r.median.at(first), b = r.median.at(last);
         const double growth = r.perStep ? b / a : (b / double(last)) / (a / double(first));
