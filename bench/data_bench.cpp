@@ -7,6 +7,7 @@
 #include "definition.h"
 #include "generate.h"
 #include "recordset.h"
+#include "usage.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -121,14 +122,28 @@ int run(const QString &dir)
 
 } // namespace
 
+const char kUsage[] =
+    "Usage: vantel_bench                       generate 10000 and 100000 events and measure each\n"
+    "       vantel_bench gen DIR EVENTS LINES  generate a data folder\n"
+    "       vantel_bench run DIR               measure one data folder\n"
+    "\n"
+    "Reading, writing (with fsync), filter switches, finds and the peak memory after loading, of the\n"
+    "data layer alone, each size in a fresh process.\n";
+
 int main(int argc, char **argv)
 {
+    if (answerHelp(argc, argv, kUsage))
+        return 0;
     if (argc == 5 && std::string(argv[1]) == "gen") {
         generate(QString::fromLocal8Bit(argv[2]), std::atol(argv[3]), std::atol(argv[4]));
         return 0;
     }
     if (argc == 3 && std::string(argv[1]) == "run")
         return run(QString::fromLocal8Bit(argv[2]));
+    if (argc != 1) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     QTemporaryDir tmp;
     const std::pair<long, long> sizes[] = {{10000, 50000}, {100000, 500000}};
     for (const auto &[ev, lines] : sizes) {

@@ -8,6 +8,7 @@
 #include "eventdocument.h"
 #include "generate.h"
 #include "recordset.h"
+#include "usage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -35,8 +36,21 @@ double commits(RecordSet &events, const std::function<void()> &afterEach)
 
 } // namespace
 
+const char kUsage[] =
+    "Usage: vantel_journal_bench [EVENTS [LINES]]\n"
+    "\n"
+    "What keeping the undo history and the journal of unsaved changes costs while typing: 2000\n"
+    "field commits into EVENTS generated events (100000) with LINES date lines (3 x EVENTS), with\n"
+    "both kept against a bare record set, and how long the journal's writes are still under way.\n";
+
 int main(int argc, char **argv)
 {
+    if (answerHelp(argc, argv, kUsage))
+        return 0;
+    if (argc > 3) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     QCoreApplication app(argc, argv);
     const long eventCount = argc > 1 ? std::atol(argv[1]) : 100000;
     const long lineCount = argc > 2 ? std::atol(argv[2]) : eventCount * 3;
