@@ -96,12 +96,14 @@ void PackageMail::send(const QString &directory)
 void PackageMail::failed(const QString &directory, const QString &reason)
 {
     const QString crlf = QStringLiteral("\r\n");
-    const bool shown = QDesktopServices::openUrl(QUrl::fromLocalFile(directory));
+    // The desktop opens the folder on its own: whether a file manager then
+    // shows it is not known here.
+    const bool handed = QDesktopServices::openUrl(QUrl::fromLocalFile(directory));
     rt::MessageBox(QStringLiteral("Send by e-mail"),
                    QStringLiteral("No mail program could be opened: ") + reason + QLatin1Char('.') + crlf
-                       + (shown ? QStringLiteral("The folder that holds ") + gs_zip_filename
-                                      + QStringLiteral(" is shown instead: ")
-                                : QStringLiteral("Its folder could not be shown either: "))
-                       + directory + crlf + exportmessages::mailLine(),
+                       + gs_zip_filename + QStringLiteral(" lies in ") + directory
+                       + (handed ? QStringLiteral(", which opens in your file manager where there is one.")
+                                 : QStringLiteral("."))
+                       + crlf + exportmessages::mailLine(),
                    rt::Icon::Exclamation);
 }

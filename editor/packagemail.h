@@ -1,7 +1,7 @@
 // Send by e-mail: hands the zip package to the user's mail program, as a new
 // message to the events mailbox with the package attached (xdg-email). Where
-// no mail program can be opened the user is told so and the folder of the
-// package is shown instead, to attach it by hand.
+// no mail program can be opened the user is told so and where the package
+// lies, and the desktop is asked to show that folder, to attach it by hand.
 #pragma once
 
 #include <QDate>
