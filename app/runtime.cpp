@@ -35,6 +35,7 @@ std::vector<QMessageBox::StandardButton> buttonsOf(Buttons b)
     case Buttons::YesNoCancel: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
     case Buttons::RetryCancel: return {QMessageBox::Retry, QMessageBox::Cancel};
     case Buttons::AbortRetryIgnore: return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+    case Buttons::OKSendByEmail: return {QMessageBox::Ok}; // and a button of its own
     }
     return {QMessageBox::Ok};
 }
@@ -74,14 +75,21 @@ int MessageBox(const QString &title, const QString &text, Icon icon, Buttons but
     std::vector<QPushButton *> pushed;
     for (auto b : list)
         pushed.push_back(box.addButton(b));
+    if (buttons == Buttons::OKSendByEmail) {
+        QPushButton *send = box.addButton(QStringLiteral("Send by e-mail"), QMessageBox::ActionRole);
+        send->setObjectName(QStringLiteral("cb_send_by_email"));
+        pushed.push_back(send);
+        box.setEscapeButton(pushed.front());
+    }
     if (defaultButton >= 1 && defaultButton <= static_cast<int>(pushed.size()))
         box.setDefaultButton(pushed[static_cast<size_t>(defaultButton - 1)]);
     box.exec();
     for (size_t i = 0; i < pushed.size(); ++i)
         if (box.clickedButton() == pushed[i])
             return static_cast<int>(i) + 1;
-    // Closed without a button (Escape): the last button, as a cancel would be.
-    return static_cast<int>(list.size());
+    // Closed without a button (Escape): the last button, as a cancel would
+    // be; OK where the other button is an action.
+    return buttons == Buttons::OKSendByEmail ? 1 : static_cast<int>(list.size());
 }
 
 void setMessageBoxResponder(MessageBoxResponder r)
