@@ -1,4 +1,5 @@
 // Vantel: records public events and packs them for an event-listing service.
+#include "commandline.h"
 #include "globals.h"
 #include "launch.h"
 #include "runtime.h"
@@ -11,10 +12,13 @@
 int main(int argc, char *argv[])
 {
     launch::settleAllocator();
-    if (const auto answered = launch::answerWithoutDisplay(argc, argv))
-        return *answered;
+    // Before the display is opened: --help, --version and usage errors
+    // are answered also where there is none.
+    const commandline::Reading command = commandline::read(argc, argv);
+    if (command.exitCode)
+        return *command.exitCode;
     QApplication qapp(argc, argv);
-    if (launch::parseOptions(qapp).userFolder) {
+    if (command.options.userFolder) {
         QString error;
         if (!launch::enterUserFolder(&error)) {
             rt::MessageBox(QStringLiteral("Vantel"), error, rt::Icon::StopSign);

@@ -3,8 +3,6 @@
 #include "globals.h"
 #include "runtime.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -14,7 +12,6 @@
 #include <QStandardPaths>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -35,22 +32,6 @@ namespace {
 
 const QString kProgram = QStringLiteral("vantel");
 
-void describe(QCommandLineParser &parser)
-{
-    QCoreApplication::setApplicationName(kProgram);
-    QCoreApplication::setApplicationVersion(QStringLiteral(VANTEL_VERSION));
-    parser.setApplicationDescription(
-        QStringLiteral("Records public events with their dates and times and packs them into Vantel.zip "
-                       "for the event-listing service.\n\n"
-                       "Without options Vantel works in the current folder, which must hold vantel.ini."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOption({QStringLiteral("user-folder"),
-                      QStringLiteral("Work in your own folder %1 (made with a vantel.ini on the first start), "
-                                     "as the desktop menu entry does.")
-                          .arg(QDir::toNativeSeparators(userFolder()))});
-}
-
 // The one lock of this run, released when the program ends.
 std::unique_ptr<QLockFile> &heldLock()
 {
@@ -66,32 +47,6 @@ QString &heldKey()
 }
 
 } // namespace
-
-std::optional<int> answerWithoutDisplay(int argc, char *argv[])
-{
-    bool asks = false;
-    for (int i = 1; i < argc && !asks; ++i) {
-        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
-            asks = asks || std::strcmp(argv[i], option) == 0;
-    }
-    if (!asks)
-        return std::nullopt;
-    QCoreApplication core(argc, argv);
-    QCommandLineParser parser;
-    describe(parser);
-    parser.process(core); // prints the help or the version and ends the program
-    return 0;
-}
-
-Options parseOptions(const QCoreApplication &app)
-{
-    QCommandLineParser parser;
-    describe(parser);
-    parser.process(app);
-    Options options;
-    options.userFolder = parser.isSet(QStringLiteral("user-folder"));
-    return options;
-}
 
 QString userFolder()
 {

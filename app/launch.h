@@ -1,33 +1,16 @@
-// How the program is launched: the command line, the per-user working folder
-// used by the desktop menu entry, and the lock that keeps two instances off
-// one data folder.
+// How the program is launched: the per-user working folder used by the
+// desktop menu entry, and the lock that keeps two instances off one data
+// folder. The command line: commandline.h.
 #pragma once
 
 #include <QString>
 
-#include <optional>
-
-class QCoreApplication;
-
 namespace launch {
-
-// --help and --version are answered before the application object exists,
-// so they work without a display. Answers the exit code when the command
-// line was one of these, nothing when the program is to start.
-std::optional<int> answerWithoutDisplay(int argc, char *argv[]);
 
 // Called first thing: large blocks (a data file's text, the lists of its
 // rows and their passing copies) go back to the system as soon as they are
 // freed, so that what was only needed while reading does not stay resident.
 void settleAllocator();
-
-struct Options {
-    bool userFolder = false; // --user-folder
-};
-
-// Reads the options the application object left over. An unknown option
-// ends the program with a message on stderr (exit code 1).
-Options parseOptions(const QCoreApplication &app);
 
 // $XDG_DATA_HOME/vantel/, by default ~/.local/share/vantel/, with a trailing "/".
 QString userFolder();

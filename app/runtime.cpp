@@ -37,6 +37,7 @@ std::vector<QMessageBox::StandardButton> buttonsOf(Buttons b)
     case Buttons::YesNoCancel: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
     case Buttons::RetryCancel: return {QMessageBox::Retry, QMessageBox::Cancel};
     case Buttons::AbortRetryIgnore: return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+    case Buttons::OKSendByEmail: return {QMessageBox::Ok}; // and a button of its own
     }
     return {QMessageBox::Ok};
 }
@@ -111,6 +112,12 @@ int MessageBox(QWidget *owner, const QString &title, const QString &text, Icon i
         pushed.push_back(box.addButton(b));
     const bool cancels = std::find(list.begin(), list.end(), QMessageBox::Cancel) != list.end();
     box.closesWithoutAnswer = list.size() > 1 && !cancels;
+    if (buttons == Buttons::OKSendByEmail) {
+        QPushButton *send = box.addButton(QStringLiteral("Send by e-mail"), QMessageBox::ActionRole);
+        send->setObjectName(QStringLiteral("cb_send_by_email"));
+        pushed.push_back(send);
+        box.setEscapeButton(pushed.front());
+    }
     if (defaultButton >= 1 && defaultButton <= static_cast<int>(pushed.size()))
         box.setDefaultButton(pushed[static_cast<size_t>(defaultButton - 1)]);
     box.exec();
@@ -119,8 +126,9 @@ int MessageBox(QWidget *owner, const QString &title, const QString &text, Icon i
             return static_cast<int>(i) + 1;
     if (box.closesWithoutAnswer)
         return 0;
-    // Closed without a button (Escape): Cancel, or the only button.
-    return static_cast<int>(list.size());
+    // Closed without a button (Escape): Cancel, or the only button; OK
+    // where the other button is an action.
+    return buttons == Buttons::OKSendByEmail ? 1 : static_cast<int>(list.size());
 }
 
 void setMessageBoxResponder(MessageBoxResponder r)

@@ -16,7 +16,8 @@ namespace rt {
 // ---- Message boxes -------------------------------------------------------
 
 enum class Icon { None, Information, StopSign, Exclamation, Question };
-enum class Buttons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+// OKSendByEmail: OK (1, also Escape) and "Send by e-mail" (2).
+enum class Buttons { OK, OKCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore, OKSendByEmail };
 
 struct MessageBoxCall {
     QString title;

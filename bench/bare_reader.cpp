@@ -11,6 +11,7 @@
 //   hwm_kb   peak memory then
 //   step     seconds per Down pressed in the table
 #include "peakmemory.h"
+#include "usage.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QTableView>
 #include <QTest>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstring>
@@ -110,10 +112,22 @@ private:
 
 } // namespace
 
+const char kUsage[] =
+    "Usage: vantel_bench_bare DIR STEPS\n"
+    "\n"
+    "The peer of the program's start-up and event switching: maps the three data files of DIR,\n"
+    "splits their fields, shows the events in a table view with the first one current, then presses\n"
+    "Down STEPS times. Prints ready (seconds from VANTEL_BENCH_T0, the starter's monotonic clock in\n"
+    "ns), hwm_kb (peak memory then), step (seconds per Down), rows, dates and row (the row reached).\n";
+
 int main(int argc, char **argv)
 {
-    if (argc != 3)
+    if (answerHelp(argc, argv, kUsage))
+        return 0;
+    if (argc != 3) {
+        std::fputs(kUsage, stderr);
         return 2;
+    }
     const qint64 t0 = qgetenv("VANTEL_BENCH_T0").toLongLong();
     int one = 1;
     QApplication app(one, argv);
@@ -139,6 +153,11 @@ int main(int argc, char **argv)
     const double ready = double(qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec - t0) / 1e9;
     const long hwm = vmHwmKb();
 
+    // Active and focused, as the program's window is when it is measured.
+    view.activateWindow();
+    if (QWindow *handle = view.windowHandle())
+        handle->requestActivate();
+    const bool active = QTest::qWaitFor([&view] { return QApplication::activeWindow() == &view; }, 2000);
     view.setFocus();
     QCoreApplication::processEvents();
     QElapsedTimer t;
@@ -148,8 +167,8 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
     }
     const double step = double(t.nsecsElapsed()) / 1e9 / steps;
-    std::printf("ready %.6f\nhwm_kb %ld\nstep %.9f\nrows %ld\ndates %ld\nrow %d\n", ready, hwm, step, events.rows(),
-                dates.rows(), view.currentIndex().row() + 1);
+    std::printf("ready %.6f\nhwm_kb %ld\nactive %d\nstep %.9f\nrows %ld\ndates %ld\nrow %d\n", ready, hwm,
+                active ? 1 : 0, step, events.rows(), dates.rows(), view.currentIndex().row() + 1);
     std::fflush(stdout);
     _exit(0);
 }

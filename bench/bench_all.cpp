@@ -1,406 +1,400 @@
 // Every timed figure of the program against a peer measured in the same run,
 // printed as a ratio beside its target; run by hand, never by CTest.
-//
-//   vantel_bench_all [--events N] [--lines M] [--steps S] [--rounds R] [--keep DIR]
-//   vantel_bench_all app 0        (in a kept work folder: the start-up alone, to profile it)
-//
-// A data folder of N events (100,000) and M date lines (5 x N) is generated
-// first. Each figure is then measured in a process of its own, so that one
-// measurement's memory and caches do not colour the next:
-//
-//   read / write   the data-file reader and writer     Python's csv module (peer_csv.py)
-//   save           Save in the main window, checks     Python writing the three files with
-//                  included, nothing edited            fsync (the same run of peer_csv.py)
-//   export         Export into Vantel.zip              zip -9 -j of the same files
-//   start-up       the program's start on the folder   vantel_bench_bare: maps the files,
-//                  until the list is filled and the    splits the fields and fills a table
-//                  first event selected; peak memory   view
-//   switching      Down in the event list, per step    the bare program moving its row
-//
-// The window runs on the offscreen platform. --keep DIR leaves the folders there.
-#include "datafiles.h"
-#include "definition.h"
-#include "externals.h"
+#include "bench_folders.h"
+#include "bench_run.h"
+#include "bench_session.h"
+#include "bench_table.h"
 #include "generate.h"
-#include "globals.h"
-#include "launch.h"
-#include "package.h"
-#include "peakmemory.h"
-#include "recordset.h"
-#include "runtime.h"
-#include "startfolder.h"
-#include "vantel.h"
-#include "w_event.h"
+#include "usage.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QPushButton>
-#include <QTableView>
+#include <QStorageInfo>
 #include <QTemporaryDir>
-#include <QTest>
 
-#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <map>
-#include <string>
+#include <functional>
+#include <optional>
 #include <thread>
-#include <unistd.h>
-
-#include "datawindow.h"
 
 namespace {
 
-const QStringList kFiles = {QStringLiteral("VantelAdmin.txt"), QStringLiteral("VantelEvents.txt"),
-                            QStringLiteral("VantelEventDates.txt")};
+const char kUsage[] =
+    "Usage: vantel_bench_all [--events N[,N...]] [--lines-per-event K] [--steps S] [--rounds R] [--keep DIR]\n"
+    "       vantel_bench_all app 0     (in a kept work folder: the start-up alone, to profile it)\n"
+    "\n"
+    "For each number of events (default 10000,100000; 1000000 makes about 1.1 GB per copy) a data\n"
+    "folder with K date lines per event (5) is generated twice, once as UTF-8 and once as\n"
+    "Windows-1252, every line holding a non-ASCII character. Then, in R rounds (at least 5, the\n"
+    "default), the program and its peers are measured, each in a process of its own, the program\n"
+    "first in even rounds and the peers first in odd ones:\n"
+    "\n"
+    "  read / write          the data-file reader and writer    Python's csv module (peer_csv.py)\n"
+    "  start-up              the main window until the list is  vantel_bench_bare: maps the files,\n"
+    "                        filled and the first event shown   splits the fields, fills a table view\n"
+    "  longest stall         the longest wait of the window's event loop in the second after the\n"
+    "                        start, and the slowest of the Downs\n"
+    "  switching (Down)      S Downs in the event list (300)    the bare program moving its row\n"
+    "  save, small edit      Save after one name typed anew     Python writing the files with fsync\n"
+    "  save, every line      the same on the Windows-1252 copy, Python reading Windows-1252 and\n"
+    "                        so that every line is written anew writing UTF-8 with fsync\n"
+    "  export                Export in the window               zip -9 -j of the same files\n"
+    "  peak memory           at start, and over the whole session (start, Downs, edit, Save,\n"
+    "                        Export) as the system accounts the ended process, over the files' size\n"
+    "\n"
+    "A figure is the median of the rounds' ratios with their range; one whose check failed in any\n"
+    "round (a save not byte for byte as expected, a damaged archive, a write outside the work\n"
+    "folders, ...) is a MISS. With more than one size, the time per event at each size follows.\n"
+    "The program runs on the offscreen platform in work folders of its own; the generated master\n"
+    "copies are never written. --keep DIR makes the run's folder in DIR and leaves it there.\n";
 
-qint64 monotonicNs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-double seconds(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e9; }
-
-qint64 folderBytes(const QString &dir)
-{
-    qint64 n = 0;
-    for (const QString &f : kFiles)
-        n += QFileInfo(dir + f).size();
-    return n;
-}
-
-bool sameFiles(const QString &a, const QString &b)
-{
-    for (const QString &f : kFiles) {
-        QFile x(a + f), y(b + f);
-        if (!x.open(QIODevice::ReadOnly) || !y.open(QIODevice::ReadOnly) || x.readAll() != y.readAll())
-            return false;
-    }
-    return true;
-}
-
-void copyFolder(const QString &from, const QString &to)
-{
-    QDir().mkpath(to);
-    for (const QString &f : kFiles) {
-        QFile::remove(to + f);
-        QFile::copy(from + f, to + f);
-    }
-}
-
-// ---- children ------------------------------------------------------------------
-
-// The reader and the writer of the data layer, alone.
-int childIo(const QString &dir, const QString &out)
-{
-    RecordSet admin(definition("d_admin")), events(definition("d_list")), dates(definition("d_event_dates"));
-    RecordSet *sets[] = {&admin, &events, &dates};
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < 3; ++i)
-        sets[i]->ImportFile(dir + kFiles[i]);
-    const double read = seconds(t);
-    QDir().mkpath(out);
-    t.restart();
-    const int rc = datafiles::saveAll({{&admin, out + kFiles[0]}, {&events, out + kFiles[1]}, {&dates, out + kFiles[2]}});
-    const double write = seconds(t);
-    std::printf("read %.6f\nwrite %.6f\nsame %d\n", read, write, rc == 1 && sameFiles(dir, out) ? 1 : 0);
-    return 0;
-}
-
-// The program started in the current folder (its vantel.ini names the data
-// folder), then Down pressed in the event list, then Save with nothing
-// edited.
-int childApp(int argc, char **argv, int steps)
-{
-    const qint64 t0 = qgetenv("VANTEL_BENCH_T0").toLongLong();
-    launch::settleAllocator(); // as the program's main does
-    QApplication qapp(argc, argv);
-    int boxes = 0;
-    rt::setMessageBoxResponder([&boxes](const rt::MessageBoxCall &call) {
-        ++boxes;
-        std::fprintf(stderr, "message box: %s: %s\n", qPrintable(call.title), qPrintable(call.text));
-        return 1;
-    });
-    w_event *w = nullptr;
-    vantel app([&w] {
-        if (!launch::lockDataFolder(datafiles::dataFolderAtStart(gs_directory)))
-            return false;
-        w = new w_event;
-        w->open();
-        return true;
-    });
-    app.create();
-    if (!app.open() || !w)
-        return 2;
-    DataWindow *list = w->findChild<DataWindow *>(QStringLiteral("dw_event_list"));
-    QElapsedTimer limit;
-    limit.start();
-    while (!(w->document().events().RowCount() > 0 && list->GetRow() == 1 && !w->is_event_id.isEmpty())) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (limit.elapsed() > 600000)
-            return 3;
-    }
-    QCoreApplication::processEvents();
-    w->repaint();
-    const double ready = double(monotonicNs() - t0) / 1e9;
-    const long hwm = vmHwmKb();
-    if (steps == 0) { // start-up alone, for profiling
-        std::printf("ready %.6f\nhwm_kb %ld\n", ready, hwm);
-        std::fflush(stdout);
-        _exit(0);
-    }
-
-    // Switching: the list page in front, its grid with the focus.
-    w->SelectTab(QStringLiteral("tabpage_event_list"));
-    QTableView *grid = list->gridView();
-    grid->setFocus();
-    QCoreApplication::processEvents();
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < steps; ++i) {
-        QTest::keyClick(grid, Qt::Key_Down);
-        QCoreApplication::processEvents();
-    }
-    const double perStep = seconds(t) / steps;
-    const long row = list->GetRow();
-
-    // Save, as the button does, with nothing edited.
-    auto *save = w->findChild<QPushButton *>(QStringLiteral("pb_save"));
-    w->document().setModified(true);
-    t.restart();
-    save->click();
-    const double saved = seconds(t);
-    std::printf("ready %.6f\nhwm_kb %ld\nstep %.9f\nrow %ld\nsave %.6f\nsaved %d\nboxes %d\n", ready, hwm, perStep,
-                row, saved, save->isEnabled() ? 0 : 1, boxes);
-    std::fflush(stdout);
-    _exit(0); // the window's teardown is not part of any figure
-}
-
-// ---- the driver -----------------------------------------------------------------
-
-using Values = std::map<std::string, double>;
-
-Values runChild(const QString &program, const QStringList &args, const QString &workDir = QString())
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    if (!workDir.isEmpty())
-        p.setWorkingDirectory(workDir);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("VANTEL_BENCH_T0"), QString::number(monotonicNs()));
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    Values v;
-    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s %s failed (exit %d)\n", qPrintable(program), qPrintable(args.join(' ')), p.exitCode());
-        return v;
-    }
-    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
-        const qsizetype sp = line.indexOf(' ');
-        if (sp > 0)
-            v[line.left(sp).toStdString()] = line.mid(sp + 1).toDouble();
-    }
-    return v;
-}
-
-struct ZipFigure {
-    double wall = 0;
-    qint64 bytes = 0;
-    bool ok = false;
+struct Options {
+    std::vector<long> sizes{10000, 100000};
+    long linesPerEvent = 5;
+    int steps = 300;
+    int rounds = 5;
+    QString keep;
 };
 
-bool soundArchive(const QString &archive)
+std::optional<Options> parseOptions(const QStringList &args)
 {
-    QProcess test, list;
-    test.start(QStringLiteral("unzip"), {QStringLiteral("-tqq"), archive});
-    list.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
-    return test.waitForFinished(-1) && test.exitCode() == 0 && list.waitForFinished(-1)
-           && QString::fromUtf8(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts) == kFiles;
+    Options o;
+    for (int i = 1; i < args.size(); i += 2) {
+        if (i + 1 >= args.size())
+            return std::nullopt;
+        const QString &v = args[i + 1];
+        bool ok = true;
+        if (args[i] == "--events") {
+            o.sizes.clear();
+            for (const QString &n : v.split(QLatin1Char(','))) {
+                o.sizes.push_back(n.toLong(&ok));
+                if (!ok || o.sizes.back() < 1)
+                    return std::nullopt;
+            }
+        } else if (args[i] == "--lines-per-event") {
+            o.linesPerEvent = v.toLong(&ok);
+        } else if (args[i] == "--steps") {
+            o.steps = v.toInt(&ok);
+            ok = ok && o.steps > 0;
+        } else if (args[i] == "--rounds") {
+            o.rounds = std::max(5, v.toInt(&ok)); // fewer cannot give a median worth its name
+        } else if (args[i] == "--keep") {
+            o.keep = v;
+        } else {
+            return std::nullopt;
+        }
+        if (!ok || o.linesPerEvent < 0)
+            return std::nullopt;
+    }
+    std::sort(o.sizes.begin(), o.sizes.end());
+    return o;
 }
 
-ZipFigure exportOnce(const QString &dir)
+QString loadAverage()
 {
-    QFile::remove(dir + QStringLiteral("Vantel.zip"));
-    ZipFigure f;
-    QElapsedTimer t;
-    t.start();
-    const PackageResult r = pack_data_files(dir, kFiles, QStringLiteral("Vantel.zip"));
-    f.wall = seconds(t);
-    f.bytes = QFileInfo(dir + QStringLiteral("Vantel.zip")).size();
-    f.ok = r.kind == PackageResult::Ok && soundArchive(dir + QStringLiteral("Vantel.zip"));
-    return f;
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(QLatin1Char(' '), 0, 2)
+                                       : QStringLiteral("?");
 }
 
-ZipFigure zipOnce(const QString &dir, const QString &archive)
+// Adds `why` to every figure in `figures` for round `r` when `ok` is false.
+void check(bool ok, int r, const QString &why, std::initializer_list<Figure *> figures)
 {
-    QFile::remove(archive);
-    QStringList args = {QStringLiteral("-q"), QStringLiteral("-9"), QStringLiteral("-j"), archive};
-    for (const QString &name : kFiles)
-        args << dir + name;
-    ZipFigure f;
-    QProcess zip;
-    QElapsedTimer t;
-    t.start();
-    zip.start(QStringLiteral("zip"), args);
-    f.ok = zip.waitForFinished(-1) && zip.exitStatus() == QProcess::NormalExit && zip.exitCode() == 0;
-    f.wall = seconds(t);
-    f.bytes = QFileInfo(archive).size();
-    f.ok = f.ok && soundArchive(archive);
-    return f;
+    if (!ok)
+        for (Figure *f : figures)
+            f->fail(r, why);
 }
 
-double median(std::vector<double> v)
+struct Run {
+    QString root;       // this size's folder
+    QString self, bare, peerScript;
+    QString errors;     // where the children's standard error goes
+    Environment env;
+    Options opt;
+};
+
+struct Figures {
+    Figure read{"read", "s", 1, "python csv", 0.33};
+    Figure write{"write (fsync)", "s", 1, "python csv", 0.33};
+    Figure startup{"start-up", "s", 1, "bare reader", 0.8};
+    Figure usable{"start-up, window usable", "s", 1, "", 3.0, true};
+    Figure stall{"longest stall after start", "ms", 1, "", 100, true};
+    Figure slowestDown{"slowest Down", "ms", 1e3, "", 100, true};
+    Figure switching{"switching (Down)", "ms", 1e3, "bare reader", 0.8};
+    Figure saveSmall{"save, small edit", "s", 1, "python+fsync", 0.3};
+    Figure saveWorst{"save, every line changed", "s", 1, "python+fsync", 0.3};
+    Figure exportTime{"export", "s", 1, "zip -9", 0.35};
+    Figure exportSize{"export size", "MB", 1e-6, "zip -9", 1.0};
+    Figure memStart{"peak memory at start", "MB", 1e-6, "files"};
+    Figure memSaved{"peak memory until Save", "MB", 1e-6, "files"};
+    Figure memSession{"peak memory, session", "MB", 1e-6, "files", 1.2};
+    Figure memBare{"peak memory, bare reader", "MB", 1e-6, "files"};
+    std::vector<Figure *> all()
+    {
+        return {&read, &write, &startup, &usable, &stall, &slowestDown, &switching, &saveSmall, &saveWorst, &exportTime,
+                &exportSize, &memStart, &memSaved, &memSession, &memBare};
+    }
+};
+
+// Runs the program's side and the peers' side of one block, the program
+// first in even rounds.
+void alternate(int round, const std::function<void()> &program, const std::function<void()> &peers)
 {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    if (round % 2 == 0) {
+        program();
+        peers();
+    } else {
+        peers();
+        program();
+    }
 }
 
-// One line of the table: the figure, its peer, the ratio and the target.
-void row(const char *what, const QString &ours, const QString &peer, double ratio, const char *cmp, double target)
+// Whether a session did its steps and stayed in its own folders.
+QString sessionFault(const ChildRun &s, const QString &work, const QString &files, long events, int steps)
 {
-    const bool pass = std::strcmp(cmp, "<=") == 0 ? ratio <= target : ratio >= target;
-    std::printf("  %-22s %-24s %-24s %7.2fx   %s %.1fx  %s\n", what, qPrintable(ours), qPrintable(peer), ratio, cmp,
-                target, pass ? "PASS" : "MISS");
+    QString why;
+    if (!s.ok)
+        return s.failure;
+    if (s.values.num("rows") != events)
+        return QStringLiteral("the list held %1 events").arg(s.values.num("rows"));
+    if (s.values.num("row") != steps + 1)
+        return QStringLiteral("Down reached row %1 of %2").arg(s.values.num("row")).arg(steps + 1);
+    const QString folder = QString::fromUtf8(s.values.str("folder"));
+    if (QFileInfo(folder).canonicalFilePath() != QFileInfo(files).canonicalFilePath())
+        return QStringLiteral("the program worked in %1, not in %2").arg(folder, files);
+    if (!settingsStayInside(work, &why))
+        return why;
+    return QString();
 }
 
-QString fmt(const char *format, double v) { return QString::asprintf(format, v); }
+struct Expected {
+    QString master, cp1252; // the generated copies
+    double bytes;           // of the data files
+    long events, lines;
+    int steps;
+    bool rowsOk(const Values &v) const
+    {
+        return v.num("rows_admin") == 1 && v.num("rows_events") == events && v.num("rows_dates") == lines;
+    }
+};
+
+// Reader and writer, and the session on the UTF-8 copy; against Python, the
+// bare reader and zip.
+void measureSession(const Run &run, const Expected &x, int r, Figures &f)
+{
+    QString why;
+    const QString work = run.root + QStringLiteral("work/");
+    const QString files = prepareWorkFolder(x.master, work, &why);
+    ChildRun io, session, py, bare, zip;
+    const QString peerZip = run.root + QStringLiteral("peer.zip");
+    alternate(
+        r,
+        [&] {
+            io = runChild(run.self, {"io", x.master, run.root + "io/"}, QString(), run.env, run.errors);
+            session = runChild(run.self, {"app", QString::number(x.steps), "1"}, work, run.env, run.errors);
+        },
+        [&] {
+            py = runChild("python3", {run.peerScript, x.master, run.root + "py/"}, QString(), run.env, run.errors);
+            bare = runChild(run.bare, {x.master, QString::number(x.steps)}, QString(), run.env, run.errors);
+            QFile::remove(peerZip);
+            QStringList args = {"-q", "-9", "-j", peerZip};
+            for (const QString &name : kDataFiles)
+                args << x.master + name;
+            zip = runChild("zip", args, QString(), run.env, run.errors);
+        });
+    const Values &s = session.values;
+    f.read.add(io.values.num("read"), py.values.num("read"));
+    f.write.add(io.values.num("write"), py.values.num("write"));
+    check(io.ok && io.values.num("same") == 1 && io.values.num("rows_events") == x.events
+              && io.values.num("rows_dates") == x.lines,
+          r, io.ok ? QStringLiteral("the reader and writer did not give the files back") : io.failure,
+          {&f.read, &f.write});
+    check(py.ok && x.rowsOk(py.values), r, py.ok ? QStringLiteral("Python read other rows") : py.failure,
+          {&f.read, &f.write, &f.saveSmall});
+    check(bare.ok && bare.values.num("rows") == x.events && bare.values.num("row") == x.steps + 1, r,
+          bare.ok ? QStringLiteral("the bare reader held other rows") : bare.failure,
+          {&f.startup, &f.switching, &f.memBare});
+
+    const QString fault = files.isEmpty() ? why : sessionFault(session, work, files, x.events, x.steps);
+    check(fault.isEmpty(), r, fault,
+          {&f.startup, &f.usable, &f.stall, &f.slowestDown, &f.switching, &f.saveSmall, &f.exportTime, &f.exportSize,
+           &f.memStart, &f.memSaved, &f.memSession});
+    f.startup.add(s.num("ready"), bare.values.num("ready"));
+    f.usable.add(s.num("ready"), std::nan(""));
+    f.stall.add(s.num("stall_ms"), std::nan(""));
+    f.slowestDown.add(s.num("step_max"), std::nan(""));
+    f.switching.add(s.num("step"), bare.values.num("step"));
+    f.memStart.add(s.num("hwm_start_kb") * 1024, x.bytes);
+    f.memSaved.add(s.num("hwm_save_kb") * 1024, x.bytes);
+    f.memSession.add(double(session.maxRssKb) * 1024, x.bytes);
+    f.memBare.add(double(bare.maxRssKb) * 1024, x.bytes);
+
+    const long row = long(s.num("row"));
+    const bool sameEvent = fault.isEmpty() && eventIdOfRow(x.master, row) == s.str("edited_id");
+    check(sameEvent, r, QStringLiteral("the edited event is not the one Down reached"), {&f.saveSmall});
+    const bool saved = s.num("saved") == 1 && savedAsEdited(x.master, files, row, kEditedName, &why);
+    check(saved, r, s.num("saved") == 1 ? why : QStringLiteral("Save did not succeed"), {&f.saveSmall, &f.memSession});
+    f.saveSmall.add(s.num("save"), py.values.num("write"));
+
+    const QString zipPath = files + QStringLiteral("Vantel.zip");
+    check(s.num("exported") == 1 && s.num("boxes") == 1 && s.str("box1").startsWith("Export: A zip file named"), r,
+          QStringLiteral("Export did not end with its message (%1)").arg(QString::fromUtf8(s.str("box1"))),
+          {&f.exportTime, &f.exportSize, &f.memSession});
+    const bool packed = archiveHolds(zipPath, files, &why);
+    check(packed, r, why, {&f.exportTime, &f.exportSize});
+    const bool zipped = zip.ok && archiveHolds(peerZip, x.master, &why);
+    check(zipped, r, zip.ok ? why : zip.failure, {&f.exportTime, &f.exportSize});
+    f.exportTime.add(s.num("export"), zip.wall);
+    f.exportSize.add(double(QFileInfo(zipPath).size()), double(QFileInfo(peerZip).size()));
+}
+
+// The session on the Windows-1252 copy, its Save against Python reading
+// Windows-1252 and writing UTF-8.
+void measureEveryLineSaved(const Run &run, const Expected &x, int r, Figures &f)
+{
+    QString why;
+    const QString work = run.root + QStringLiteral("work-1252/");
+    const QString files = prepareWorkFolder(x.cp1252, work, &why);
+    ChildRun session, py;
+    alternate(
+        r, [&] { session = runChild(run.self, {"app", QString::number(x.steps), "0"}, work, run.env, run.errors); },
+        [&] {
+            py = runChild("python3", {run.peerScript, "--encoding", "cp1252", x.cp1252, run.root + "py-1252/"},
+                          QString(), run.env, run.errors);
+        });
+    const Values &s = session.values;
+    const QString fault = files.isEmpty() ? why : sessionFault(session, work, files, x.events, x.steps);
+    check(fault.isEmpty(), r, fault, {&f.saveWorst});
+    const bool saved = s.num("saved") == 1 && savedAsEdited(x.master, files, long(s.num("row")), kEditedName, &why);
+    check(saved, r, s.num("saved") == 1 ? why : QStringLiteral("Save did not succeed"), {&f.saveWorst});
+    check(s.num("boxes") == 0, r, QStringLiteral("a message: %1").arg(QString::fromUtf8(s.str("box1"))),
+          {&f.saveWorst});
+    check(py.ok && x.rowsOk(py.values), r, py.ok ? QStringLiteral("Python read other rows") : py.failure,
+          {&f.saveWorst});
+    f.saveWorst.add(s.num("save"), py.values.num("write"));
+}
+
+void runRounds(const Run &run, long events, long lines, Figures &f)
+{
+    Expected x{run.root + QStringLiteral("data/"), run.root + QStringLiteral("data-1252/"), 0, events, lines,
+               run.opt.steps};
+    x.bytes = double(folderBytes(x.master));
+    for (int r = 0; r < run.opt.rounds; ++r) {
+        std::printf("  round %d of %d (%s first; load %s)\n", r + 1, run.opt.rounds, r % 2 ? "peers" : "Vantel",
+                    qPrintable(loadAverage()));
+        std::fflush(stdout);
+        measureSession(run, x, r, f);
+        measureEveryLineSaved(run, x, r, f);
+    }
+}
+
+// Generates the size's master copies, measures every figure and prints the
+// table; answers the medians for the time per event.
+std::vector<Scaling> measureSize(Run run, long events)
+{
+    const long lines = events * run.opt.linesPerEvent;
+    const QString master = run.root + QStringLiteral("data/"), cp1252 = run.root + QStringLiteral("data-1252/");
+    const qint64 estimate = qint64(events) * 1200 * 9; // two masters, six copies, two archives
+    QDir().mkpath(run.root);
+    if (QStorageInfo(run.root).bytesAvailable() < estimate) {
+        std::printf("\n%ld events: skipped, less than %.1f GB free for its folders\n", events, double(estimate) / 1e9);
+        return {};
+    }
+    std::printf("\n%ld events, %ld date lines: generating ...\n", events, lines);
+    std::fflush(stdout);
+    generate(master, events, lines, {true, false});
+    generate(cp1252, events, lines, {true, true});
+    const Fingerprint before = fingerprint(master), before1252 = fingerprint(cp1252);
+    const double mb = double(folderBytes(master)) / 1e6;
+    std::printf("%.1f MB of data files in %s (and as Windows-1252 in %s); load %s\n", mb, qPrintable(master),
+                qPrintable(cp1252), qPrintable(loadAverage()));
+
+    Figures f;
+    runRounds(run, events, lines, f);
+    if (fingerprint(master) != before || fingerprint(cp1252) != before1252)
+        for (Figure *fig : f.all())
+            fig->fail(-1, QStringLiteral("a master copy was written"));
+
+    std::printf("\n%ld events, %.1f MB, %d rounds, %u cores, load at the end %s\n", events, mb, run.opt.rounds,
+                std::thread::hardware_concurrency(), qPrintable(loadAverage()));
+    printTableHead();
+    std::vector<const Figure *> shown;
+    for (Figure *fig : f.all()) {
+        printFigure(*fig);
+        shown.push_back(fig);
+    }
+    printChecks(shown);
+    std::fflush(stdout);
+
+    std::vector<Scaling> out;
+    for (auto [fig, perStep] : {std::pair{&f.startup, false}, {&f.saveSmall, false}, {&f.saveWorst, false},
+                                {&f.exportTime, false}, {&f.switching, true}}) {
+        std::vector<double> ours;
+        for (const Sample &s : fig->rounds)
+            ours.push_back(s.ours);
+        out.push_back({fig->name, perStep, {{events, median(ours)}}, fig->failures.empty()});
+    }
+    if (run.opt.keep.isEmpty())
+        QDir(run.root).removeRecursively();
+    return out;
+}
 
 int driver(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    long events = 100000, lines = -1;
-    int steps = 200, rounds = 1;
-    QString keep;
-    const QStringList args = app.arguments();
-    static const char usage[] = "usage: vantel_bench_all [--events N] [--lines M] [--steps S] [--rounds R]"
-                                " [--keep DIR]\n"
-                                "  --events N  events in the generated data folder (100000)\n"
-                                "  --lines M   date lines (5 x the events)\n"
-                                "  --steps S   Down presses in the event list (200)\n"
-                                "  --rounds R  measurements of each figure (1)\n"
-                                "  --keep DIR  generate into DIR and leave it there\n";
-    for (int i = 1; i < args.size(); i += 2) {
-        if (args[i] == "--help" || args[i] == "-h") {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-        static const QStringList options = {"--events", "--lines", "--steps", "--rounds", "--keep"};
-        if (i + 1 >= args.size() || !options.contains(args[i])) {
-            std::fputs(usage, stderr);
-            return 2;
-        }
-        if (args[i] == "--events")
-            events = args[i + 1].toLong();
-        else if (args[i] == "--lines")
-            lines = args[i + 1].toLong();
-        else if (args[i] == "--steps")
-            steps = args[i + 1].toInt();
-        else if (args[i] == "--rounds")
-            rounds = std::max(1, args[i + 1].toInt());
-        else if (args[i] == "--keep")
-            keep = args[i + 1];
+    const std::optional<Options> opt = parseOptions(app.arguments());
+    if (!opt) {
+        std::fputs(kUsage, stderr);
+        return 2;
     }
-    if (lines < 0)
-        lines = events * 5;
-    if (!keep.isEmpty() && !QDir().mkpath(keep)) {
-        std::fprintf(stderr, "cannot make the folder %s\n", qPrintable(keep));
+    if (!opt->keep.isEmpty() && !QDir().mkpath(opt->keep)) {
+        std::fprintf(stderr, "cannot make the folder %s\n", qPrintable(opt->keep));
         return 1;
     }
-    QTemporaryDir tmp(keep.isEmpty() ? QDir::tempPath() + QStringLiteral("/vantel-bench-XXXXXX")
-                                     : keep + QStringLiteral("/vantel-bench-XXXXXX"));
+    QTemporaryDir tmp((opt->keep.isEmpty() ? QDir::tempPath() : QFileInfo(opt->keep).absoluteFilePath())
+                      + QStringLiteral("/vantel-bench-XXXXXX"));
     if (!tmp.isValid()) { // an empty path would put every folder below /
         std::fprintf(stderr, "cannot make a work folder: %s\n", qPrintable(tmp.errorString()));
         return 1;
     }
-    tmp.setAutoRemove(keep.isEmpty());
+    tmp.setAutoRemove(opt->keep.isEmpty());
     const QString root = tmp.path() + QLatin1Char('/');
-    const QString data = root + QStringLiteral("data/");
-    generate(data, events, lines);
-    const qint64 bytes = folderBytes(data);
-    const double mb = double(bytes) / 1e6;
-    const QString self = QCoreApplication::applicationFilePath();
-    const QString bin = QCoreApplication::applicationDirPath() + QLatin1Char('/');
-    qputenv("XDG_DATA_HOME", (root + QStringLiteral("xdg")).toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("run")).toLocal8Bit());
-    QDir().mkpath(root + QStringLiteral("run"));
-    QFile::setPermissions(root + QStringLiteral("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-    std::printf("Vantel against its peers: %ld events, %ld date lines, %.1f MB of data files in %s\n", events, lines,
-                mb, qPrintable(data));
-    std::printf("  %u cores; each figure measured in a process of its own\n\n", std::thread::hardware_concurrency());
-
-    // Reading and writing: the data layer, then Python.
-    const Values io = runChild(self, {QStringLiteral("io"), data, root + QStringLiteral("io/")});
-    const Values py = runChild(QStringLiteral("python3"), {QStringLiteral(VANTEL_BENCH_SOURCE_DIR "/peer_csv.py"), data,
-                                                           root + QStringLiteral("py/")});
-
-    // The program: start-up, switching and save, on a copy of the folder
-    // named by the settings file of a working folder of its own.
-    const QString work = root + QStringLiteral("work/");
-    const QString appData = work + QStringLiteral("Files/");
-    copyFolder(data, appData);
-    {
-        QFile ini(work + QStringLiteral("vantel.ini"));
-        ini.open(QIODevice::WriteOnly);
-        ini.write("[General]\r\nApp=" + work.toUtf8() + "\r\nFiles=" + appData.toUtf8() + "\r\n");
+    Run run;
+    run.opt = *opt;
+    run.self = QCoreApplication::applicationFilePath();
+    run.bare = QCoreApplication::applicationDirPath() + QStringLiteral("/vantel_bench_bare");
+    run.peerScript = QStringLiteral(VANTEL_BENCH_SOURCE_DIR "/peer_csv.py");
+    // Everything the children keep (component registry, lock, settings,
+    // caches) stays in the run's folder.
+    run.env = {{"QT_QPA_PLATFORM", "offscreen"}};
+    for (const char *name : {"XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+        const QString dir = root + QString::fromLatin1(name).toLower();
+        QDir().mkpath(dir);
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        run.env.emplace_back(name, QFile::encodeName(dir));
     }
-    const Values prog = runChild(self, {QStringLiteral("app"), QString::number(steps)}, work);
-    const Values bare = runChild(bin + QStringLiteral("vantel_bench_bare"), {data, QString::number(steps)});
-    const bool savedSame = prog.count("saved") && prog.at("saved") == 1 && sameFiles(data, appData);
+    std::printf("Vantel against its peers, %d rounds each; folders in %s\n", opt->rounds, qPrintable(root));
 
-    // Export against zip -9, taking turns.
-    // The zip component is registered in this run's own registry (XDG_DATA_HOME).
-    std::vector<double> exportWall, zipWall;
-    ZipFigure e, z;
-    bool zipOk = ext::RegisterAX(ext::zip_component_library, 1) == 0;
-    for (int i = 0; i < rounds && zipOk; ++i) {
-        e = exportOnce(data);
-        z = zipOnce(data, root + QStringLiteral("peer.zip"));
-        zipOk = e.ok && z.ok;
-        exportWall.push_back(e.wall);
-        zipWall.push_back(z.wall);
+    std::vector<Scaling> scaling;
+    for (long events : opt->sizes) {
+        run.root = root + QString::number(events) + QLatin1Char('/');
+        run.errors = root + QStringLiteral("stderr.txt");
+        const std::vector<Scaling> one = measureSize(run, events);
+        for (size_t i = 0; i < one.size(); ++i) {
+            if (scaling.size() <= i)
+                scaling.push_back({one[i].name, one[i].perStep, {}, true});
+            scaling[i].median.insert(one[i].median.begin(), one[i].median.end());
+            scaling[i].checked = scaling[i].checked && one[i].checked;
+        }
     }
-
-    auto get = [](const Values &v, const char *k) { return v.count(k) ? v.at(k) : std::nan(""); };
-    std::printf("  %-22s %-24s %-24s %8s   %s\n", "figure", "Vantel", "peer", "ratio", "target");
-    const double readMb = mb / get(io, "read"), pyReadMb = mb / get(py, "read");
-    const double writeMb = mb / get(io, "write"), pyWriteMb = mb / get(py, "write");
-    row("read", fmt("%.0f MB/s", readMb), fmt("%.0f MB/s python csv", pyReadMb), readMb / pyReadMb, ">=", 3.0);
-    row("write (fsync)", fmt("%.0f MB/s", writeMb), fmt("%.0f MB/s python csv", pyWriteMb), writeMb / pyWriteMb, ">=",
-        3.0);
-    row("save (checks+write)", fmt("%.3f s", get(prog, "save")), fmt("%.3f s python+fsync", get(py, "write")),
-        get(prog, "save") / get(py, "write"), "<=", 0.6);
-    if (!exportWall.empty()) {
-        const double ew = median(exportWall), zw = median(zipWall);
-        row("export time", fmt("%.2f s", ew), fmt("%.2f s zip -9", zw), ew / zw, "<=", 0.5);
-        row("export size", QString::number(e.bytes) + " B", QString::number(z.bytes) + " B zip -9",
-            double(e.bytes) / double(z.bytes), "<=", 1.0);
-    }
-    row("start-up", fmt("%.3f s", get(prog, "ready")), fmt("%.3f s bare", get(bare, "ready")),
-        get(prog, "ready") / get(bare, "ready"), "<=", 1.0);
-    row("peak memory", fmt("%.0f MB", get(prog, "hwm_kb") / 1024), fmt("%.0f MB bare", get(bare, "hwm_kb") / 1024),
-        get(prog, "hwm_kb") * 1024 / double(bytes), "<=", 1.5);
-    std::printf("  %-22s %-24s %-24s (multiple of the files' %.0f MB; the bare program %.2fx)\n", "", "", "", mb,
-                get(bare, "hwm_kb") * 1024 / double(bytes));
-    row("switching (Down)", fmt("%.3f ms", get(prog, "step") * 1e3), fmt("%.3f ms bare", get(bare, "step") * 1e3),
-        get(prog, "step") / get(bare, "step"), "<=", 1.0);
-    std::printf("\n  checks: reader/writer round trip %s; save %s and left the files %s; %d message box(es); "
-                "Down reached row %.0f of %d; unzip -t and entry order %s\n",
-                get(io, "same") == 1 ? "byte-identical" : "DIFFERS",
-                get(prog, "saved") == 1 ? "succeeded" : "FAILED", savedSame ? "byte-identical" : "CHANGED",
-                int(get(prog, "boxes")), get(prog, "row"), steps + 1, zipOk ? "ok" : "FAILED");
-    if (!keep.isEmpty())
-        std::printf("  folders kept in %s\n", qPrintable(root));
+    printScaling(scaling, 1.3);
+    if (!opt->keep.isEmpty())
+        std::printf("\nfolders kept in %s\n", qPrintable(root));
     return 0;
 }
 
@@ -408,11 +402,13 @@ int driver(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    if (answerHelp(argc, argv, kUsage))
+        return 0;
     if (argc == 4 && std::strcmp(argv[1], "io") == 0) {
         QCoreApplication app(argc, argv);
         return childIo(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
-    if (argc == 3 && std::strcmp(argv[1], "app") == 0)
-        return childApp(1, argv, std::max(0, std::atoi(argv[2])));
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "app") == 0)
+        return childSession(1, argv, std::max(0, std::atoi(argv[2])), argc == 3 || std::atoi(argv[3]) != 0);
     return driver(argc, argv);
 }

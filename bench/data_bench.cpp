@@ -7,6 +7,7 @@
 #include "definition.h"
 #include "generate.h"
 #include "recordset.h"
+#include "usage.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -121,16 +122,18 @@ int run(const QString &dir)
 
 } // namespace
 
+const char kUsage[] =
+    "Usage: vantel_bench                       generate 10000 and 100000 events and measure each\n"
+    "       vantel_bench gen DIR EVENTS LINES  generate a data folder\n"
+    "       vantel_bench run DIR               measure one data folder\n"
+    "\n"
+    "Reading, writing (with fsync), filter switches, finds and the peak memory after loading, of the\n"
+    "data layer alone, each size in a fresh process.\n";
+
 int main(int argc, char **argv)
 {
-    static const char usage[] =
-        "usage: vantel_bench                        generate 10,000 and 100,000 events and measure each\n"
-        "       vantel_bench gen DIR EVENTS LINES   generate a data folder\n"
-        "       vantel_bench run DIR                measure one data folder\n";
-    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-        std::fputs(usage, stdout);
+    if (answerHelp(argc, argv, kUsage))
         return 0;
-    }
     if (argc == 5 && std::string(argv[1]) == "gen") {
         generate(QString::fromLocal8Bit(argv[2]), std::atol(argv[3]), std::atol(argv[4]));
         return 0;
@@ -138,7 +141,7 @@ int main(int argc, char **argv)
     if (argc == 3 && std::string(argv[1]) == "run")
         return run(QString::fromLocal8Bit(argv[2]));
     if (argc != 1) {
-        std::fputs(usage, stderr);
+        std::fputs(kUsage, stderr);
         return 2;
     }
     QTemporaryDir tmp;

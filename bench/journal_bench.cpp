@@ -8,13 +8,13 @@
 #include "eventdocument.h"
 #include "generate.h"
 #include "recordset.h"
+#include "usage.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
 #include <functional>
 
@@ -36,18 +36,22 @@ double commits(RecordSet &events, const std::function<void()> &afterEach)
 
 } // namespace
 
+const char kUsage[] =
+    "Usage: vantel_journal_bench [EVENTS [LINES]]\n"
+    "\n"
+    "What keeping the undo history and the journal of unsaved changes costs while typing: 2000\n"
+    "field commits into EVENTS generated events (100000) with LINES date lines (3 x EVENTS), with\n"
+    "both kept against a bare record set, and how long the journal's writes are still under way.\n";
+
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    bool counts = argc <= 3;
-    for (int i = 1; i < argc; ++i)
-        counts = counts && std::strspn(argv[i], "0123456789") == std::strlen(argv[i]) && std::atol(argv[i]) > 0;
-    if (!counts) {
-        const bool help = argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
-        std::fputs("usage: vantel_journal_bench [EVENTS [LINES]]   (100000 events, 3 x as many date lines)\n",
-                   help ? stdout : stderr);
-        return help ? 0 : 2;
+    if (answerHelp(argc, argv, kUsage))
+        return 0;
+    if (argc > 3) {
+        std::fputs(kUsage, stderr);
+        return 2;
     }
+    QCoreApplication app(argc, argv);
     const long eventCount = argc > 1 ? std::atol(argv[1]) : 100000;
     const long lineCount = argc > 2 ? std::atol(argv[2]) : eventCount * 3;
     QTemporaryDir dir;

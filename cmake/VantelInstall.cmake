@@ -6,9 +6,11 @@
 #   share/applications/<id>.desktop              menu entry: vantel --user-folder
 #   share/metainfo/<id>.metainfo.xml             AppStream description
 #   share/icons/hicolor/{scalable,NxN}/apps/<id> icons, PNGs drawn from art/icon.svg
-#   share/man/man1/vantel.1                      manual page
+#   share/man/man1/vantel.1.gz                   manual page
 #   share/doc/vantel/help/                       the help pages, also readable
 #                                                without the program
+#   share/doc/vantel/copyright, changelog.gz     the licence (machine-readable)
+#                                                and the release's changelog
 #
 # Pictures, help pages and the settings template are built into the program,
 # so the installed program needs nothing else from share/.
@@ -46,27 +48,62 @@ add_custom_target(vantel_icons ALL DEPENDS ${icons})
 install(FILES "${res}/art/icon.svg" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps"
   RENAME "${VANTEL_ID}.svg")
 
+# The metainfo names the screenshot as the home page publishes it, with the
+# size of resources/screenshots/main-window.png (from its PNG header).
+file(READ "${res}/screenshots/main-window.png" png_size OFFSET 16 LIMIT 8 HEX)
+string(SUBSTRING "${png_size}" 0 8 screenshot_width)
+string(SUBSTRING "${png_size}" 8 8 screenshot_height)
+math(EXPR screenshot_width "0x${screenshot_width}")
+math(EXPR screenshot_height "0x${screenshot_height}")
 configure_file("${res}/${VANTEL_ID}.metainfo.xml.in" "${desktop_dir}/${VANTEL_ID}.metainfo.xml" @ONLY)
 install(FILES "${desktop_dir}/${VANTEL_ID}.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
 install(FILES "${res}/${VANTEL_ID}.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
-install(FILES "${res}/vantel.1" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 install(DIRECTORY "${PROJECT_BINARY_DIR}/resources/help/" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/vantel/help")
+
+# The manual page and the changelog carry the release's version and date;
+# both are compressed without a time stamp (gzip -n), so that the same
+# sources give the same package.
+string(SUBSTRING "${VANTEL_RELEASE_DATE}" 0 4 release_year)
+execute_process(COMMAND date -u -R -d "${VANTEL_RELEASE_DATE} 12:00"
+  OUTPUT_VARIABLE release_rfc2822 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+find_program(VANTEL_GZIP gzip REQUIRED)
+configure_file("${res}/vantel.1.in" "${desktop_dir}/man/vantel.1" @ONLY)
+configure_file("${res}/changelog.in" "${desktop_dir}/doc/changelog" @ONLY)
+configure_file("${res}/copyright.in" "${desktop_dir}/doc/copyright" @ONLY)
+set(compressed "")
+foreach(file IN ITEMS man/vantel.1 doc/changelog)
+  add_custom_command(OUTPUT "${desktop_dir}/${file}.gz"
+    COMMAND "${VANTEL_GZIP}" -9 -n -k -f "${desktop_dir}/${file}"
+    DEPENDS "${desktop_dir}/${file}"
+    COMMENT "Compressing ${file}"
+    VERBATIM)
+  list(APPEND compressed "${desktop_dir}/${file}.gz")
+endforeach()
+add_custom_target(vantel_docs ALL DEPENDS ${compressed})
+install(FILES "${desktop_dir}/man/vantel.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+install(FILES "${desktop_dir}/doc/changelog.gz" "${desktop_dir}/doc/copyright"
+  DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/vantel")
 
 # Debian package: cpack --config build/CPackConfig.cmake -B build. Dependencies come from
 # dpkg-shlibdeps over the program and its libraries.
 set(CPACK_PACKAGE_NAME "vantel")
 set(CPACK_PACKAGE_VENDOR "Vantel developers")
-set(CPACK_PACKAGE_CONTACT "Vantel developers <${VANTEL_EVENTS_MAILBOX}>")
+set(CPACK_PACKAGE_CONTACT "${VANTEL_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Record public events and export them for an event listing")
+# Lines within 80 columns; CPack indents each by one blank.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Vantel records public events with their dates and times, checks them, keeps them in three\n tab-separated text files and packs them into one zip file for the event-listing service.")
+  "Vantel records public events with their dates and times, checks them,\nkeeps them in three tab-separated text files and packs them into one zip\nfile for the event-listing service.")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_GENERATOR "DEB")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
 set(CPACK_DEBIAN_PACKAGE_SECTION "misc")
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${VANTEL_OPERATOR_SITE}/")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VANTEL_HOME_PAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The program's own libraries are in the package, not in another one.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${VANTEL_INSTALL_LIBDIR}")
+# Send by e-mail opens the mail program through xdg-email.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
+# No ldconfig in maintainer scripts: cmake/cpack/Internal/CPack/CPackDeb.cmake.
+set(CPACK_MODULE_PATH "${PROJECT_SOURCE_DIR}/cmake/cpack")
 include(CPack)

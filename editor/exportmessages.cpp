@@ -35,7 +35,7 @@ static void cancelled(const QString &package)
                                                  : QStringLiteral("Export cancelled; no zip file was created."));
 }
 
-void showDataPackage(const PackageResult &r, const QString &directory)
+bool showDataPackage(const PackageResult &r, const QString &directory)
 {
     switch (r.kind) {
     case PackageResult::Ok:
@@ -43,8 +43,9 @@ void showDataPackage(const PackageResult &r, const QString &directory)
         // built at start-up names the folder of that moment, and a folder
         // changed on the admin page since would send the user to the wrong
         // place (and perhaps to an old package): name the folder used.
-        rt::MessageBox(QStringLiteral("Export"), zipMessage(directory, mailLine()));
-        break;
+        return rt::MessageBox(QStringLiteral("Export"), zipMessage(directory, mailLine()), rt::Icon::Information,
+                              rt::Buttons::OKSendByEmail)
+               == 2;
     case PackageResult::NoComponent:
         noComponent();
         break;
@@ -63,6 +64,7 @@ void showDataPackage(const PackageResult &r, const QString &directory)
         cancelled(directory + gs_zip_filename);
         break;
     }
+    return false;
 }
 
 void showDeployment(const PackageResult &r, const QString &made, const QString &package)

@@ -14,8 +14,9 @@ QString zipMessage(const QString &directory, const QString &thirdLine);
 QString mailLine();
 
 // The message boxes after Export of the data files of `directory`. A
-// cancelled export says so and shows no success message.
-void showDataPackage(const PackageResult &r, const QString &directory);
+// cancelled export says so and shows no success message. The success
+// message offers "Send by e-mail" beside OK: answers whether it was chosen.
+bool showDataPackage(const PackageResult &r, const QString &directory);
 // The message boxes after packing the program for shipping into `package`;
 // `made` is the text shown when the package was made.
 void showDeployment(const PackageResult &r, const QString &made, const QString &package);

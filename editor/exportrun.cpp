@@ -3,6 +3,7 @@
 #include "eventdocument.h"
 #include "exportmessages.h"
 #include "globals.h"
+#include "packagemail.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -77,7 +78,7 @@ private:
 } // namespace
 
 ExportRun::ExportRun(QWidget *window, const EventDocument &document)
-    : QObject(window), window_(window), document_(document)
+    : QObject(window), window_(window), document_(document), mail_(new PackageMail(this))
 {
 }
 
@@ -95,7 +96,8 @@ void ExportRun::exportDataFiles(const QString &directory)
     const PackageResult result =
         run(document_.exportJob(directory),
             QStringLiteral("Packing your event data into ") + gs_zip_filename + QStringLiteral(" ..."));
-    exportmessages::showDataPackage(result, directory);
+    if (exportmessages::showDataPackage(result, directory))
+        mail_->send(directory);
 }
 
 void ExportRun::exportDeployment(const QString &deployFolder, const QString &zipName, const QString &made)

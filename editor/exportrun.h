@@ -17,6 +17,7 @@
 #include <functional>
 
 class EventDocument;
+class PackageMail;
 class QWidget;
 
 class ExportRun : public QObject {
@@ -27,8 +28,9 @@ public:
     ~ExportRun() override;
 
     // Export (pb_export): packs the saved data files of `directory` into its
-    // zip package and then shows the messages after export. Returns when the
-    // run has ended; nothing happens while another run is going on.
+    // zip package and then shows the messages after export, and hands the
+    // package to the mail program when the user asks for it. Returns when
+    // the run has ended; nothing happens while another run is going on.
     void exportDataFiles(const QString &directory);
     // The developer packaging (cb_1): packs the program's files of
     // `deployFolder` into `zipName` there; `made` is the text shown when
@@ -56,4 +58,5 @@ private:
     bool running_ = false;
     std::atomic<bool> cancel_{false};
     std::atomic<int> permille_{0};
+    PackageMail *mail_;
 };

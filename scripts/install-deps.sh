@@ -12,7 +12,8 @@ PKGS="build-essential cmake pkg-config git
  xvfb xauth x11-utils xdotool imagemagick
  librsvg2-bin fonts-dejavu-core
  locales
- desktop-file-utils appstream dpkg-dev fakeroot file man-db
+ desktop-file-utils appstream dpkg-dev fakeroot file man-db lintian devscripts
+ xdg-utils
  lld llvm binutils-mingw-w64-x86-64
  clang libclang-rt-14-dev"
 missing=""

@@ -18,8 +18,9 @@ constexpr int kMaxDepth = 256;
 // must become writable before it goes.
 void makeWritable(int dirFd, const char *name, const struct stat &st)
 {
-    if (!(st.st_mode & S_IWUSR))
-        fchmodat(dirFd, name, (st.st_mode & 07777) | S_IWUSR, 0);
+    if (!(st.st_mode & S_IWUSR) && fchmodat(dirFd, name, (st.st_mode & 07777) | S_IWUSR, 0) != 0) {
+        // Left as it is: removing the entry then tells whether that mattered.
+    }
 }
 
 // Empties the folder open at `fd` (which it closes) and answers whether

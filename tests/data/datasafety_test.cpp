@@ -106,7 +106,7 @@ QByteArray runAsNobody(const std::function<QByteArray()> &body, QString *skip)
             result = "setuid failed";
         else
             result = body();
-        ::write(fds[1], result.constData(), size_t(result.size()));
+        [[maybe_unused]] const ssize_t sent = ::write(fds[1], result.constData(), size_t(result.size()));
         ::_exit(0);
     }
     ::close(fds[1]);

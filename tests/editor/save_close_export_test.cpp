@@ -1,14 +1,33 @@
-// Saving the three data files, closing with and without saving, and the
-// export package.
+// Saving the three data files, closing with and without saving, the
+// export package and Send by e-mail.
 #include "editor_fixture.h"
 
+#include "exportmessages.h"
 #include "journal.h"
+#include "operatorinfo.h"
+#include "packagemail.h"
 #include "profile.h"
 
+#include <QDesktopServices>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTimer>
+#include <QUrl>
 
 #include <sys/stat.h>
+
+namespace editor_tests {
+
+// Takes the place of the desktop's file manager: records the folders shown.
+class FolderOpener : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+} // namespace editor_tests
 
 using namespace editor_tests;
 
@@ -361,4 +380,105 @@ TEST_F(Export, UnregisteredComponentAsksToZipByHand)
     EXPECT_FALSE(QFileInfo::exists(zip()));
 }
 
+// Send by e-mail in the message after Export, with a stand-in for xdg-email
+// on PATH that writes its arguments to a file, one a line.
+class SendByEmail : public Export {
+protected:
+    void SetUp() override
+    {
+        Export::SetUp();
+        ASSERT_TRUE(bin.isValid());
+        oldPath_ = qgetenv("PATH");
+        qputenv("PATH", bin.path().toLocal8Bit());
+        QDesktopServices::setUrlHandler("file", &opener, "open");
+    }
+    void TearDown() override
+    {
+        QDesktopServices::unsetUrlHandler("file");
+        qputenv("PATH", oldPath_);
+        Export::TearDown();
+    }
+    // An xdg-email that records its arguments and ends with `status`.
+    void installMailProgram(int status) const
+    {
+        QFile script(bin.filePath("xdg-email"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >'%1'\nexit %2\n")
+                         .arg(argsFile())
+                         .arg(status)
+                         .toUtf8());
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    QString argsFile() const { return bin.filePath("arguments"); }
+    QStringList mailArguments() const
+    {
+        return QString::fromUtf8(readFile(argsFile())).split('\n', Qt::SkipEmptyParts);
+    }
+    // Export, answered with `button` (1 OK, 2 Send by e-mail); after Send,
+    // waits until xdg-email has answered and tells whether the message opened.
+    bool exportAndAnswer(int button)
+    {
+        QSignalSpy ended(w->findChild<PackageMail *>(), &PackageMail::ended);
+        boxes.queueAnswer(button);
+        click("pb_export");
+        if (button == 2 && ended.isEmpty() && !ended.wait(10000))
+            ADD_FAILURE() << "xdg-email did not answer";
+        return !ended.isEmpty() && ended.first().first().toBool();
+    }
+
+    QTemporaryDir bin;
+    FolderOpener opener;
+
+private:
+    QByteArray oldPath_;
+};
+
+TEST_F(SendByEmail, OpensANewMessageToTheMailboxWithThePackageAttached)
+{
+    installMailProgram(0);
+    openTwoEvents();
+    exportAndAnswer(1); // OK only
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].buttons, rt::Buttons::OKSendByEmail);
+    EXPECT_FALSE(QFileInfo::exists(argsFile())) << "OK started the mail program";
+
+    boxes.clear();
+    EXPECT_TRUE(exportAndAnswer(2));
+    ASSERT_EQ(boxes.calls().size(), 1u); // no message after the mail program opened
+    EXPECT_EQ(boxes.calls()[0].text, w->message(14)); // the message as it was
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    EXPECT_EQ(mailArguments(),
+              QStringList({"--utf8", "--subject", "VantelEvents", "--body",
+                           "The events of login id ann, exported on " + today + ".", "--attach", zip(),
+                           vantel_operator::events_mailbox}));
+    EXPECT_TRUE(opener.urls.isEmpty());
+}
+
+TEST_F(SendByEmail, WithoutAMailProgramSaysSoAndShowsTheFolderOfThePackage)
+{
+    installMailProgram(3); // what xdg-email answers when no mail program is set up
+    openTwoEvents();
+    EXPECT_FALSE(exportAndAnswer(2));
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    const rt::MessageBoxCall &box = boxes.calls()[1];
+    EXPECT_EQ(box.title, "Send by e-mail");
+    EXPECT_TRUE(box.text.contains("no mail program is set up")) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains("Vantel.zip lies in " + dataDir() + ", which opens in your file manager"))
+        << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(exportmessages::mailLine()));
+    EXPECT_EQ(opener.urls, QList<QUrl>({QUrl::fromLocalFile(dataDir())}));
+
+    // No xdg-email at all.
+    ASSERT_TRUE(QFile::remove(bin.filePath("xdg-email")));
+    boxes.clear();
+    EXPECT_FALSE(exportAndAnswer(2));
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    EXPECT_TRUE(boxes.calls()[1].text.contains("xdg-email (package xdg-utils) is not installed"));
+    EXPECT_EQ(opener.urls.size(), 2);
+    EXPECT_TRUE(QFileInfo::exists(zip()));
+}
+
 } // namespace
+
+#include "save_close_export_test.moc"

@@ -13,7 +13,7 @@ rm "$work/install.log"
 
 for f in bin/vantel lib/vantel/libhelvex1.so lib/vantel/libxzip.so \
          share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
-         share/icons/hicolor/scalable/apps/$id.svg share/man/man1/vantel.1 \
+         share/icons/hicolor/scalable/apps/$id.svg share/man/man1/vantel.1.gz \
          share/doc/vantel/help/admin.htm share/doc/vantel/help/eventdates.htm; do
   [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
@@ -22,10 +22,12 @@ for size in 16 32 48 256; do
   [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${size}x${size}" ] || fail "no ${size}x${size} icon"
 done
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
-appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$work/appstream.log" 2>&1 \
+appstreamcli validate --pedantic --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$work/appstream.log" 2>&1 \
   || fail "appstreamcli validate"
 grep -q "<id>$id</id>" "$prefix/share/metainfo/$id.metainfo.xml" || fail "metainfo id"
-man --warnings -l "$prefix/share/man/man1/vantel.1" 2>&1 >/dev/null | grep . && fail "man page warnings"
+grep -q "<release version=\"$version\" date=\"[0-9-]*\"" "$prefix/share/metainfo/$id.metainfo.xml" || fail "metainfo release"
+man --warnings -l "$prefix/share/man/man1/vantel.1.gz" 2>&1 >/dev/null | grep . && fail "man page warnings"
+zcat "$prefix/share/man/man1/vantel.1.gz" | grep -q "^\.TH VANTEL 1 \"[0-9]\{4\}-" || fail "the manual page is not dated"
 
 # The installed program, without a display and without help from LD_LIBRARY_PATH.
 unset LD_LIBRARY_PATH DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
