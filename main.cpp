@@ -11,6 +11,7 @@
 int main(int argc, char *argv[])
 {
     launch::settleAllocator();
+    launch::quietRuntimeFolderWarning();
     if (const auto answered = launch::answerWithoutDisplay(argc, argv))
         return *answered;
     QApplication qapp(argc, argv);
