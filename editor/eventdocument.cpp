@@ -67,8 +67,9 @@ LoadResult EventDocument::load(const QString &directory)
     // just set: the events and their dates are read from there.
     const QString eventsPath = directory + gs_event_filename;
     const QString datesPath = directory + gs_event_dates_filename;
-    fileset::recover(eventsPath);
+    result.interruptedSave = fileset::recover(eventsPath);
     if (fileset::interrupted(eventsPath)) {
+        result.interruptedSave = fileset::blockedMessage(eventsPath, result.interruptedSave);
         // The files of an interrupted save could not be put back yet: read
         // one after the other, each after another attempt, as ever.
         if (events_->ImportFile(eventsPath, &result.events) >= 1)
