@@ -398,10 +398,13 @@ SaveResult EventDocument::save(const QString &directory)
     const QString shown = dates_->filterText();
     showAllDates();
     SaveResult result;
+    // The journal goes on from the files as last saved until the new ones
+    // are in place, and knows them once they are.
     result.code = datafiles::saveAll({{admin_.get(), directory + gs_admin_filename},
                                       {events_.get(), directory + gs_event_filename},
                                       {dates_.get(), directory + gs_event_dates_filename}},
-                                     &result.error);
+                                     &result.error,
+                                     [this](const QList<QByteArray> &newFiles) { journal_.beforeSave(newFiles); });
     dates_->SetFilter(shown);
     dates_->Filter();
     if (result.ok()) {
@@ -409,6 +412,8 @@ SaveResult EventDocument::save(const QString &directory)
         history_.stack().setClean();
         journal_.startFrom(directory, rowCounts());
         setModified(false);
+    } else {
+        journal_.saveFailed();
     }
     return result;
 }
