@@ -27,7 +27,9 @@ struct Holder {
     qint64 started = 0; // the process's start, in clock ticks since that boot
     bool known() const { return !host.isEmpty(); }
     bool onThisHost() const;
-    QString describe() const; // "user ann on this computer, process 12, since ..."
+    // "user ann, process 12 on this computer, since ..." or "user ann on the
+    // computer pc7, since ..."
+    QString describe() const;
 };
 
 // The name of the lock file in `folder`.

@@ -176,7 +176,9 @@ void RemoveReplaceLeftovers(const QString &path)
 {
     const QByteArray given = QFile::encodeName(path);
     const QByteArray target = ResolveLinks(given);
-    for (const QByteArray &file : target == given ? std::vector<QByteArray>{given} : std::vector<QByteArray>{given, target}) {
+    const std::vector<QByteArray> files = target == given ? std::vector<QByteArray>{given}
+                                                          : std::vector<QByteArray>{given, target};
+    for (const QByteArray &file : files) {
         const QByteArray folder = FolderOf(file), stem = NameOf(file) + '.';
         DIR *dir = ::opendir(folder.constData());
         if (!dir)

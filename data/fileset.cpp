@@ -220,8 +220,8 @@ bool Save::add(const QString &path, const std::function<bool(int fd)> &write, bo
         }
         return fail(path, err);
     }
-    bool ok = rt::TakeOverMode(fd, hadOld ? &st : nullptr, ownerOnly ? rt::NewFileMode::OwnerOnly : rt::NewFileMode::Usual)
-              && write(fd) && ::fsync(fd) == 0;
+    const rt::NewFileMode mode = ownerOnly ? rt::NewFileMode::OwnerOnly : rt::NewFileMode::Usual;
+    bool ok = rt::TakeOverMode(fd, hadOld ? &st : nullptr, mode) && write(fd) && ::fsync(fd) == 0;
     int err = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

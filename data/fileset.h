@@ -91,8 +91,8 @@ QString blockedMessage(const QString &path, const QString &problem);
 
 namespace testing {
 // Called before every step that changes a folder ("temp", "record",
-// "aside", "replace", "sync", "commit", "cleanup", "rollback"); a nonzero
-// answer makes the step fail with that error number.
+// "aside", "replace", "sync", "commit", "durable", "cleanup",
+// "rollback"); a nonzero answer makes the step fail with that error number.
 extern int (*step)(const char *what);
 } // namespace testing
 

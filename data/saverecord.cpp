@@ -87,7 +87,8 @@ bool writeRecord(const QByteArray &folder, const std::vector<RecordEntry> &entri
     const QByteArray record = folder + '/' + kRecordName;
     auto fail = [&](int err) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(QFile::decodeName(record), QString::fromLocal8Bit(std::strerror(err)));
+            *error = QStringLiteral("%1: %2").arg(QFile::decodeName(record),
+                                                  QString::fromLocal8Bit(std::strerror(err)));
         return false;
     };
     int fd = -1;

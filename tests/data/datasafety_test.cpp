@@ -502,7 +502,8 @@ TEST(InterruptedSave, AnOldRecordWithFullPathsIsUsedOnlyInTheFolderItNames)
 
     // In the copy it names another folder's files: nothing is touched, and
     // no save replaces what it guards.
-    EXPECT_TRUE(fileset::recover(b + kNames[1]).contains(QDir::cleanPath(a))) << fileset::recover(b + kNames[1]).toStdString();
+    const QString problem = fileset::recover(b + kNames[1]);
+    EXPECT_TRUE(problem.contains(QDir::cleanPath(a))) << problem.toStdString();
     EXPECT_EQ(entries(b), kept);
     QString error;
     EXPECT_EQ(next.save(b, &error), -1);
@@ -544,7 +545,8 @@ TEST(InterruptedSave, OnceTheRecordIsGoneTheSaveStandsEvenWhenTheFolderCannotBeS
     {
         // The disk fails right after the record went: nothing could be put
         // back any more, and no record would guide the next start.
-        const testing_support::Faults faults(("fsync:" + wf.path() + ":EIO:unlink:.vantel-save;rename:.old-:EIO").toUtf8());
+        const QByteArray rules = "fsync:" + wf.path().toUtf8() + ":EIO:unlink:.vantel-save;rename:.old-:EIO";
+        const testing_support::Faults faults(rules);
         rc = next.save(wf.folder(), &error);
     }
     EXPECT_EQ(rc, 1);

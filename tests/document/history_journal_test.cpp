@@ -292,7 +292,8 @@ TEST_F(EventDocumentJournal, AFullOrFailingDiskKeepsTheLastWholeJournalAndSaysSo
         QCoreApplication::processEvents(); // the failure is told on the user's thread
         EXPECT_EQ(readFile(journalPath()), whole);
         ASSERT_EQ(failed.size(), ++n);
-        EXPECT_TRUE(failed.back().front().toString().startsWith(journalPath() + ": ")) << failed.back().front().toString().toStdString();
+        const QString told = failed.back().front().toString();
+        EXPECT_TRUE(told.startsWith(journalPath() + ": ")) << told.toStdString();
         EXPECT_EQ(QDir(dataDir()).entryList({"VantelUnsaved.journal.*"}), QStringList{"VantelUnsaved.journal.backup"});
     }
     doc.reset();
