@@ -12,6 +12,7 @@
 int main(int argc, char *argv[])
 {
     launch::settleAllocator();
+    launch::quietRuntimeFolderWarning();
     // Before the display is opened: --help, --version and usage errors
     // are answered also where there is none.
     const commandline::Reading command = commandline::read(argc, argv);

@@ -1,14 +1,13 @@
 #include "launch.h"
 
+#include "folderlock.h"
 #include "globals.h"
+#include "replacefile.h"
 #include "runtime.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -28,14 +27,26 @@ void settleAllocator()
 #endif
 }
 
+void quietRuntimeFolderWarning()
+{
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        return;
+    static QtMessageHandler passOn = nullptr;
+    passOn = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+            return;
+        passOn(type, context, text);
+    });
+}
+
 namespace {
 
 const QString kProgram = QStringLiteral("vantel");
 
 // The one lock of this run, released when the program ends.
-std::unique_ptr<QLockFile> &heldLock()
+std::unique_ptr<folderlock::Lock> &heldLock()
 {
-    static std::unique_ptr<QLockFile> lock;
+    static std::unique_ptr<folderlock::Lock> lock;
     return lock;
 }
 
@@ -66,10 +77,16 @@ bool enterUserFolder(QString *error)
         // Written rather than copied: a copy would keep the template's
         // read-only mode, and the settings are written back at every start.
         QFile shipped(QStringLiteral(":/template/vantel.ini"));
-        QSaveFile out(ini);
-        if (!shipped.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)
-            || out.write(shipped.readAll()) < 0 || !out.commit()) {
-            *error = QStringLiteral("The settings file %1 could not be written: %2").arg(ini, out.errorString());
+        QString why;
+        if (!shipped.open(QIODevice::ReadOnly)) {
+            why = shipped.errorString();
+        } else if (!rt::ReplaceFile(ini, shipped.readAll(), rt::NewFileMode::Usual, &why)) {
+            // why says it
+        } else {
+            why.clear(); // a folder that could not be synced does not stop the start
+        }
+        if (!why.isEmpty()) {
+            *error = QStringLiteral("The settings file %1 could not be written: %2").arg(ini, why);
             return false;
         }
     }
@@ -97,42 +114,91 @@ QString lockKey(const QString &folder)
 
 QString lockFilePath(const QString &folder)
 {
-    const QByteArray hash = QCryptographicHash::hash(lockKey(folder).toUtf8(), QCryptographicHash::Sha1).toHex();
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/vantel-")
-           + QString::fromLatin1(hash) + QStringLiteral(".lock");
+    return folderlock::filePath(lockKey(folder));
 }
+
+namespace {
+
+const QString kTitle = QStringLiteral("Vantel");
+
+void sayTaken(const QString &key, const folderlock::Holder &holder)
+{
+    const QString who = holder.known() ? QStringLiteral(" (") + holder.describe() + QStringLiteral(")") : QString();
+    std::fprintf(stderr, "vantel: the data folder %s is already open in another instance%s\n", qUtf8Printable(key),
+                 qUtf8Printable(who));
+    const bool here = !holder.known() || holder.onThisHost();
+    rt::MessageBox(kTitle,
+                   QStringLiteral("The data folder ") + QDir::toNativeSeparators(key)
+                       + (here ? QStringLiteral(" is already open in another Vantel window")
+                               : QStringLiteral(" is already open in Vantel on another computer"))
+                       + who + QStringLiteral(".") + QStringLiteral("\n\r")
+                       + (here ? QStringLiteral("Please continue there, or close that window and start Vantel again.")
+                               : QStringLiteral("Please continue there, or close Vantel there and start it again "
+                                                "here.")),
+                   rt::Icon::Exclamation);
+}
+
+// A lock that another computer left: taken only when the user says so.
+bool mayTakeForeign(const QString &key, const folderlock::Holder &holder)
+{
+    std::fprintf(stderr, "vantel: the data folder %s was opened on the computer %s and not closed there\n",
+                 qUtf8Printable(key), qUtf8Printable(holder.host));
+    return rt::MessageBox(kTitle,
+                          QStringLiteral("The data folder %1 was opened in Vantel on the computer %2 by user %3%4, "
+                                         "and it has not been closed there.")
+                                  .arg(QDir::toNativeSeparators(key), holder.host, holder.user,
+                                       holder.since.isEmpty() ? QString() : QStringLiteral(" on ") + holder.since)
+                              + QStringLiteral("\n\r")
+                              + QStringLiteral("If Vantel still runs there, the two would save over each other's "
+                                               "changes. Open the folder here only if Vantel no longer runs on %1.")
+                                    .arg(holder.host)
+                              + QStringLiteral("\n\r\n\r")
+                              + QStringLiteral("Open the data folder here anyway ?"),
+                          rt::Icon::Question, rt::Buttons::YesNo, 2)
+           == 1;
+}
+
+} // namespace
 
 bool lockDataFolder(const QString &folder)
 {
     const QString key = lockKey(folder);
-    auto lock = std::make_unique<QLockFile>(lockFilePath(folder));
-    // Only a lock whose owner is gone is stale, however long it has been held.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
+    // The working folder's "Files" folder is made on the first start; it is
+    // made here already, so that it is locked before anything reads it.
+    if (!QFileInfo(key).isDir() && key == QDir::cleanPath(QDir::current().absoluteFilePath(QStringLiteral("Files"))))
+        QDir().mkdir(key);
+    auto lock = std::make_unique<folderlock::Lock>();
+    folderlock::Lock::Result result = lock->acquire(key);
+    if (result == folderlock::Lock::Result::Foreign) {
+        if (!mayTakeForeign(key, lock->holder()))
+            return false;
+        result = lock->acquire(key, true);
+    }
+    switch (result) {
+    case folderlock::Lock::Result::Held:
         heldLock() = std::move(lock);
         heldKey() = key;
         return true;
+    case folderlock::Lock::Result::Taken:
+    case folderlock::Lock::Result::Foreign:
+        sayTaken(key, lock->holder());
+        return false;
+    case folderlock::Lock::Result::Unlockable: break;
     }
-    if (lock->error() != QLockFile::LockFailedError) {
-        std::fprintf(stderr, "vantel: cannot lock the data folder %s in %s; running without the lock\n",
-                     qUtf8Printable(key),
-                     qUtf8Printable(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)));
-        return true;
-    }
-    std::fprintf(stderr, "vantel: the data folder %s is already open in another instance\n", qUtf8Printable(key));
-    rt::MessageBox(QStringLiteral("Vantel"),
-                   QStringLiteral("The data folder ") + QDir::toNativeSeparators(key)
-                       + QStringLiteral(" is already open in another Vantel window.") + QStringLiteral("\n\r")
-                       + QStringLiteral("Please continue there, or close that window and start Vantel again."),
-                   rt::Icon::Exclamation);
-    return false;
+    // A folder that cannot be written (read-only, or not there) is opened
+    // all the same: nothing can be saved there, and Save says so.
+    std::fprintf(stderr, "vantel: cannot lock the data folder %s (%s); running without the lock\n",
+                 qUtf8Printable(key), qUtf8Printable(lock->reason()));
+    heldLock().reset();
+    heldKey() = key;
+    return true;
 }
 
 bool moveLockTo(const QString &folder)
 {
-    if (heldLock() && lockKey(folder) == heldKey())
+    if (lockKey(folder) == heldKey())
         return true;
-    std::unique_ptr<QLockFile> old = std::move(heldLock());
+    std::unique_ptr<folderlock::Lock> old = std::move(heldLock());
     if (lockDataFolder(folder))
         return true; // the old folder's lock goes with `old`
     heldLock() = std::move(old);

@@ -12,6 +12,12 @@ namespace launch {
 // freed, so that what was only needed while reading does not stay resident.
 void settleAllocator();
 
+// Called before the application object: Qt's own start looks into the
+// runtime folder (for a sandbox's marker file) and warns on stderr when
+// XDG_RUNTIME_DIR is unset, about a default folder that Vantel never uses.
+// That one warning is not passed on; every other message is.
+void quietRuntimeFolderWarning();
+
 // $XDG_DATA_HOME/vantel/, by default ~/.local/share/vantel/, with a trailing "/".
 QString userFolder();
 
@@ -25,14 +31,16 @@ bool enterUserFolder(QString *error);
 // folder that does not exist yet (the part that exists is resolved).
 QString lockKey(const QString &folder);
 
-// Locks `folder` for the rest of the run. When another running instance
-// holds it, tells the user which folder is taken and answers false; a lock
-// left behind by an instance that is no longer running is taken over. When
-// no lock can be made at all (no writable runtime folder) the program runs
-// unlocked and says so on stderr.
+// Locks `folder` for the rest of the run (see folderlock.h). When another
+// running instance holds it, tells the user which folder is taken, by whom
+// and since when, and answers false; a lock left behind by an instance that
+// is no longer running is taken over, one left by another computer only
+// when the user agrees. A folder that cannot be locked (read-only) is opened
+// without the lock, said on stderr. The working folder's missing "Files"
+// folder is made first.
 bool lockDataFolder(const QString &folder);
 
-// The lock file that stands for `folder` in the runtime folder.
+// The lock file that stands for `folder`: inside the folder itself.
 QString lockFilePath(const QString &folder);
 
 // Moves this run's lock to `folder` when the data folder in force changes:

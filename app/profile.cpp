@@ -1,12 +1,14 @@
 #include "profile.h"
 #include "readfile.h"
+#include "replacefile.h"
+#include "runtime.h"
 #include "textcodec.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace rt {
@@ -136,12 +138,17 @@ QString ProfileString(const QString &file, const QString &section, const QString
     return defaultValue;
 }
 
-int SetProfileString(const QString &file, const QString &section, const QString &key, const QString &value)
+int SetProfileString(const QString &file, const QString &section, const QString &key, const QString &value,
+                     QString *error)
 {
     // A file that is there but cannot be read is never replaced.
     QByteArray data;
-    if (readProfile(file, data) == ReadStatus::Failed)
+    QString unreadable;
+    if (readProfile(file, data, &unreadable) == ReadStatus::Failed) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read: %2").arg(file, unreadable);
         return -1;
+    }
     Encoding enc = encodingOf(data);
     std::vector<Line> lines = splitLines(data);
     // What is written keeps to the file's encoding; text that a Windows-1252
@@ -213,12 +220,26 @@ int SetProfileString(const QString &file, const QString &section, const QString 
     for (const Line &l : lines)
         out += l.text + l.end;
 
-    QSaveFile save(file);
-    if (!save.open(QIODevice::WriteOnly))
-        return -1;
-    if (save.write(out) != out.size())
-        return -1;
-    return save.commit() ? 1 : -1;
+    QString why;
+    const bool written = ReplaceFile(file, out, NewFileMode::Usual, &why);
+    if (error)
+        *error = why;
+    return written ? 1 : -1;
+}
+
+int SaveSetting(const QString &file, const QString &section, const QString &key, const QString &value)
+{
+    static bool told = false;
+    QString error;
+    const int rc = SetProfileString(file, section, key, value, &error);
+    if (rc != 1 && !std::exchange(told, true))
+        MessageBox(QStringLiteral("ini File"),
+                   QStringLiteral("The settings could not be written to the ini file: %1.").arg(error)
+                       + QStringLiteral("\r\n")
+                       + QStringLiteral("The file is kept as it was. Vantel goes on, but the folders the file names "
+                                        "may not be up to date at the next start."),
+                   Icon::Exclamation);
+    return rc;
 }
 
 ProfileCheck CheckProfileFile(const QString &file)

@@ -25,7 +25,13 @@ ProfileCheck CheckProfileFile(const QString &file);
 // creating the file when it does not exist. What is written keeps to the
 // file's encoding (UTF-8 or Windows-1252; a value that Windows-1252 cannot
 // hold turns the file into UTF-8). 1 on success, -1 when the file could not
-// be read or written (the old file then stays whole).
-int SetProfileString(const QString &file, const QString &section, const QString &key, const QString &value);
+// be read or written (the old file then stays whole, and `error` says why).
+// Every write is checked: a full disk never leaves a shortened file.
+int SetProfileString(const QString &file, const QString &section, const QString &key, const QString &value,
+                     QString *error = nullptr);
+
+// SetProfileString for the program's own settings file: a file that cannot
+// be written is said so once in a run (later failures only answer -1).
+int SaveSetting(const QString &file, const QString &section, const QString &key, const QString &value);
 
 } // namespace rt

@@ -3,6 +3,7 @@
 #include "externals.h"
 #include "globals.h"
 #include "profile.h"
+#include "replacefile.h"
 #include "runtime.h"
 
 #include <QCoreApplication>
@@ -34,10 +35,12 @@ void settleFolders(const std::function<int(const QString &)> &createDirectory)
 {
     const QString general = QStringLiteral("General");
     const QString getDir = QStringLiteral("GETDIR");
+    // What an interrupted write of the settings file left behind goes first.
+    rt::RemoveReplaceLeftovers(gs_ini_file_name);
     // The program folder.
     if (gs_app_dir.isEmpty() || gs_app_dir == getDir) {
         gs_app_dir = currentFolder();
-        rt::SetProfileString(gs_ini_file_name, general, QStringLiteral("App"), gs_app_dir);
+        rt::SaveSetting(gs_ini_file_name, general, QStringLiteral("App"), gs_app_dir);
     } else {
         const QString here = currentFolder();
         if (here != gs_app_dir) {
@@ -60,8 +63,8 @@ void settleFolders(const std::function<int(const QString &)> &createDirectory)
     }
 
     // Both back to the settings file.
-    rt::SetProfileString(gs_ini_file_name, general, QStringLiteral("Files"), gs_directory);
-    rt::SetProfileString(gs_ini_file_name, general, QStringLiteral("App"), gs_app_dir);
+    rt::SaveSetting(gs_ini_file_name, general, QStringLiteral("Files"), gs_directory);
+    rt::SaveSetting(gs_ini_file_name, general, QStringLiteral("App"), gs_app_dir);
 }
 
 QString shortDatePattern(const QString &orderCode, const QString &separator, const QString &current)

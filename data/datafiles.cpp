@@ -2,6 +2,7 @@
 #include "fileset.h"
 #include "readfile.h"
 #include "recordset.h"
+#include "replacefile.h"
 #include "textcodec.h"
 
 #include <QDateTime>
@@ -525,7 +526,7 @@ bool writeRows(const RecordSet &rs, int fd)
     bool ok = true;
     int err = 0;
     auto flush = [&] {
-        if (ok && !buffer.isEmpty() && !(ok = fileset::writeAll(fd, buffer)))
+        if (ok && !buffer.isEmpty() && !(ok = rt::WriteAll(fd, buffer)))
             err = errno;
         buffer.clear();
     };
@@ -534,7 +535,7 @@ bool writeRows(const RecordSet &rs, int fd)
             return;
         if (piece.size() >= kBuffer / 4) {
             flush();
-            if (ok && !(ok = fileset::writeAll(fd, piece)))
+            if (ok && !(ok = rt::WriteAll(fd, piece)))
                 err = errno;
             return;
         }
@@ -562,7 +563,8 @@ int saveAs(const RecordSet &rs, const QString &path, QString *error)
     return saveAll({{&rs, path}}, error);
 }
 
-int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error)
+int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error,
+            const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace)
 {
     fileset::Save save(error);
     for (const auto &[rs, path] : files) {
@@ -574,7 +576,7 @@ int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QSt
         if (!save.add(path, [rs = rs](int fd) { return writeRows(*rs, fd); }, holdsPassword(*rs)))
             return -1;
     }
-    return save.commit();
+    return save.commit(beforeReplace);
 }
 
 } // namespace datafiles

@@ -10,9 +10,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 class RecordSet;
@@ -44,8 +46,10 @@ int saveAs(const RecordSet &rs, const QString &path, QString *error = nullptr);
 // is in place the old set can be put back (see fileset.h). 1 saved; -1
 // nothing replaced; -2 failed and not every old file could be put back yet
 // (the next start does it). An existing file that cannot be read is never
-// replaced.
-int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error = nullptr);
+// replaced. 1 with the error set: saved, with a warning. `beforeReplace`:
+// see fileset::Save::commit.
+int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error = nullptr,
+            const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace = {});
 
 // Reading a file in two steps, so that the reading can run on a thread of
 // its own: readFile() parses the file into the record set's store and

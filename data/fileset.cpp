@@ -1,6 +1,8 @@
 #include "fileset.h"
 
 #include "readfile.h"
+#include "replacefile.h"
+#include "saverecord.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,27 +19,7 @@
 
 namespace fileset {
 
-namespace testing {
-int (*step)(const char *what) = nullptr;
-}
-
 namespace {
-
-constexpr char kRecordName[] = ".vantel-save";
-constexpr char kRecordHeading[] = "vantel-save 1";
-
-// Runs the test seam before a step; false (with errno set) when it makes
-// the step fail.
-bool at(const char *what)
-{
-    if (testing::step) {
-        if (const int err = testing::step(what)) {
-            errno = err;
-            return false;
-        }
-    }
-    return true;
-}
 
 QString errText(int err)
 {
@@ -49,19 +31,6 @@ QString display(const QByteArray &path)
     return QFile::decodeName(path);
 }
 
-QByteArray folderOf(const QByteArray &path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0)
-        return ".";
-    return slash == 0 ? QByteArray("/") : path.left(slash);
-}
-
-QByteArray nameOf(const QByteArray &path)
-{
-    return path.mid(path.lastIndexOf('/') + 1);
-}
-
 QByteArray absolute(const QString &path)
 {
     return QFile::encodeName(QFileInfo(path).absoluteFilePath());
@@ -71,117 +40,6 @@ bool present(const QByteArray &path)
 {
     struct stat st;
     return ::lstat(path.constData(), &st) == 0;
-}
-
-mode_t defaultMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-// Makes the names in `folder` (renames, removals) durable.
-bool syncFolder(const QByteArray &folder)
-{
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0 || errno == EINVAL; // some file systems cannot sync folders
-    ::close(fd);
-    return ok;
-}
-
-} // namespace
-
-bool writeAll(int fd, QByteArrayView content)
-{
-    const char *p = content.data();
-    qsizetype left = content.size();
-    while (left > 0) {
-        const ssize_t w = ::write(fd, p, size_t(left));
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += w;
-        left -= w;
-    }
-    return true;
-}
-
-namespace {
-
-struct RecordEntry {
-    QByteArray target, temp, old;
-};
-
-// Writes the record of a save in `folder` through a temporary file, so
-// that the record is either whole or absent.
-bool writeRecord(const QByteArray &folder, const std::vector<RecordEntry> &entries, QString *error)
-{
-    QByteArray text = QByteArray(kRecordHeading) + '\n';
-    for (const RecordEntry &e : entries)
-        text += e.target.toPercentEncoding() + '\t' + e.temp.toPercentEncoding() + '\t' + e.old.toPercentEncoding()
-                + '\n';
-    QByteArray temp = folder + '/' + kRecordName + ".XXXXXX";
-    const QByteArray record = folder + '/' + kRecordName;
-    int fd = -1;
-    if (at("record"))
-        fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(display(record), errText(errno));
-        return false;
-    }
-    bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.constData(), record.constData()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && !syncFolder(folder)) {
-        ok = false;
-        err = errno;
-        ::unlink(record.constData());
-    }
-    if (!ok) {
-        ::unlink(temp.constData());
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(display(record), errText(err));
-    }
-    return ok;
-}
-
-enum class Record { None, Read, Damaged };
-
-Record readRecord(const QByteArray &folder, std::vector<RecordEntry> &entries)
-{
-    QByteArray text;
-    const QByteArray record = folder + '/' + kRecordName;
-    switch (rt::ReadWholeFile(QFile::decodeName(record), 1 << 20, text)) {
-    case rt::ReadStatus::Missing: return Record::None;
-    case rt::ReadStatus::Failed: return Record::Damaged;
-    case rt::ReadStatus::Read: break;
-    }
-    const QList<QByteArray> lines = text.split('\n');
-    if (lines.size() < 2 || lines.front() != kRecordHeading || !lines.back().isEmpty())
-        return Record::Damaged;
-    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
-        const QList<QByteArray> f = lines[i].split('\t');
-        if (f.size() != 3)
-            return Record::Damaged;
-        RecordEntry e{QByteArray::fromPercentEncoding(f[0]), QByteArray::fromPercentEncoding(f[1]),
-                      QByteArray::fromPercentEncoding(f[2])};
-        if (e.target.isEmpty() || e.temp.isEmpty())
-            return Record::Damaged;
-        entries.push_back(std::move(e));
-    }
-    return Record::Read;
 }
 
 // Puts every old file of a recorded save back and removes its new files;
@@ -211,26 +69,16 @@ bool rollBack(const QByteArray &folder, const std::vector<RecordEntry> &entries,
     }
     std::vector<QByteArray> folders;
     for (const RecordEntry &e : entries)
-        if (std::find(folders.begin(), folders.end(), folderOf(e.target)) == folders.end())
-            folders.push_back(folderOf(e.target));
+        if (std::find(folders.begin(), folders.end(), rt::FolderOf(e.target)) == folders.end())
+            folders.push_back(rt::FolderOf(e.target));
     for (const QByteArray &f : folders)
-        ok = syncFolder(f) && ok;
+        ok = rt::SyncFolder(f) && ok;
     if (ok) {
         at("rollback");
         ::unlink((folder + '/' + kRecordName).constData());
-        syncFolder(folder);
+        rt::SyncFolder(folder);
     }
     return ok;
-}
-
-bool isRandomSuffix(const QByteArray &s)
-{
-    if (s.size() != 6)
-        return false;
-    for (char c : s)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
-            return false;
-    return true;
 }
 
 // Whether `entry` is a temporary file that a save of the file `name` makes
@@ -245,7 +93,7 @@ bool isLeftoverOf(const QByteArray &entry, const QByteArray &name)
     QByteArray rest = entry.mid(stem.size());
     if (rest.startsWith("new-") || rest.startsWith("old-"))
         rest = rest.mid(4);
-    return isRandomSuffix(rest);
+    return rt::IsRandomSuffix(rest);
 }
 
 void removeLeftovers(const QByteArray &folder, const QByteArray &name, bool records)
@@ -258,7 +106,7 @@ void removeLeftovers(const QByteArray &folder, const QByteArray &name, bool reco
         const QByteArray entry(d->d_name);
         const QByteArray recordTemp = QByteArray(kRecordName) + '.';
         if (isLeftoverOf(entry, name)
-            || (records && entry.startsWith(recordTemp) && isRandomSuffix(entry.mid(recordTemp.size()))))
+            || (records && entry.startsWith(recordTemp) && rt::IsRandomSuffix(entry.mid(recordTemp.size()))))
             doomed.push_back(folder + '/' + entry);
     }
     ::closedir(dir);
@@ -271,47 +119,44 @@ void removeLeftovers(const QByteArray &folder, const QByteArray &name, bool reco
 
 } // namespace
 
-QByteArray resolveLinks(const QByteArray &path)
-{
-    QByteArray p = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (::lstat(p.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return p;
-        char buf[PATH_MAX];
-        const ssize_t n = ::readlink(p.constData(), buf, sizeof buf);
-        if (n <= 0 || size_t(n) >= sizeof buf)
-            return p;
-        QByteArray next(buf, n);
-        if (!next.startsWith('/'))
-            next = folderOf(p) + '/' + next;
-        p = next;
-    }
-    return p;
-}
-
-void recover(const QString &path)
+QString recover(const QString &path)
 {
     const QByteArray abs = absolute(path);
-    const QByteArray folder = folderOf(abs);
-    std::vector<RecordEntry> entries;
-    switch (readRecord(folder, entries)) {
-    case Record::Damaged: return; // nothing is touched that is not understood
-    case Record::Read:
-        if (!rollBack(folder, entries, nullptr))
-            return;
+    const QByteArray folder = rt::FolderOf(abs);
+    const Record record = readRecord(folder);
+    switch (record.state) {
+    case Record::State::Unusable: return record.problem; // nothing is touched that is not understood
+    case Record::State::Read: {
+        QString why;
+        if (!rollBack(folder, record.entries, &why))
+            return why;
         break;
-    case Record::None: break;
     }
-    removeLeftovers(folder, nameOf(abs), true);
-    const QByteArray target = resolveLinks(abs);
+    case Record::State::None: break;
+    }
+    removeLeftovers(folder, rt::NameOf(abs), true);
+    const QByteArray target = rt::ResolveLinks(abs);
     if (target != abs)
-        removeLeftovers(folderOf(target), nameOf(target), false);
+        removeLeftovers(rt::FolderOf(target), rt::NameOf(target), false);
+    return QString();
 }
 
 bool interrupted(const QString &path)
 {
-    return present(folderOf(absolute(path)) + '/' + kRecordName);
+    return present(rt::FolderOf(absolute(path)) + '/' + kRecordName);
+}
+
+QString blockedMessage(const QString &path, const QString &problem)
+{
+    const QByteArray folder = rt::FolderOf(absolute(path));
+    return QStringLiteral("An earlier save in %1 was interrupted, and the files as last saved cannot be put back "
+                          "from its record %2%3.\r\n"
+                          "Every file is kept as it is, and Vantel saves nothing in this folder until this is "
+                          "resolved. To resolve it, close Vantel; where a file named .<data file>.old-XXXXXX lies in "
+                          "the folder, it holds that data file as last saved: rename it back to the data file's name. "
+                          "Then delete %2 and the files whose names end in .new-XXXXXX.")
+        .arg(display(folder), QString::fromLatin1(kRecordName),
+             problem.isEmpty() ? QString() : QStringLiteral(": ") + problem);
 }
 
 // ---- Save -------------------------------------------------------------------------------
@@ -321,7 +166,7 @@ Save::Save(QString *error) : error_(error) {}
 Save::~Save()
 {
     if (!committed_)
-        for (const Entry &e : entries_)
+        for (const RecordEntry &e : entries_)
             ::unlink(e.temp.constData());
 }
 
@@ -334,7 +179,7 @@ bool Save::fail(const QString &path, int err)
 
 bool Save::add(const QString &path, const QByteArray &content, bool ownerOnly)
 {
-    return add(path, [&content](int fd) { return writeAll(fd, content); }, ownerOnly);
+    return add(path, [&content](int fd) { return rt::WriteAll(fd, content); }, ownerOnly);
 }
 
 bool Save::add(const QString &path, const std::function<bool(int fd)> &write, bool ownerOnly)
@@ -346,23 +191,37 @@ bool Save::add(const QString &path, const std::function<bool(int fd)> &write, bo
     }
     const QByteArray abs = absolute(path);
     if (entries_.empty())
-        recordFolder_ = folderOf(abs);
-    recover(path);
+        recordFolder_ = rt::FolderOf(abs);
+    // The files an interrupted save guards are never replaced before they
+    // are back in place.
+    if (const QString problem = recover(path); !problem.isEmpty() || interrupted(path)) {
+        if (error_)
+            *error_ = blockedMessage(path, problem);
+        return false;
+    }
     if (const QString why = rt::UnreadableReason(path); !why.isEmpty()) {
         if (error_)
             *error_ = QStringLiteral("%1 cannot be read (%2), so it is not replaced").arg(path, why);
         return false;
     }
-    const QByteArray target = resolveLinks(abs);
+    const QByteArray target = rt::ResolveLinks(abs);
     struct stat st;
     const bool hadOld = ::stat(target.constData(), &st) == 0;
-    const mode_t mode = ownerOnly ? 0600 : hadOld ? (st.st_mode & 07777) : defaultMode();
 
-    QByteArray temp = folderOf(target) + "/." + nameOf(target) + ".new-XXXXXX";
+    QByteArray temp = rt::FolderOf(target) + "/." + rt::NameOf(target) + ".new-XXXXXX";
     const int fd = at("temp") ? ::mkstemp(temp.data()) : -1;
-    if (fd < 0)
-        return fail(path, errno);
-    bool ok = ::fchmod(fd, mode) == 0 && write(fd) && ::fsync(fd) == 0;
+    if (fd < 0) {
+        const int err = errno;
+        if (err == EROFS || err == EACCES || err == EPERM) {
+            if (error_)
+                *error_ = QStringLiteral("The folder %1 cannot be written (%2): nothing can be saved there")
+                              .arg(display(rt::FolderOf(target)), errText(err));
+            return false;
+        }
+        return fail(path, err);
+    }
+    const rt::NewFileMode mode = ownerOnly ? rt::NewFileMode::OwnerOnly : rt::NewFileMode::Usual;
+    bool ok = rt::TakeOverMode(fd, hadOld ? &st : nullptr, mode) && write(fd) && ::fsync(fd) == 0;
     int err = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -372,31 +231,34 @@ bool Save::add(const QString &path, const std::function<bool(int fd)> &write, bo
         ::unlink(temp.constData());
         return fail(path, err);
     }
-    Entry e{target, temp, QByteArray()};
+    RecordEntry e{abs, target, temp, QByteArray()};
     if (hadOld) {
-        e.old = folderOf(target) + "/." + nameOf(target) + ".old-" + temp.right(6);
+        e.old = rt::FolderOf(target) + "/." + rt::NameOf(target) + ".old-" + temp.right(6);
         ::unlink(e.old.constData()); // a leftover that happens to have the same name
     }
     entries_.push_back(std::move(e));
     return true;
 }
 
-int Save::commit()
+int Save::commit(const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace)
 {
     committed_ = true; // from here on the temporary files are looked after below
-    std::vector<RecordEntry> record;
-    for (const Entry &e : entries_)
-        record.push_back(RecordEntry{e.target, e.temp, e.old});
     if (entries_.empty())
         return 1;
-    if (!writeRecord(recordFolder_, record, error_)) {
-        for (const Entry &e : entries_)
+    if (!writeRecord(recordFolder_, entries_, error_)) {
+        for (const RecordEntry &e : entries_)
             ::unlink(e.temp.constData());
         return -1;
     }
+    if (beforeReplace) {
+        QList<QByteArray> newFiles;
+        for (const RecordEntry &e : entries_)
+            newFiles << e.temp;
+        beforeReplace(newFiles);
+    }
 
     bool ok = true;
-    for (const Entry &e : entries_) {
+    for (const RecordEntry &e : entries_) {
         if (!e.old.isEmpty() && (!at("aside") || ::rename(e.target.constData(), e.old.constData()) != 0)) {
             ok = fail(display(e.target), errno);
             break;
@@ -407,36 +269,46 @@ int Save::commit()
         }
     }
     if (ok) {
-        for (const Entry &e : entries_) {
-            if (!at("sync") || !syncFolder(folderOf(e.target))) {
-                ok = fail(display(folderOf(e.target)), errno);
+        for (const RecordEntry &e : entries_) {
+            if (!at("sync") || !rt::SyncFolder(rt::FolderOf(e.target))) {
+                ok = fail(display(rt::FolderOf(e.target)), errno);
                 break;
             }
         }
     }
     if (!ok) {
         QString why;
-        if (rollBack(recordFolder_, record, &why))
+        if (rollBack(recordFolder_, entries_, &why))
             return -1;
         if (error_)
             *error_ += QStringLiteral("; ") + why;
         return -2;
     }
 
-    // The new set is saved once the record is gone.
-    if (!at("commit") || ::unlink((recordFolder_ + '/' + kRecordName).constData()) != 0 || !syncFolder(recordFolder_)) {
+    // The new set is saved once the record is gone; from then on nothing
+    // is put back, for no record would guide the next start.
+    const QByteArray record = recordFolder_ + '/' + kRecordName;
+    if ((!at("commit") || ::unlink(record.constData()) != 0) && present(record)) {
         const int err = errno;
         QString why;
-        if (rollBack(recordFolder_, record, &why)) {
-            fail(display(recordFolder_ + '/' + kRecordName), err);
+        if (rollBack(recordFolder_, entries_, &why)) {
+            fail(display(record), err);
             return -1;
         }
         if (error_)
-            *error_ = display(recordFolder_ + '/' + kRecordName) + QStringLiteral(": ") + errText(err)
-                      + QStringLiteral("; ") + why;
+            *error_ = display(record) + QStringLiteral(": ") + errText(err) + QStringLiteral("; ") + why;
         return -2;
     }
-    for (const Entry &e : entries_)
+    if (!at("durable") || !rt::SyncFolder(recordFolder_)) {
+        // The old versions stay until the next start: should the record
+        // come back after a power cut, they are what it puts back.
+        if (error_)
+            *error_ = QStringLiteral("The data was saved, but the folder %1 could not be synced to the disk (%2): "
+                                     "should the power fail now, the save may be lost")
+                          .arg(display(recordFolder_), errText(errno));
+        return 1;
+    }
+    for (const RecordEntry &e : entries_)
         if (!e.old.isEmpty() && at("cleanup"))
             ::unlink(e.old.constData());
     return 1;

@@ -67,8 +67,9 @@ LoadResult EventDocument::load(const QString &directory)
     // just set: the events and their dates are read from there.
     const QString eventsPath = directory + gs_event_filename;
     const QString datesPath = directory + gs_event_dates_filename;
-    fileset::recover(eventsPath);
+    result.interruptedSave = fileset::recover(eventsPath);
     if (fileset::interrupted(eventsPath)) {
+        result.interruptedSave = fileset::blockedMessage(eventsPath, result.interruptedSave);
         // The files of an interrupted save could not be put back yet: read
         // one after the other, each after another attempt, as ever.
         if (events_->ImportFile(eventsPath, &result.events) >= 1)
@@ -413,10 +414,13 @@ SaveResult EventDocument::save(const QString &directory)
     const QString shown = dates_->filterText();
     showAllDates();
     SaveResult result;
+    // The journal goes on from the files as last saved until the new ones
+    // are in place, and knows them once they are.
     result.code = datafiles::saveAll({{admin_.get(), directory + gs_admin_filename},
                                       {events_.get(), directory + gs_event_filename},
                                       {dates_.get(), directory + gs_event_dates_filename}},
-                                     &result.error);
+                                     &result.error,
+                                     [this](const QList<QByteArray> &newFiles) { journal_.beforeSave(newFiles); });
     dates_->SetFilter(shown);
     dates_->Filter();
     if (result.ok()) {
@@ -424,6 +428,8 @@ SaveResult EventDocument::save(const QString &directory)
         history_.stack().setClean();
         journal_.startFrom(directory, rowCounts());
         setModified(false);
+    } else {
+        journal_.saveFailed();
     }
     return result;
 }

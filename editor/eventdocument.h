@@ -42,13 +42,16 @@ struct FirstFault {
 
 struct SaveResult {
     int code = 1;  // as datafiles::saveAll: 1 saved; -2 failed and an old file is still to be put back; else nothing was replaced
-    QString error; // which file failed and why
+    QString error; // which file failed and why; when saved, a warning (or empty)
     bool ok() const { return code == 1; }
 };
 
 // What reading the three files of a data folder found.
 struct LoadResult {
     ImportReport admin, events, dates;
+    // An interrupted save whose files could not be put back: what the user
+    // is told (no save is possible in the folder until it is resolved).
+    QString interruptedSave;
     // The files that are there but could not be read, each with its reason.
     QStringList unreadable() const;
 };

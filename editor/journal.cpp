@@ -1,6 +1,8 @@
 #include "journal.h"
 
+#include "fileset.h"
 #include "globals.h"
+#include "replacefile.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -8,21 +10,46 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThreadPool>
+
+#include <sys/stat.h>
+
+// What identifies a file that a rename moved into place: its device, its
+// inode, its size and its time of change.
+struct Journal::FileStamp {
+    qint64 dev = 0, ino = 0, size = 0, mtime = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+using Stamp = Journal::FileStamp;
 
 // File layout (QDataStream, Qt 6.0 format): the magic text, a version, the
 // SHA-256 of each of the three data files the changes start from (empty for
-// a missing file), their row counts, the changes, the text being typed into
-// a field (when there is any: a value set, marked as typing), and a SHA-256
-// of all that before it, by which a torn or damaged file is known.
+// a missing file), their row counts, the stamps of the new files of a save
+// under way (version 2 on), the changes, the text being typed into a field
+// (when there is any: a value set, marked as typing), and a SHA-256 of all
+// that before it, by which a torn or damaged file is known.
+//
+// A save names its new files in the journal before it moves them in: a
+// start that finds exactly those files in place (and no interrupted save)
+// knows that the journal's changes are saved, even when the journal itself
+// was not removed any more.
 
 namespace {
 
 constexpr char kMagic[] = "VantelUnsaved";
-constexpr qint32 kVersion = 1;
+constexpr qint32 kVersion = 2;
 constexpr int kHashSize = 32;
 constexpr quint8 kTyping = 4; // after RowChange's kinds: the field being typed in
+
+bool stampOf(const QByteArray &path, Stamp &stamp)
+{
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0)
+        return false;
+    stamp = Stamp{qint64(st.st_dev), qint64(st.st_ino), qint64(st.st_size),
+                  qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    return true;
+}
 
 QStringList dataFiles(const QString &folder)
 {
@@ -95,15 +122,64 @@ bool decode(QDataStream &in, RowChange &c, bool *typing)
     return in.status() == QDataStream::Ok;
 }
 
+// Whether the save a journal names completed: its new files are the data
+// files now, and no interrupted save is still to be undone.
+bool savedSince(const QStringList &files, const std::vector<Stamp> &saving)
+{
+    if (saving.size() != size_t(files.size()) || fileset::interrupted(files.front()))
+        return false;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        Stamp now;
+        if (!stampOf(QFile::encodeName(files[i]), now) || now != saving[size_t(i)])
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 // The files the changes start from: known by their row counts at once and
-// by their contents' hashes once the first write has read them.
+// by their contents' hashes once the first write (or a save) has read them.
 struct Journal::Baseline {
     QStringList files;
     RowCounts counts{};
     QList<QByteArray> hashes; // empty until computed
+
+    void hash()
+    {
+        if (hashes.isEmpty())
+            for (const QString &file : files)
+                hashes << hashOfFile(file);
+    }
 };
+
+namespace {
+
+// The whole journal file: what it starts from, the stamps of a save under
+// way, the changes and the sum.
+QByteArray journalBytes(const QList<QByteArray> &hashes, const RowCounts &counts, const std::vector<Stamp> &saving,
+                        const QByteArray &changes)
+{
+    QByteArray bytes;
+    {
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_0);
+        out.writeRawData(kMagic, int(sizeof kMagic - 1));
+        out << kVersion;
+        for (const QByteArray &h : hashes)
+            out << h;
+        for (long n : counts)
+            out << qint64(n);
+        out << quint8(saving.size());
+        for (const Stamp &st : saving)
+            out << st.dev << st.ino << st.size << st.mtime;
+    }
+    bytes += changes;
+    bytes += QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    return bytes;
+}
+
+} // namespace
 
 QString Journal::fileName() { return QStringLiteral("VantelUnsaved.journal"); }
 
@@ -124,6 +200,8 @@ void Journal::waitForWrites() { pool_->waitForDone(); }
 void Journal::startFrom(const QString &folder, const RowCounts &counts)
 {
     restart();
+    if (folder != folder_)
+        rt::RemoveReplaceLeftovers(folder + fileName()); // of a write that was cut short
     folder_ = folder;
     baseline_ = std::make_shared<Baseline>();
     baseline_->files = dataFiles(folder);
@@ -135,9 +213,44 @@ void Journal::restart()
     timer_.stop();
     waitForWrites();
     log_.clear();
+    saving_.clear();
     recorded_ = written_ = 0;
     if (!folder_.isEmpty())
         QFile::remove(path());
+}
+
+void Journal::beforeSave(const QList<QByteArray> &newFiles)
+{
+    waitForWrites();
+    if (!baseline_)
+        return;
+    // The files as last saved are still in place: the changes start from
+    // them, whatever becomes of the save.
+    baseline_->hash();
+    saving_.clear();
+    for (const QByteArray &file : newFiles) {
+        Stamp st;
+        if (stampOf(file, st))
+            saving_.push_back(st);
+    }
+    if (log_.isEmpty())
+        return;
+    timer_.stop();
+    written_ = recorded_;
+    QString error;
+    rt::ReplaceFile(path(), journalBytes(baseline_->hashes, baseline_->counts, saving_, log_),
+                    rt::NewFileMode::AlwaysOwnerOnly, &error);
+    if (!error.isEmpty())
+        emit writeFailed(error);
+}
+
+void Journal::saveFailed()
+{
+    if (saving_.empty())
+        return;
+    saving_.clear();
+    waitForWrites();
+    startWrite();
 }
 
 void Journal::record(const RowChange &change)
@@ -196,40 +309,14 @@ void Journal::startWrite()
     const std::shared_ptr<Baseline> base = baseline_;
     written_ = recorded_;
     writing_ = true;
-    pool_->start([this, target, changes, base] {
-        if (base->hashes.isEmpty())
-            for (const QString &file : base->files)
-                base->hashes << hashOfFile(file);
-        QByteArray head;
-        {
-            QDataStream out(&head, QIODevice::WriteOnly);
-            out.setVersion(QDataStream::Qt_6_0);
-            out.writeRawData(kMagic, int(sizeof kMagic - 1));
-            out << kVersion;
-            for (const QByteArray &h : base->hashes)
-                out << h;
-            for (long n : base->counts)
-                out << qint64(n);
-        }
-        QCryptographicHash sum(QCryptographicHash::Sha256);
-        sum.addData(head);
-        sum.addData(changes);
-        QSaveFile file(target);
+    pool_->start([this, target, changes, base, saving = saving_] {
+        base->hash();
         QString error;
-        if (!file.open(QIODevice::WriteOnly)) {
-            error = file.errorString();
-        } else {
-            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-            file.write(head);
-            file.write(changes);
-            file.write(sum.result());
-            if (!file.commit())
-                error = file.errorString();
-        }
+        rt::ReplaceFile(target, journalBytes(base->hashes, base->counts, saving, changes),
+                        rt::NewFileMode::AlwaysOwnerOnly, &error);
         if (!error.isEmpty())
             QMetaObject::invokeMethod(
-                this, [this, target, error] { emit writeFailed(target + QStringLiteral(": ") + error); },
-                Qt::QueuedConnection);
+                this, [this, error] { emit writeFailed(error); }, Qt::QueuedConnection);
         writing_ = false;
     });
 }
@@ -262,7 +349,7 @@ UnsavedWork readJournal(const QString &folder, const RowCounts &counts)
     qint32 version = 0;
     in.readRawData(magic.data(), int(magicSize));
     in >> version;
-    if (magic != kMagic || version != kVersion) {
+    if (magic != kMagic || version < 1 || version > kVersion) {
         work.problem = QStringLiteral("the file is not a journal of this version of Vantel");
         return work;
     }
@@ -278,8 +365,20 @@ UnsavedWork readJournal(const QString &folder, const RowCounts &counts)
         in >> written;
         same = same && written == n;
     }
+    std::vector<Stamp> saving;
+    if (version >= 2) {
+        quint8 n = 0;
+        in >> n;
+        saving.resize(n);
+        for (Stamp &st : saving)
+            in >> st.dev >> st.ino >> st.size >> st.mtime;
+    }
     if (in.status() != QDataStream::Ok) {
         work.problem = QStringLiteral("the file is incomplete or damaged");
+        return work;
+    }
+    if (!same && savedSince(files, saving)) {
+        work.state = UnsavedWork::State::None; // nothing left to restore
         return work;
     }
     if (!same) {

@@ -9,6 +9,7 @@
 #include "changehistory.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -27,6 +28,7 @@ using RowCounts = std::array<long, 3>; // admin, events, dates
 class Journal : public QObject {
     Q_OBJECT
 public:
+    struct FileStamp; // identifies a file moved into place
     static QString fileName(); // the journal's name in the data folder
 
     explicit Journal(QObject *parent = nullptr);
@@ -50,6 +52,13 @@ public:
     bool isEmpty() const { return log_.isEmpty(); }
     // Writes what is kept now and waits until it is on disk.
     void flush();
+    // A save of the folder is about to move `newFiles` in: the changes are
+    // settled as starting from the files still in place, and the journal
+    // names the new files, so that a start after a kill in the last moment
+    // of the save sees that its changes are saved. saveFailed() takes the
+    // names back.
+    void beforeSave(const QList<QByteArray> &newFiles);
+    void saveFailed();
     // How long after a change the file is written (ms).
     void setDelay(int ms) { timer_.setInterval(ms); }
 
@@ -71,6 +80,7 @@ private:
     // so a slow disk never piles writes up.
     std::atomic<bool> writing_{false};
     qint64 recorded_ = 0, written_ = 0; // changes kept, and in the file
+    std::vector<FileStamp> saving_;      // the new files of a save under way
     TypingSource typingSource_;
     bool typingChanged_ = false; // since the last write
 };

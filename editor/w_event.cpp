@@ -258,6 +258,11 @@ void w_event::ue_post_open()
         return;
     }
 
+    // An interrupted save that could not be undone guards the files as last
+    // saved: the user learns what it is and how to resolve it.
+    if (!loaded.interruptedSave.isEmpty())
+        rt::MessageBox(QStringLiteral("Data File"), loaded.interruptedSave, rt::Icon::Exclamation);
+
     // Changes that an earlier session left unsaved.
     recovery::offer(*doc_);
 
@@ -421,8 +426,11 @@ long w_event::pb_save_clicked()
                        rt::Icon::StopSign);
         return 2;
     }
+    if (!saved.error.isEmpty())
+        rt::MessageBox(QStringLiteral("Save"), QStringLiteral("Your event data was saved.\r\n") + saved.error,
+                       rt::Icon::Exclamation);
 
-    rt::SetProfileString(gs_ini_file_name, kGeneral, QStringLiteral("Files"), gs_directory);
+    rt::SaveSetting(gs_ini_file_name, kGeneral, QStringLiteral("Files"), gs_directory);
     return 0;
 }
 

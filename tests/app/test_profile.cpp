@@ -1,8 +1,12 @@
 // The settings file writer changes one key and keeps everything else.
+#include "faults.h"
+#include "globals.h"
 #include "profile.h"
 #include "testsupport.h"
 #include "textcodec.h"
+#include "vantel.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -145,6 +149,38 @@ TEST_F(Profile, PipesDevicesAndHugeFilesAreRefusedWithoutWaitingAndLeftAlone)
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_EQ(QFileInfo(path("zero.ini")).symLinkTarget(), QStringLiteral("/dev/zero"));
     EXPECT_EQ(QFileInfo(path("big.ini")).size(), 64LL << 20);
+}
+
+TEST_F(Profile, AFullOrFailingDiskLeavesTheFileAsItWasAndTheStartSaysSoOnce)
+{
+    const QByteArray before = "[General]\r\nApp=/a/\r\nFiles=/f/\r\n";
+    folder_.write("vantel.ini", before);
+    folder_.write("vantel.ini.Xy12Ab", "cut short"); // left by a write that was killed
+    folder_.write("vantel.ini.backup", "the user's");
+    auto files = [this] { return QDir(folder_.path()).entryList(QDir::Files, QDir::Name).join(' ').toStdString(); };
+    for (const char *fault : {"write:vantel.ini:ENOSPC", "fdatasync:vantel.ini:EIO"}) {
+        SCOPED_TRACE(fault);
+        const Faults faults(fault);
+        QString error;
+        EXPECT_EQ(rt::SetProfileString(path(), "General", "Files", "/new/", &error), -1);
+        EXPECT_TRUE(error.startsWith(path() + ": ")) << error.toStdString();
+        EXPECT_EQ(folder_.read("vantel.ini"), before);
+        EXPECT_EQ(files(), "vantel.ini vantel.ini.Xy12Ab vantel.ini.backup");
+    }
+
+    // The start writes both folders back: one message for all of them, and
+    // what an interrupted write left is gone first.
+    MessageBoxRecorder boxes;
+    gs_app_dir = gs_directory = "GETDIR";
+    {
+        const Faults faults("write:vantel.ini:ENOSPC");
+        vantel_startup::settleFolders([](const QString &) { return 0; });
+    }
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_EQ(boxes.calls()[0].title, "ini File");
+    EXPECT_TRUE(boxes.calls()[0].text.contains("No space left on device")) << boxes.calls()[0].text.toStdString();
+    EXPECT_EQ(folder_.read("vantel.ini"), before);
+    EXPECT_EQ(files(), "vantel.ini vantel.ini.backup");
 }
 
 } // namespace

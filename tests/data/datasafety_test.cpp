@@ -4,7 +4,9 @@
 // file that mixes UTF-8 with Windows-1252 keeps the meaning of both.
 #include "datafiles.h"
 #include "definition.h"
+#include "faults.h"
 #include "fileset.h"
+#include "folderlock.h"
 #include "readfile.h"
 #include "recordset.h"
 #include "testsupport.h"
@@ -23,6 +25,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using testing_support::runAsNobody;
 using testing_support::WorkingFolder;
 
 namespace {
@@ -81,45 +84,6 @@ QList<QByteArray> readSet(const QString &folder)
 QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-// Runs `body` in a child process as the unprivileged user "nobody" and
-// answers what it wrote to `out` (one line per finding); empty with a skip
-// reason when no such user exists.
-QByteArray runAsNobody(const std::function<QByteArray()> &body, QString *skip)
-{
-    const passwd *pw = ::getpwnam("nobody");
-    if (!pw) {
-        *skip = "no user \"nobody\" on this machine";
-        return {};
-    }
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        *skip = "no pipe";
-        return {};
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(fds[0]);
-        QByteArray result;
-        if (::setgroups(0, nullptr) != 0 || ::setgid(pw->pw_gid) != 0 || ::setuid(pw->pw_uid) != 0)
-            result = "setuid failed";
-        else
-            result = body();
-        [[maybe_unused]] const ssize_t sent = ::write(fds[1], result.constData(), size_t(result.size()));
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    QByteArray out;
-    char buf[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
-        out.append(buf, n);
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    return out;
 }
 
 // ---- files that cannot be read -------------------------------------------------------
@@ -392,6 +356,203 @@ TEST(SaveSet, LinkedFileKeepsItsLinkAndModeAndTheTargetGetsTheData)
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(entries(wf.file("real")), (QStringList{"dates.txt", "missing.txt"}));
     EXPECT_EQ(entries(wf.file("data")), (QStringList{"VantelEventDates.txt", "VantelEvents.txt"}));
+}
+
+TEST(SaveSet, AReplacedFileKeepsItsModeOwnerAndGroupAndOnlyNewFilesAreOwnerOnly)
+{
+    WorkingFolder wf;
+    const DataSet old("old"), next("new");
+    ASSERT_EQ(old.save(wf.folder()), 1);
+    auto name = [&](int i) { return QFile::encodeName(wf.file(kNames[i])); };
+    struct stat st;
+    ASSERT_EQ(::chmod(name(0).constData(), 0664), 0);
+    ASSERT_EQ(::chmod(name(1).constData(), 0640), 0);
+    const passwd *nobody = ::getpwnam("nobody");
+    const bool giveAway = ::geteuid() == 0 && nobody; // a save by root must not take the file from its owner
+    if (giveAway) {
+        ASSERT_EQ(::chown(name(1).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    ASSERT_EQ(::unlink(name(2).constData()), 0);
+    ASSERT_EQ(next.save(wf.folder()), 1);
+    ASSERT_EQ(::stat(name(0).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+    ASSERT_EQ(::stat(name(1).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (giveAway) {
+        EXPECT_EQ(st.st_uid, nobody->pw_uid);
+        EXPECT_EQ(st.st_gid, nobody->pw_gid);
+    }
+    ASSERT_EQ(::unlink(name(0).constData()), 0); // holds the password: a new one is for its owner only
+    ASSERT_EQ(next.save(wf.folder()), 1);
+    ASSERT_EQ(::stat(name(0).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    ASSERT_EQ(::stat(name(2).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+}
+
+TEST(SaveSet, AFolderThatCannotBeWrittenIsOpenedWithoutALockAndTheSaveSaysSo)
+{
+    WorkingFolder wf;
+    const DataSet old("old"), next("new");
+    ASSERT_EQ(old.save(wf.folder()), 1);
+    auto check = [&]() -> QByteArray {
+        folderlock::Lock lock;
+        const auto locked = lock.acquire(wf.path());
+        QByteArray r = "lock=" + QByteArray::number(int(locked)) + " " + lock.reason().toUtf8() + "\n";
+        QString error;
+        const int saved = next.save(wf.folder(), &error);
+        r += "save=" + QByteArray::number(saved) + " " + error.toUtf8() + "\n";
+        return r;
+    };
+    QByteArray out;
+    if (::geteuid() == 0) { // root writes everywhere: the check runs as a user who may only read
+        for (const QString &n : kNames)
+            ::chmod(QFile::encodeName(wf.file(n)).constData(), 0644);
+        ::chmod(QFile::encodeName(wf.path()).constData(), 0755);
+        QString skip;
+        out = runAsNobody(check, &skip);
+        if (!skip.isEmpty())
+            GTEST_SKIP() << skip.toStdString();
+    } else {
+        ASSERT_EQ(::chmod(QFile::encodeName(wf.path()).constData(), 0555), 0);
+        out = check();
+        ::chmod(QFile::encodeName(wf.path()).constData(), 0755);
+    }
+    EXPECT_TRUE(out.contains("lock=" + QByteArray::number(int(folderlock::Lock::Result::Unlockable))
+                             + " Permission denied\n"))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("save=-1 The folder " + QFile::encodeName(wf.path())
+                             + " cannot be written (Permission denied): nothing can be saved there\n"))
+        << out.toStdString();
+    EXPECT_EQ(readSet(wf.folder()), old.bytes());
+}
+
+// ---- interrupted saves ----------------------------------------------------------------------
+
+// Saves `next` into `folder` so that the second file cannot be moved in and
+// no old file can be put back: the record stays, the old files lie aside.
+int gReplaces = 0;
+int interruptSave(const QString &folder, const DataSet &next)
+{
+    gReplaces = 0;
+    fileset::testing::step = [](const char *what) {
+        if (std::string(what) == "replace")
+            return ++gReplaces == 2 ? EIO : 0;
+        return std::string(what) == "rollback" ? EACCES : 0;
+    };
+    const int rc = next.save(folder);
+    fileset::testing::step = nullptr;
+    return rc;
+}
+
+void copyFolder(const QString &from, const QString &to)
+{
+    QDir().mkpath(to);
+    for (const QString &n : entries(from))
+        ASSERT_TRUE(QFile::copy(from + n, to + n)) << n.toStdString();
+}
+
+QStringList sortedNames()
+{
+    QStringList names = kNames;
+    names.sort();
+    return names;
+}
+
+TEST(InterruptedSave, TheRecordServesItsFolderWhereverTheFolderWasMovedOrCopied)
+{
+    WorkingFolder wf;
+    const DataSet old("old"), next("new");
+    const QString a = wf.folder() + "a/", copy = wf.folder() + "copy/", moved = wf.folder() + "moved/";
+    QDir().mkpath(a);
+    ASSERT_EQ(old.save(a), 1);
+    ASSERT_EQ(interruptSave(a, next), -2);
+    const QStringList interrupted = entries(a);
+    ASSERT_TRUE(interrupted.contains(".vantel-save"));
+
+    // The copy puts its own files back and leaves the original alone.
+    copyFolder(a, copy);
+    EXPECT_EQ(readSet(copy), old.bytes());
+    EXPECT_EQ(entries(copy), sortedNames());
+    EXPECT_EQ(entries(a), interrupted);
+
+    ASSERT_TRUE(QDir().rename(a, moved));
+    EXPECT_EQ(readSet(moved), old.bytes());
+    EXPECT_EQ(entries(moved), sortedNames());
+}
+
+TEST(InterruptedSave, AnOldRecordWithFullPathsIsUsedOnlyInTheFolderItNames)
+{
+    WorkingFolder wf;
+    const DataSet old("old"), next("new");
+    const QString a = wf.folder() + "a/", b = wf.folder() + "b/";
+    QDir().mkpath(a);
+    ASSERT_EQ(old.save(a), 1);
+    // As an earlier version left it: the events moved aside, the new ones
+    // in, and a record that names both by their full paths.
+    ASSERT_TRUE(QFile::rename(a + kNames[1], a + ".VantelEvents.txt.old-Ab12Cd"));
+    wf.write("a/" + kNames[1], datafiles::serialize(next.events));
+    wf.write("a/.vantel-save", "vantel-save 1\n" + QFile::encodeName(a + kNames[1]).toPercentEncoding() + '\t'
+                                   + QFile::encodeName(a + ".VantelEvents.txt.new-Ab12Cd").toPercentEncoding() + '\t'
+                                   + QFile::encodeName(a + ".VantelEvents.txt.old-Ab12Cd").toPercentEncoding() + "\n");
+    copyFolder(a, b);
+    const QStringList kept = entries(b);
+
+    // In the copy it names another folder's files: nothing is touched, and
+    // no save replaces what it guards.
+    const QString problem = fileset::recover(b + kNames[1]);
+    EXPECT_TRUE(problem.contains(QDir::cleanPath(a))) << problem.toStdString();
+    EXPECT_EQ(entries(b), kept);
+    QString error;
+    EXPECT_EQ(next.save(b, &error), -1);
+    EXPECT_TRUE(error.contains("An earlier save in " + QDir::cleanPath(b) + " was interrupted")) << error.toStdString();
+    EXPECT_TRUE(error.contains("delete .vantel-save")) << error.toStdString();
+    EXPECT_EQ(entries(b), kept);
+
+    // In its own folder it puts the events as last saved back.
+    EXPECT_EQ(readSet(a), old.bytes());
+    EXPECT_EQ(entries(a), sortedNames());
+}
+
+TEST(InterruptedSave, ADamagedRecordKeepsEveryFileAndNoSaveReplacesThem)
+{
+    WorkingFolder wf;
+    const DataSet old("old"), next("new");
+    ASSERT_EQ(old.save(wf.folder()), 1);
+    wf.write(".VantelEvents.txt.old-Zz9y8X", datafiles::serialize(old.events)); // what the record guarded
+    for (const QByteArray &damaged : {QByteArray("vantel-save 2\nVantelEvents.txt\t"), QByteArray("\x01\x02")}) {
+        wf.write(".vantel-save", damaged);
+        const QStringList kept = entries(wf.path());
+        EXPECT_EQ(fileset::recover(wf.file(kNames[1])), "it is damaged or incomplete");
+        readSet(wf.folder());
+        QString error;
+        EXPECT_EQ(next.save(wf.folder(), &error), -1);
+        EXPECT_TRUE(error.contains("is kept as it is")) << error.toStdString();
+        EXPECT_EQ(entries(wf.path()), kept);
+        EXPECT_EQ(wf.read(kNames[1]), datafiles::serialize(old.events));
+    }
+}
+
+TEST(InterruptedSave, OnceTheRecordIsGoneTheSaveStandsEvenWhenTheFolderCannotBeSynced)
+{
+    WorkingFolder wf;
+    const DataSet old("old"), next("new");
+    ASSERT_EQ(old.save(wf.folder()), 1);
+    QString error;
+    int rc = 0;
+    {
+        // The disk fails right after the record went: nothing could be put
+        // back any more, and no record would guide the next start.
+        const QByteArray rules = "fsync:" + wf.path().toUtf8() + ":EIO:unlink:.vantel-save;rename:.old-:EIO";
+        const testing_support::Faults faults(rules);
+        rc = next.save(wf.folder(), &error);
+    }
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(error.contains("could not be synced")) << error.toStdString();
+    EXPECT_EQ(readSet(wf.folder()), next.bytes());
+    EXPECT_EQ(entries(wf.path()), sortedNames());
 }
 
 // ---- text that mixes UTF-8 and Windows-1252 -----------------------------------------------

@@ -3,14 +3,18 @@
 // finding events. No display.
 #include "datalines.h"
 #include "eventdocument.h"
+#include "faults.h"
+#include "fileset.h"
 #include "globals.h"
 #include "recordset.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -260,6 +264,88 @@ TEST_F(EventDocumentJournal, UndoingBackToTheSavedDataLeavesNothingToRestore)
     auto next = openDocument();
     ASSERT_TRUE(next->restore(next->unsavedWork()));
     EXPECT_EQ(contents(*next), before);
+}
+
+TEST_F(EventDocumentJournal, AFullOrFailingDiskKeepsTheLastWholeJournalAndSaysSo)
+{
+    writeFiles();
+    wf.write("Files/VantelUnsaved.journal.Ab12Cd", "cut short"); // left by a write that was killed
+    wf.write("Files/VantelUnsaved.journal.backup", "the user's");
+    auto doc = openDocument();
+    EXPECT_EQ(QDir(dataDir()).entryList({"VantelUnsaved.journal.*"}), QStringList{"VantelUnsaved.journal.backup"});
+    QSignalSpy failed(&doc->journal(), &Journal::writeFailed);
+    doc->events().SetItem(1, "name", QString("Gala"));
+    endAction();
+    doc->journal().flush();
+    const QByteArray whole = readFile(journalPath());
+    ASSERT_FALSE(whole.isEmpty());
+
+    int n = 0;
+    for (const char *fault : {"write:VantelUnsaved.journal:ENOSPC", "fdatasync:VantelUnsaved.journal:EIO"}) {
+        SCOPED_TRACE(fault);
+        {
+            const Faults faults(fault);
+            doc->events().SetItem(n + 2, "name", QString(fault));
+            endAction();
+            doc->journal().flush();
+        }
+        QCoreApplication::processEvents(); // the failure is told on the user's thread
+        EXPECT_EQ(readFile(journalPath()), whole);
+        ASSERT_EQ(failed.size(), ++n);
+        const QString told = failed.back().front().toString();
+        EXPECT_TRUE(told.startsWith(journalPath() + ": ")) << told.toStdString();
+        EXPECT_EQ(QDir(dataDir()).entryList({"VantelUnsaved.journal.*"}), QStringList{"VantelUnsaved.journal.backup"});
+    }
+    doc.reset();
+    UnsavedWork work = openDocument()->unsavedWork();
+    ASSERT_EQ(work.state, UnsavedWork::State::Found) << work.problem.toStdString();
+    EXPECT_EQ(work.changes.size(), 1u);
+
+    // A journal an earlier version wrote (no save named in it) is read too.
+    QByteArray earlier = whole.first(whole.size() - 32);
+    earlier[16] = 1;        // the version, after the 13 bytes of the magic text
+    earlier.remove(149, 1); // the count of new files after the hashes and row counts
+    earlier += QCryptographicHash::hash(earlier, QCryptographicHash::Sha256);
+    wf.write("Files/" + Journal::fileName(), earlier);
+    work = openDocument()->unsavedWork();
+    ASSERT_EQ(work.state, UnsavedWork::State::Found) << work.problem.toStdString();
+    EXPECT_EQ(work.changes.size(), 1u);
+}
+
+// The journal's write comes due while a save is moving its files in, and
+// the save then fails without putting the old files back: the journal
+// still starts from the files as last saved, which the next start puts
+// back.
+EventDocument *gSaving = nullptr;
+int gReplaced = 0;
+
+TEST_F(EventDocumentJournal, ASaveThatFailsHalfWayLeavesTheJournalFittingTheFilesAsLastSaved)
+{
+    writeFiles();
+    const QByteArray saved = files();
+    auto doc = openDocument();
+    doc->journal().setDelay(60000);
+    doc->events().SetItem(1, "name", QString("Gala"));
+    endAction();
+    gSaving = doc.get();
+    gReplaced = 0;
+    fileset::testing::step = [](const char *what) {
+        if (std::string(what) == "rollback")
+            return EACCES;
+        if (std::string(what) != "replace" || ++gReplaced < 3)
+            return 0;
+        gSaving->journal().flush();
+        return EIO;
+    };
+    const SaveResult result = doc->save(dataDir());
+    fileset::testing::step = nullptr;
+    EXPECT_EQ(result.code, -2);
+    doc->journal().flush();
+    doc.reset();
+    auto next = openDocument();
+    EXPECT_EQ(files(), saved);
+    const UnsavedWork work = next->unsavedWork();
+    EXPECT_EQ(work.state, UnsavedWork::State::Found) << work.problem.toStdString();
 }
 
 // ---- Finding events ------------------------------------------------------------

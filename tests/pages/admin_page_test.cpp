@@ -1,9 +1,11 @@
 // Leaving the admin page: the record is tested first, and only a valid one
 // becomes the settings that the other pages use.
+#include "folderlock.h"
 #include "launch.h"
 #include "pages_fixture.h"
 
-#include <QLockFile>
+#include <unistd.h>
+
 
 using namespace pages;
 
@@ -132,26 +134,26 @@ TEST_F(AdminPage, FolderOpenInAnotherWindowKeepsThePageAndTheLock)
     QDir(wf.path()).mkpath("Taken");
     QDir(wf.path()).mkpath("Free");
     ASSERT_TRUE(launch::lockDataFolder(own));
-    QLockFile other(launch::lockFilePath(taken));
-    other.setStaleLockTime(0);
-    ASSERT_TRUE(other.tryLock(0));
+    folderlock::Lock other;
+    ASSERT_EQ(other.acquire(taken), folderlock::Lock::Result::Held);
 
     retype("file_directory", taken);
     clickTab(List);
     EXPECT_EQ(page(), Admin);
     ASSERT_TRUE(boxes.sawTitle("Vantel"));
     EXPECT_TRUE(boxes.calls().back().text.contains(QDir::toNativeSeparators(launch::lockKey(taken))));
+    EXPECT_TRUE(boxes.calls().back().text.contains(QString("process %1 on this computer, since ").arg(::getpid())));
     EXPECT_EQ(gs_directory, own);
-    QLockFile ownAgain(launch::lockFilePath(own));
-    EXPECT_FALSE(ownAgain.tryLock(0)); // still held by this window
+    folderlock::Lock ownAgain;
+    EXPECT_EQ(ownAgain.acquire(own), folderlock::Lock::Result::Taken); // still held by this window
 
     retype("file_directory", free);
     clickTab(List);
     EXPECT_EQ(page(), List);
     EXPECT_EQ(gs_directory, free);
-    EXPECT_TRUE(ownAgain.tryLock(0)); // released with the move
-    QLockFile freeAgain(launch::lockFilePath(free));
-    EXPECT_FALSE(freeAgain.tryLock(0));
+    EXPECT_EQ(ownAgain.acquire(own), folderlock::Lock::Result::Held); // released with the move
+    folderlock::Lock freeAgain;
+    EXPECT_EQ(freeAgain.acquire(free), folderlock::Lock::Result::Taken);
 }
 
 } // namespace

@@ -2,9 +2,12 @@
 # The real program killed (kill -9) with a change unsaved and more text being
 # typed into the next field: both were kept beside the data files, which stay
 # as last saved; the next start asks "Recover Unsaved Event Data", Yes
-# restores them, and a save writes them and lets the journal go.
+# restores them, and a save writes them. That save is killed in its last
+# moment (the save has taken effect, the journal is not removed yet): the
+# start after it asks nothing, finds the changes saved and lets the journal go.
 program=$1
 template=$2
+faults=$3
 . "$(dirname "$0")/session.sh"
 start_xvfb
 private_dirs
@@ -20,9 +23,9 @@ printf 'EV1\tTI1\tBonn\tNRW\t2025-06-01\t2025-06-02\t1900\t0000\t0000\t0000\t000
 saved=$(cat "$files"/Vantel*.txt | sha256sum)
 journal="$files/VantelUnsaved.journal"
 
-# start NAME: starts the program in its working folder, its output in NAME.log.
+# start NAME [ENV...]: starts the program in its working folder under env ENV, its output in NAME.log.
 start() {
-  (cd "$app" && exec "$program") >"$work/$1.log" 2>&1 &
+  (cd "$app" && exec env "${@:2}" "$program") >"$work/$1.log" 2>&1 &
   pids+=($!)
   last=$!
 }
@@ -54,7 +57,9 @@ kill -9 "$first"
 wait "$first" 2>/dev/null
 [ "$(cat "$files"/Vantel*.txt | sha256sum)" = "$saved" ] || fail "the data files changed without a save"
 
-start second
+# The second run dies right after its save took effect (faults.c).
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
+start second LD_PRELOAD="$faults" VANTEL_FAULTS="unlink:.vantel-save:kill"
 second=$last
 box=$(wait_window "$second" '^Recover Unsaved Event Data$') || fail "second: no recovery question"
 xdotool windowfocus --sync "$box"
@@ -67,8 +72,18 @@ window=$(wait_window "$second" "$main_title") || fail "second: no main window af
 xdotool windowfocus --sync "$window"
 sleep 0.3
 xdotool key --delay 50 ctrl+s
-for _ in $(seq 100); do grep -q '^annzed	pwqq	' "$files/VantelAdmin.txt" && break; sleep 0.1; done
+{ wait_exit "$second"; rc=$?; } 2>/dev/null
+[ "$rc" = 137 ] || fail "second: not killed while saving (exit code $rc)"
 grep -q '^annzed	pwqq	' "$files/VantelAdmin.txt" || fail "the restored changes were not saved: $(cat "$files/VantelAdmin.txt")"
-[ -e "$journal" ] && fail "the journal is still there after the save"
-kill "$second"
-echo "restored after kill -9, with the text being typed, and saved"
+[ -s "$journal" ] || fail "the journal went before the kill"
+
+# The changes are in the files: nothing to restore, nothing damaged.
+start third
+window=$(wait_window "$last" "$main_title") || fail "third: no main window"
+sleep 0.5
+boxes=$(xdotool search --all --onlyvisible --pid "$last" --name '.' | grep -vx "$window")
+[ -z "$boxes" ] || fail "third: a message at the start: $(for b in $boxes; do xdotool getwindowname "$b"; done)"
+[ -e "$journal" ] && fail "the journal of the saved change is still there"
+ls "$files" | grep -q 'damaged' && fail "the journal was put aside as damaged"
+kill "$last"
+echo "restored after kill -9 with the text being typed, saved, and the save killed in its last moment was taken as saved"

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Starts the program in a fresh working folder on a private X server, waits
 # for its main window and checks that both folders were written back to the
-# settings file.
+# settings file, in a session without XDG_RUNTIME_DIR, of which the program
+# says nothing.
 set -u
 program=$1
 template=$2
@@ -18,6 +19,7 @@ fail() { echo "FAIL: $*"; [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/ap
 
 cp "$template" "$work/vantel.ini"
 export XDG_DATA_HOME="$work/data-home"
+unset XDG_RUNTIME_DIR
 
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
@@ -44,3 +46,5 @@ ini=$(tr -d '\r' < "$work/vantel.ini")
 grep -qx "App=$work/" <<<"$ini" || fail "App not written back: $ini"
 grep -qx "Files=$work/Files/" <<<"$ini" || fail "Files not written back: $ini"
 [ -d "$work/Files" ] || fail "the Files folder was not created"
+grep -q "XDG_RUNTIME_DIR" "$work/app.log" && fail "a warning about XDG_RUNTIME_DIR on stderr"
+exit 0

@@ -1,6 +1,7 @@
 // Starting on a data folder whose files cannot all be read: the window
 // names each such file with the reason, closes before anything can be
-// saved over it, and leaves every file as it was.
+// saved over it, and leaves every file as it was. The same for the files an
+// interrupted save guards, where the window stays but saves nothing.
 #include "mainwindow_fixture.h"
 
 #include <QFileInfo>
@@ -55,6 +56,43 @@ TEST_F(UnreadableAtStart, APipeInPlaceOfTheAdminFileDoesNotHangTheStart)
     struct stat st;
     ASSERT_EQ(::lstat(QFile::encodeName(dataDir() + "VantelAdmin.txt").constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A save that was cut short left a record that cannot be used: the window
+// opens and says what is kept and how to resolve it, and no save replaces
+// the files the record guards.
+TEST_F(UnreadableAtStart, AnInterruptedSaveThatCannotBeUndoneIsNamedAndNoSaveReplacesItsFiles)
+{
+    writeAdmin();
+    writeEventFiles(1, 1, false);
+    writeData(".VantelEvents.txt.old-Ab12Cd", eventLine("EV1", "As last saved"));
+    writeData(".vantel-save", "vantel-save 2\nVantel");
+    const QStringList names = {"VantelAdmin.txt", "VantelEvents.txt", "VantelEventDates.txt",
+                               ".VantelEvents.txt.old-Ab12Cd", ".vantel-save"};
+    QByteArrayList before;
+    for (const QString &n : names)
+        before << readData(n);
+    gs_directory = dataDir();
+    gs_app_dir = wf.folder();
+    openWindow();
+    ASSERT_TRUE(boxes.sawTitle("Data File"));
+    const QString said = boxes.calls().back().text;
+    EXPECT_TRUE(said.startsWith("An earlier save in " + QDir::cleanPath(dataDir()) + " was interrupted"))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains("its record .vantel-save: it is damaged or incomplete.")) << said.toStdString();
+    EXPECT_TRUE(w->isVisible());
+
+    QWidget *login = dw("dw_admin")->editorFor("user_id");
+    ASSERT_NE(login, nullptr);
+    QTest::mouseClick(login, Qt::LeftButton);
+    QTest::keyClick(login, Qt::Key_End);
+    QTest::keyClicks(login, "x");
+    click("pb_save");
+    EXPECT_EQ(boxes.calls().back().title, "Save");
+    EXPECT_TRUE(boxes.calls().back().text.contains("Vantel saves nothing in this folder until this is resolved"))
+        << boxes.calls().back().text.toStdString();
+    for (qsizetype i = 0; i < names.size(); ++i)
+        EXPECT_EQ(readData(names[i]), before[i]) << names[i].toStdString();
 }
 
 } // namespace

@@ -5,6 +5,13 @@
 #include <QDir>
 #include <QFile>
 
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace testing_support {
 
 MessageBoxRecorder::MessageBoxRecorder()
@@ -58,6 +65,42 @@ QByteArray WorkingFolder::read(const QString &name) const
 ExternalsGuard::~ExternalsGuard()
 {
     ext::resetTable();
+}
+
+QByteArray runAsNobody(const std::function<QByteArray()> &body, QString *skip)
+{
+    const passwd *pw = ::getpwnam("nobody");
+    if (!pw) {
+        *skip = "no user \"nobody\" on this machine";
+        return {};
+    }
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        *skip = "no pipe";
+        return {};
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        QByteArray result;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(pw->pw_gid) != 0 || ::setuid(pw->pw_uid) != 0)
+            result = "setuid failed";
+        else
+            result = body();
+        [[maybe_unused]] const ssize_t sent = ::write(fds[1], result.constData(), size_t(result.size()));
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    QByteArray out;
+    char buf[512];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+        out.append(buf, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return out;
 }
 
 } // namespace testing_support

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace testing_support {
@@ -48,6 +49,11 @@ private:
     QTemporaryDir dir_;
     QString previous_;
 };
+
+// Runs `body` in a child process as the unprivileged user "nobody" and
+// answers what it wrote to `out` (one line per finding); empty with a skip
+// reason when no such user exists.
+QByteArray runAsNobody(const std::function<QByteArray()> &body, QString *skip);
 
 // Restores the external function table when a test ends.
 class ExternalsGuard {
