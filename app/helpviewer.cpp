@@ -66,8 +66,11 @@ int HtmlHelp(QWidget *owner, const QString &path)
         window() = makeWindow(owner);
     auto *browser = window()->findChild<QTextBrowser *>(QStringLiteral("help_browser"));
     browser->setSource(QUrl(QStringLiteral("qrc:/help/") + page));
-    window()->show();
-    window()->raise();
+    QDialog *help = window();
+    help->setWindowState(help->windowState() & ~Qt::WindowMinimized);
+    help->show();
+    help->raise();
+    help->activateWindow();
     return exists ? 0 : -1;
 }
 

@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -62,19 +64,54 @@ QString displayText(QString text)
     return text;
 }
 
+// A box whose buttons all say something (Yes, No): Escape and its title bar
+// close it without an answer, instead of pressing the one that looks like
+// a refusal.
+class AnswerBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool closesWithoutAnswer = false;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (closesWithoutAnswer && event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent *event) override
+    {
+        if (closesWithoutAnswer)
+            QDialog::closeEvent(event); // rejects; no button counts as clicked
+        else
+            QMessageBox::closeEvent(event);
+    }
+};
+
 } // namespace
 
 int MessageBox(const QString &title, const QString &text, Icon icon, Buttons buttons, int defaultButton)
 {
-    const MessageBoxCall call{title, text, icon, buttons, defaultButton};
+    return MessageBox(nullptr, title, text, icon, buttons, defaultButton);
+}
+
+int MessageBox(QWidget *owner, const QString &title, const QString &text, Icon icon, Buttons buttons,
+               int defaultButton)
+{
+    const MessageBoxCall call{title, text, icon, buttons, defaultButton, owner};
     if (responder())
         return responder()(call);
 
     const auto list = buttonsOf(buttons);
-    QMessageBox box(iconOf(icon), title, displayText(text), QMessageBox::NoButton, QApplication::activeWindow());
+    AnswerBox box(iconOf(icon), title, displayText(text), QMessageBox::NoButton,
+                  owner ? owner : QApplication::activeWindow());
     std::vector<QPushButton *> pushed;
     for (auto b : list)
         pushed.push_back(box.addButton(b));
+    const bool cancels = std::find(list.begin(), list.end(), QMessageBox::Cancel) != list.end();
+    box.closesWithoutAnswer = list.size() > 1 && !cancels;
     if (buttons == Buttons::OKSendByEmail) {
         QPushButton *send = box.addButton(QStringLiteral("Send by e-mail"), QMessageBox::ActionRole);
         send->setObjectName(QStringLiteral("cb_send_by_email"));
@@ -87,8 +124,10 @@ int MessageBox(const QString &title, const QString &text, Icon icon, Buttons but
     for (size_t i = 0; i < pushed.size(); ++i)
         if (box.clickedButton() == pushed[i])
             return static_cast<int>(i) + 1;
-    // Closed without a button (Escape): the last button, as a cancel would
-    // be; OK where the other button is an action.
+    if (box.closesWithoutAnswer)
+        return 0;
+    // Closed without a button (Escape): Cancel, or the only button; OK
+    // where the other button is an action.
     return buttons == Buttons::OKSendByEmail ? 1 : static_cast<int>(list.size());
 }
 

@@ -9,6 +9,8 @@
 #include <any>
 #include <functional>
 
+class QWidget;
+
 namespace rt {
 
 // ---- Message boxes -------------------------------------------------------
@@ -23,11 +25,18 @@ struct MessageBoxCall {
     Icon icon = Icon::Information;
     Buttons buttons = Buttons::OK;
     int defaultButton = 1;
+    QWidget *owner = nullptr; // the window the box stands in front of; none: the active one
 };
 
 // Modal message box; answers the number of the button pressed, counted from
-// 1 in the order of `buttons` (Yes 1, No 2, ...).
+// 1 in the order of `buttons` (Yes 1, No 2, ...). Closed without a button
+// (Escape, or its title bar): a box with a Cancel button answers Cancel, one
+// with a single button that button, and any other (Yes and No) 0: no answer
+// was given, and none of its buttons may be taken for one.
 int MessageBox(const QString &title, const QString &text, Icon icon = Icon::Information,
+               Buttons buttons = Buttons::OK, int defaultButton = 1);
+// The same in front of `owner`, which comes forward with it.
+int MessageBox(QWidget *owner, const QString &title, const QString &text, Icon icon = Icon::Information,
                Buttons buttons = Buttons::OK, int defaultButton = 1);
 
 // Tests install a responder: every message box is then handed to it instead

@@ -309,3 +309,14 @@ QColor rowBackground(const Definition &def, long row)
         return def.name.startsWith("dddw_") ? QColor(255, 251, 240) : QColor(255, 255, 255);
     return QColor(255, 238, 238);
 }
+
+bool isTimeColumn(const ColumnDef &c)
+{
+    return c.type == ColType::Char && c.editMask == QLatin1String("00:00");
+}
+
+bool isClockTime(QByteArrayView t)
+{
+    auto digit = [&t](int i, char last) { return t[i] >= '0' && t[i] <= last; };
+    return t.size() == 4 && digit(0, '2') && digit(1, t[0] == '2' ? '3' : '9') && digit(2, '5') && digit(3, '9');
+}

@@ -2,6 +2,7 @@
 // and presented, and the fixed rows of the drop-down lists.
 #pragma once
 
+#include <QByteArrayView>
 #include <QColor>
 #include <QString>
 #include <QVariant>
@@ -59,6 +60,12 @@ QStringList definitionNames();
 // The colour of the current-column highlight and the plain field colour.
 inline constexpr int kFieldBackgroundValue = 15793151; // rgb(255,251,240)
 QColor colorFromValue(int value);                       // 0x00BBGGRR -> QColor
+
+// Time columns: the edit mask "00:00", the value four digits hhmm.
+bool isTimeColumn(const ColumnDef &c);
+// A time as the files hold it: four digits, hours 00 to 23 and minutes 00 to
+// 59 ("0000" stands for no time).
+bool isClockTime(QByteArrayView hhmm);
 
 class RecordSet;
 // Highlight rule: rgb(255,180,180) when row == currentRow and the row's

@@ -329,6 +329,15 @@ int RecordSet::SetText(long row, const QString &col, const QString &text)
     return SetText(row, columnIndex(col), text);
 }
 
+bool RecordSet::textValue(int col, const QString &text, StoredValue *value) const
+{
+    if (!validCol(col) || !convertText(col, text, value->bytes, value->null))
+        return false;
+    if (value->null)
+        value->bytes.clear();
+    return true;
+}
+
 QByteArrayView RecordSet::rawValue(long row, int col) const
 {
     if (!validRow(row) || !validCol(col))

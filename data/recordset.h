@@ -71,6 +71,9 @@ public:
     int SetItem(long row, const QString &col, const QVariant &value);
     int SetText(long row, int col, const QString &text);   // converts text to the column type (dates yyyy-mm-dd); -1 when it does not convert
     int SetText(long row, const QString &col, const QString &text);
+    // The value `text` becomes in column `col`, as SetText stores it; false
+    // when it does not convert.
+    bool textValue(int col, const QString &text, StoredValue *value) const;
     bool IsNull(long row, int col) const;
     bool IsNull(long row, const QString &col) const;
     QVariant GetItem(long row, int col) const;             // typed; null QVariant for null / out of range

@@ -16,7 +16,7 @@
 
 AdminPage::AdminPage(PageHost &host, QWidget *parent) : EventPage(host, parent, QStringLiteral("tabpage_admin"))
 {
-    QWidget *page = this;
+    QWidget *page = content();
     auto *p_help = pages::picture(page, "p_help", QStringLiteral("f1.bmp"));
     auto *st_help = new QLabel(QStringLiteral("F1 - Help"), page);
     st_help->setObjectName(QStringLiteral("st_help"));

@@ -12,12 +12,13 @@
 EventDetailPage::EventDetailPage(PageHost &host, QWidget *parent)
     : EventPage(host, parent, QStringLiteral("tabpage_events_detail"))
 {
-    QWidget *page = this;
+    QWidget *page = content();
     auto *p_4 = new QLabel(page);
     p_4->setObjectName(QStringLiteral("p_4"));
     p_4->setPixmap(QPixmap(rt::PicturePath(QStringLiteral("gradient_red.JPG"))));
     p_4->setScaledContents(true);
     p_4->setFixedHeight(28);
+    p_4->setMinimumWidth(1); // a band as wide as the page, however narrow
     st_event_count = new vo_base_st_transparent(p_4);
     st_event_count->setText(QStringLiteral("0 of 0"));
     st_event_count->setObjectName(QStringLiteral("st_event_count"));

@@ -160,9 +160,10 @@ EventDocument::EventDocument(QObject *parent)
       folderCol_(admin_->columnIndex(kFileDirectory)),
       startCol_(dates_->columnIndex(QStringLiteral("start_date"))),
       endCol_(dates_->columnIndex(QStringLiteral("end_date"))),
-      time1Col_(dates_->columnIndex(QStringLiteral("time1"))),
       history_({admin_.get(), events_.get(), dates_.get()})
 {
+    for (int i = 1; i <= 6; ++i)
+        timeCols_.push_back(dates_->columnIndex(QStringLiteral("time%1").arg(i)));
     history_.onChange = [this](const RowChange &change) { journal_.record(change); };
     connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
         // Back at the data as saved: nothing is unsaved, and nothing need be
@@ -238,6 +239,10 @@ QString EventDocument::firstTimeMessage()
 {
     return QStringLiteral("Please complete at least the first time (24 hour format) !");
 }
+QString EventDocument::timeFormatMessage()
+{
+    return QStringLiteral("Please enter the time as hh:mm on the 24-hour clock !");
+}
 
 RowCheck EventDocument::validateRow(Part part, long row) const
 {
@@ -312,37 +317,48 @@ RowCheck EventDocument::partRules(Part part, long row) const
 void EventDocument::checkPartRules(Part part, long row, RowCheck &check) const
 {
     const qint32 r = static_cast<qint32>(row);
-    auto fail = [&](const char *column, const char *display, const QString &message) {
-        check.errors.push_back(str_errors{r, QLatin1String(display), QLatin1String(column), message});
+    auto fail = [&](const QString &column, const QString &display, const QString &message) {
+        check.errors.push_back(str_errors{r, display, column, message});
         check.rc += 1;
     };
     if (part == Part::Admin) {
         // A folder text ending with "/" names an existing folder exactly
         // when "<text>." exists.
         if (!rt::FileExists(admin_->GetItemString(row, folderCol_) + QLatin1Char('.')))
-            fail("file_directory", "File Directory", invalidFolderMessage());
+            fail(kFileDirectory, QStringLiteral("File Directory"), invalidFolderMessage());
         return;
     }
     if (part != Part::Dates)
         return;
     const RecordSet &dates = *dates_;
     if (dates.IsNull(row, startCol_)) {
-        fail("start_date", "Start Date", requiredMessage());
+        fail(QStringLiteral("start_date"), QStringLiteral("Start Date"), requiredMessage());
         return;
     }
     if (dates.IsNull(row, endCol_)) {
-        fail("end_date", "End Date", requiredMessage());
+        fail(QStringLiteral("end_date"), QStringLiteral("End Date"), requiredMessage());
         return;
     }
     const QDate start = dates.GetItemDate(row, startCol_);
     const QDate end = dates.GetItemDate(row, endCol_);
     if (start.daysTo(end) < 0) {
-        fail("start_date", "Start Date", endBeforeStartMessage());
+        fail(QStringLiteral("start_date"), QStringLiteral("Start Date"), endBeforeStartMessage());
         return;
     }
-    const QString time1 = vantel_startup::Trim(dates.GetItemString(row, time1Col_));
-    if (time1.isEmpty() || time1 == QLatin1String("0000"))
-        fail("time1", "Time", firstTimeMessage());
+    const QString time1 = vantel_startup::Trim(dates.GetItemString(row, timeCols_[0]));
+    if (time1.isEmpty() || time1 == QLatin1String("0000")) {
+        fail(QStringLiteral("time1"), QStringLiteral("Time"), firstTimeMessage());
+        return;
+    }
+    // Each time as the files must hold it: the further ones may be left out.
+    for (size_t i = 0; i < timeCols_.size(); ++i) {
+        const QByteArrayView t = dates.rawValue(row, timeCols_[i]);
+        if (!t.isEmpty() && !isClockTime(t)) {
+            const QString display = i == 0 ? QStringLiteral("Time") : QStringLiteral("Time %1").arg(i + 1);
+            fail(QStringLiteral("time%1").arg(i + 1), display, timeFormatMessage());
+            return;
+        }
+    }
 }
 
 // ---- Date lines shown --------------------------------------------------------
@@ -475,17 +491,41 @@ UnsavedWork EventDocument::unsavedWork() const
     if (path.isEmpty())
         return {};
     UnsavedWork work = readJournal(path.left(path.size() - Journal::fileName().size()), rowCounts());
-    if (work.state == UnsavedWork::State::Found && !history_.fits(work.changes)) {
+    if (work.state == UnsavedWork::State::Found && !history_.fits(allChanges(work))) {
         work.state = UnsavedWork::State::Damaged;
         work.problem = QStringLiteral("its changes do not fit the data files");
         work.changes.clear();
+        work.typing.reset();
     }
     return work;
 }
 
+std::vector<RowChange> EventDocument::allChanges(const UnsavedWork &work)
+{
+    std::vector<RowChange> all = work.changes;
+    if (work.typing)
+        all.push_back(*work.typing); // the text being typed goes into its field
+    return all;
+}
+
+std::optional<RowChange> EventDocument::typingChange(const RecordSet &rs, long row, int col, const QString &text) const
+{
+    Part part;
+    RowChange c;
+    const long place = rs.placeOf(row);
+    if (!partOf(&rs, &part) || place < 0 || !rs.textValue(col, text, &c.after))
+        return {};
+    c.kind = RowChange::Set;
+    c.part = quint8(part);
+    c.place = place;
+    c.col = qint16(col);
+    c.before = StoredValue{rs.valueAt(place, col).toByteArray(), rs.IsNull(row, col)};
+    return c;
+}
+
 bool EventDocument::restore(const UnsavedWork &work)
 {
-    if (!history_.replay(work.changes))
+    if (!history_.replay(allChanges(work)))
         return false;
     publishAdminValues();
     setModified(true);

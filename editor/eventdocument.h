@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class RecordSet;
@@ -91,13 +92,15 @@ public:
     static QString invalidFolderMessage(); // "This directory is invalid !"
     static QString endBeforeStartMessage();
     static QString firstTimeMessage();
+    static QString timeFormatMessage(); // a time that is no hh:mm of the 24-hour clock
     // One record: the column checks in column order (required values, the
     // stored date range, the decimal range), then the rules of its part.
     RowCheck validateRow(Part part, long row) const;
     // The column checks alone, for a record set of no document.
     static RowCheck validateColumns(const RecordSet &rs, long row);
-    // The rules of `part` beyond its columns (the data folder, the dates
-    // and first time of a line); at most one error.
+    // The rules of `part` beyond its columns (the data folder; the dates,
+    // the first time and the form of every time of a line); at most one
+    // error.
     RowCheck partRules(Part part, long row) const;
     // The first record of `part` that fails, every record checked against
     // column facts resolved once. Date lines are checked as they are shown:
@@ -154,6 +157,10 @@ public:
     bool restore(const UnsavedWork &work);
     // No unsaved work to keep: the journal goes.
     void discardUnsavedWork();
+    // What the text `text` being typed into column `col` of row `row` of
+    // `rs` would set, for the journal; nothing for a record set of another
+    // document or a text the column does not take.
+    std::optional<RowChange> typingChange(const RecordSet &rs, long row, int col, const QString &text) const;
 
 signals:
     void modifiedChanged(bool modified);
@@ -166,10 +173,12 @@ private:
     static RowCheck checkColumns(const ColumnTable &table, const RecordSet &rs, long row);
 
     RowCounts rowCounts() const;
+    static std::vector<RowChange> allChanges(const UnsavedWork &work);
 
     std::unique_ptr<RecordSet> admin_, events_, dates_;
     // Columns the part rules read, looked up once.
-    int folderCol_ = 0, startCol_ = 0, endCol_ = 0, time1Col_ = 0;
+    int folderCol_ = 0, startCol_ = 0, endCol_ = 0;
+    std::vector<int> timeCols_; // time1 to time6
     bool modified_ = false;
     Journal journal_;
     ChangeHistory history_;

@@ -25,8 +25,9 @@ using Stamp = Journal::FileStamp;
 // File layout (QDataStream, Qt 6.0 format): the magic text, a version, the
 // SHA-256 of each of the three data files the changes start from (empty for
 // a missing file), their row counts, the stamps of the new files of a save
-// under way (version 2 on), the changes, and a SHA-256 of all that before
-// it, by which a torn or damaged file is known.
+// under way (version 2 on), the changes, the text being typed into a field
+// (when there is any: a value set, marked as typing), and a SHA-256 of all
+// that before it, by which a torn or damaged file is known.
 //
 // A save names its new files in the journal before it moves them in: a
 // start that finds exactly those files in place (and no interrupted save)
@@ -38,6 +39,7 @@ namespace {
 constexpr char kMagic[] = "VantelUnsaved";
 constexpr qint32 kVersion = 2;
 constexpr int kHashSize = 32;
+constexpr quint8 kTyping = 4; // after RowChange's kinds: the field being typed in
 
 bool stampOf(const QByteArray &path, Stamp &stamp)
 {
@@ -79,12 +81,12 @@ bool getValue(QDataStream &in, StoredValue &v)
     return in.status() == QDataStream::Ok && null <= 1;
 }
 
-QByteArray encode(const RowChange &c)
+QByteArray encode(const RowChange &c, bool typing = false)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_0);
-    out << quint8(c.kind) << c.part << c.place;
+    out << (typing ? kTyping : quint8(c.kind)) << c.part << c.place;
     if (c.kind == RowChange::Set) {
         out << c.col;
         putValue(out, c.before);
@@ -97,10 +99,13 @@ QByteArray encode(const RowChange &c)
     return bytes;
 }
 
-bool decode(QDataStream &in, RowChange &c)
+bool decode(QDataStream &in, RowChange &c, bool *typing)
 {
     quint8 kind = 0;
     in >> kind >> c.part >> c.place;
+    *typing = kind == kTyping;
+    if (*typing)
+        kind = RowChange::Set;
     if (in.status() != QDataStream::Ok || kind < RowChange::Insert || kind > RowChange::Set)
         return false;
     c.kind = RowChange::Kind(kind);
@@ -258,11 +263,20 @@ void Journal::record(const RowChange &change)
         timer_.start();
 }
 
+void Journal::typed()
+{
+    if (folder_.isEmpty())
+        return;
+    typingChanged_ = true;
+    if (!timer_.isActive())
+        timer_.start();
+}
+
 void Journal::flush()
 {
     timer_.stop();
     waitForWrites();
-    if (written_ != recorded_)
+    if (written_ != recorded_ || typingChanged_)
         startWrite();
     waitForWrites();
 }
@@ -273,16 +287,25 @@ void Journal::write()
         timer_.start();
         return;
     }
-    if (written_ != recorded_)
+    if (written_ != recorded_ || typingChanged_)
         startWrite();
 }
 
 void Journal::startWrite()
 {
-    if (folder_.isEmpty() || log_.isEmpty())
+    typingChanged_ = false;
+    QByteArray changes = log_;
+    if (typingSource_)
+        if (const std::optional<RowChange> typing = typingSource_())
+            changes += encode(*typing, true);
+    if (folder_.isEmpty())
         return;
+    if (changes.isEmpty()) {
+        // The typing ended with nothing else unsaved: nothing to keep.
+        QFile::remove(path());
+        return;
+    }
     const QString target = path();
-    const QByteArray changes = log_;
     const std::shared_ptr<Baseline> base = baseline_;
     written_ = recorded_;
     writing_ = true;
@@ -364,14 +387,19 @@ UnsavedWork readJournal(const QString &folder, const RowCounts &counts)
     }
     while (!in.atEnd()) {
         RowChange c;
-        if (!decode(in, c)) {
+        bool typing = false;
+        if (work.typing || !decode(in, c, &typing)) { // the typing comes last
             work.problem = QStringLiteral("the file is incomplete or damaged");
             work.changes.clear();
+            work.typing.reset();
             return work;
         }
-        work.changes.push_back(std::move(c));
+        if (typing)
+            work.typing = std::move(c);
+        else
+            work.changes.push_back(std::move(c));
     }
-    work.state = work.changes.empty() ? UnsavedWork::State::None : UnsavedWork::State::Found;
+    work.state = work.changes.empty() && !work.typing ? UnsavedWork::State::None : UnsavedWork::State::Found;
     return work;
 }
 

@@ -16,7 +16,9 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QThreadPool;
@@ -39,6 +41,13 @@ public:
     // Nothing kept: the data is as the files hold it; the file goes.
     void restart();
     void record(const RowChange &change);
+    // The text being typed into a field, not yet a change of the data, is
+    // kept too: `source` tells what it would set (nothing while no field is
+    // being typed in), and typed() that it changed (or ended). It is written
+    // with the changes, after the same pause.
+    using TypingSource = std::function<std::optional<RowChange>()>;
+    void setTypingSource(TypingSource source) { typingSource_ = std::move(source); }
+    void typed();
     QString path() const; // empty before startFrom
     bool isEmpty() const { return log_.isEmpty(); }
     // Writes what is kept now and waits until it is on disk.
@@ -72,6 +81,8 @@ private:
     std::atomic<bool> writing_{false};
     qint64 recorded_ = 0, written_ = 0; // changes kept, and in the file
     std::vector<FileStamp> saving_;      // the new files of a save under way
+    TypingSource typingSource_;
+    bool typingChanged_ = false; // since the last write
 };
 
 // What a journal left in a data folder holds.
@@ -82,6 +93,8 @@ struct UnsavedWork {
     QString problem;      // why a damaged journal cannot be used
     QDateTime written;    // when it was last written
     std::vector<RowChange> changes;
+    // The text that was being typed into a field, as the value it sets.
+    std::optional<RowChange> typing;
 };
 
 // Reads the journal of `folder` and checks that it starts from the data

@@ -7,12 +7,14 @@
 #include <QTemporaryFile>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 namespace {
 
@@ -57,9 +59,15 @@ public:
     bool ok() const { return !path_.isEmpty(); }
     QString path() const { return path_; }
     QString error() const { return error_; }
+    // The mode the finished archive takes instead.
+    void setMode(mode_t mode) { mode_ = mode; }
 
     bool commit()
     {
+        if (mode_ && ::chmod(QFile::encodeName(path_).constData(), *mode_) != 0) {
+            error_ = QString::fromLocal8Bit(strerror(errno));
+            return false;
+        }
         if (::rename(QFile::encodeName(path_).constData(), QFile::encodeName(target_).constData()) != 0) {
             error_ = QString::fromLocal8Bit(strerror(errno));
             return false;
@@ -77,7 +85,21 @@ private:
     QString target_;
     QString path_;
     QString error_;
+    std::optional<mode_t> mode_;
 };
+
+// The data files hold the listing service's password: their package is for
+// its owner alone (0600), and readable by no one a file in it is not.
+mode_t ownerOnlyMode(const QString &directory, const QStringList &fileNames)
+{
+    mode_t mode = S_IRUSR | S_IWUSR;
+    for (const QString &name : fileNames) {
+        struct stat st;
+        if (::stat(QFile::encodeName(inFolder(directory, name)).constData(), &st) == 0)
+            mode &= st.st_mode;
+    }
+    return mode | S_IRUSR;
+}
 
 // Calls pack(source, archive, 0, 9); answers the pack code, or -1 when the
 // call itself failed (with `why` set).
@@ -168,9 +190,11 @@ bool connect(rt::OLEObject &zip, PackageResult &result, RunWatch &watch, const P
 // when the run is stopped before the new one is put in place.
 template <typename Fill>
 PackageResult buildPackage(const QString &folder, const QString &zipName, PackageResult result, RunWatch &watch,
-                           int steps, Fill fill)
+                           int steps, Fill fill, std::optional<mode_t> mode = {})
 {
     NewArchive archive(folder, zipName);
+    if (mode)
+        archive.setMode(*mode);
     if (!archive.ok())
         return failure(PackageResult::PackFailed,
                        QStringLiteral("Cannot create a new %1 in %2: %3").arg(zipName, folder, archive.error()));
@@ -238,9 +262,12 @@ PackageResult pack_data_files(const QString &directory, const QStringList &fileN
         return failure(PackageResult::PackFailed, QStringLiteral("There are no files to pack."));
 
     const int steps = int(fileNames.size());
-    return buildPackage(directory, zipName, result, watch, steps, [&](const QString &archive, PackageResult &r) {
-        return packAll(zip, directory, fileNames, archive, zipName, false, watch, r);
-    });
+    return buildPackage(
+        directory, zipName, result, watch, steps,
+        [&](const QString &archive, PackageResult &r) {
+            return packAll(zip, directory, fileNames, archive, zipName, false, watch, r);
+        },
+        ownerOnlyMode(directory, fileNames));
 }
 
 PackageResult pack_deployment(const QString &deployFolder, const QString &zipName, const PackProgress &progress)

@@ -33,6 +33,8 @@ using PackageJob = std::function<PackageResult(const PackProgress &progress)>;
 // file went in, so afterwards it holds exactly these files, and after a
 // failure the old package is as it was. `progress`, when given, follows the
 // run and may stop it; a stopped run leaves the old package as it was too.
+// The package is its owner's alone (0600), and no more open than any file
+// in it.
 PackageResult pack_data_files(const QString &directory, const QStringList &fileNames, const QString &zipName,
                               const PackProgress &progress = {});
 

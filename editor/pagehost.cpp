@@ -11,10 +11,48 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
+
+namespace {
+
+// A page's controls, scrolled when the window is made smaller than they
+// need; the room they need is what it asks for, so that the window opens
+// with everything in sight.
+class PageScrollArea : public QScrollArea {
+public:
+    explicit PageScrollArea(QWidget *parent) : QScrollArea(parent)
+    {
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setFocusPolicy(Qt::NoFocus); // the keys go to the controls, as before
+        viewport()->setAutoFillBackground(false);
+    }
+    QSize sizeHint() const override
+    {
+        const int frame = 2 * frameWidth();
+        return (widget() ? widget()->sizeHint() : QScrollArea::sizeHint()) + QSize(frame, frame);
+    }
+};
+
+} // namespace
 
 EventPage::EventPage(PageHost &host, QWidget *parent, const QString &objectName) : QWidget(parent), host_(host)
 {
     setObjectName(objectName);
+}
+
+QWidget *EventPage::content()
+{
+    if (content_)
+        return content_;
+    auto *area = new PageScrollArea(this);
+    content_ = new QWidget(area);
+    content_->setAutoFillBackground(false);
+    area->setWidget(content_);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(area);
+    return content_;
 }
 
 DataWindow *EventPage::makeView(const QString &name, const QString &definitionName, DataWindow::Kind kind,
@@ -34,7 +72,7 @@ void EventPage::layOutUnderRow(std::initializer_list<QWidget *> left, std::initi
     row->addStretch();
     for (QWidget *w : right)
         row->addWidget(w);
-    auto *layout = new QVBoxLayout(this);
+    auto *layout = new QVBoxLayout(content());
     layout->addLayout(row);
     layout->addWidget(view_, 1);
 }
@@ -87,7 +125,11 @@ void connectEditorBehaviour(PageHost &host, DataWindow *dw, const QString &helpT
         if (row >= 1 && !column.isEmpty())
             dw->recordSet()->SetItem(row, QStringLiteral("current_column"), column);
     });
-    QObject::connect(dw, &DataWindow::editChanged, dw, [&host] { host.document().setModified(true); });
+    QObject::connect(dw, &DataWindow::editChanged, dw, [&host] {
+        host.document().setModified(true);
+        host.document().journal().typed(); // what is being typed is kept too
+    });
+    QObject::connect(dw, &DataWindow::editEnded, dw, [&host] { host.document().journal().typed(); });
     dw->ue_key = [&host](int k, quint32 flags) {
         if (k == rt::KeyF1 || (k == rt::KeyEscape && host.hasErrorWindow())) {
             host.key(k, flags);

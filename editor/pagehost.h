@@ -45,11 +45,15 @@ protected:
     // Lays the page out: a row of controls (`left`, space, `right`) above
     // its data window, which takes the rest.
     void layOutUnderRow(std::initializer_list<QWidget *> left, std::initializer_list<QWidget *> right);
+    // What the page shows, to be laid out: it scrolls where the page is
+    // smaller than its controls need, and asks for the room they take.
+    QWidget *content();
 
     PageHost &host_;
 
 private:
     DataWindow *view_ = nullptr;
+    QWidget *content_ = nullptr;
 };
 
 namespace pages {

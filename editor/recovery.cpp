@@ -29,14 +29,17 @@ bool offer(EventDocument &doc)
                        rt::Icon::Exclamation);
         return false;
     }
-    const int answer = rt::MessageBox(
-        kTitle,
+    // The changes are let go only on No: a box closed without an answer
+    // (Escape) asks again.
+    const QString question =
         QStringLiteral("Vantel ended on ") + work.written.toString(QStringLiteral("yyyy-MM-dd hh:mm"))
-            + QStringLiteral(" without saving your latest changes to the event data.\r\n"
-                             "Do you want to restore the unsaved changes ?\r\n\r\n"
-                             "Yes restores them (the data files change only when you save); "
-                             "No discards them."),
-        rt::Icon::Question, rt::Buttons::YesNo, 1);
+        + QStringLiteral(" without saving your latest changes to the event data.\r\n"
+                         "Do you want to restore the unsaved changes ?\r\n\r\n"
+                         "Yes restores them (the data files change only when you save); "
+                         "No discards them.");
+    int answer = 0;
+    while (answer == 0)
+        answer = rt::MessageBox(kTitle, question, rt::Icon::Question, rt::Buttons::YesNo, 1);
     if (answer != 1) {
         doc.discardUnsavedWork();
         return false;

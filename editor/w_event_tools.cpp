@@ -30,6 +30,16 @@ void w_event::installTools(QBoxLayout *layout)
         connect(key, &QShortcut::activated, this, [this, redo = step.redo] { takeStep(redo); });
     }
     connect(doc_.get(), &EventDocument::stepShown, this, &w_event::showStep);
+    // The field being typed in, for the journal: that of the page in front.
+    doc_->journal().setTypingSource([this]() -> std::optional<RowChange> {
+        DataWindow *view = dataWindowOfPage(tab_1->currentIndex() + 1);
+        long row = 0;
+        int col = 0;
+        QString text;
+        if (!view || !view->typingAt(&row, &col, &text))
+            return {};
+        return doc_->typingChange(*view->recordSet(), row, col, text);
+    });
     // The journal that a restart after a crash would restore cannot be
     // written: said once, so that the user knows to save.
     connect(&doc_->journal(), &Journal::writeFailed, this, [warned = false](const QString &error) mutable {

@@ -33,7 +33,9 @@ public:
         if (mask != dw_->dateMasks_.end())
             edit->setInputMask(inputMaskFor(mask->second));
         else if (c.edit == EditStyle::EditMask)
-            edit->setInputMask(inputMaskFor(c.editMask));
+            setEditMask(edit, c.editMask);
+        if (c.edit != EditStyle::MultiLineEdit)
+            keepOnOneLine(edit);
         // The open cell is the current field: the highlight colour, with
         // text that reads on it whatever the desktop theme.
         const QColor highlight(255, 180, 180);

@@ -88,26 +88,8 @@ void DataWindow::attach(RecordSet *rs)
         for (size_t i = 0; i < def_.computed.size(); ++i) {
             const int logical = int(def_.columns.size() + i);
             grid_->horizontalHeader()->moveSection(grid_->horizontalHeader()->visualIndex(logical), int(i));
-            grid_->setColumnWidth(logical, 60);
         }
-        // Widths: dates and times narrow, texts wide; the last shown text
-        // column takes the rest of the width.
-        int lastText = -1;
-        for (int c = 0; c < int(def_.columns.size()); ++c) {
-            if (grid_->isColumnHidden(c))
-                continue;
-            const ColumnDef &cd = def_.columns[size_t(c)];
-            if (cd.type == ColType::Date)
-                grid_->setColumnWidth(c, 110);
-            else if (cd.editMask == QLatin1String("00:00"))
-                grid_->setColumnWidth(c, 62);
-            else {
-                grid_->setColumnWidth(c, 180);
-                lastText = c;
-            }
-        }
-        if (!def_.computed.empty() && lastText >= 0)
-            grid_->horizontalHeader()->setSectionResizeMode(lastText, QHeaderView::Stretch);
+        sizeGridColumns();
         // Columns appear in the order the Tab key visits them.
         for (size_t i = 0; i < tabColumns_.size(); ++i) {
             const int logical = tabColumns_[i] - 1;
@@ -232,6 +214,7 @@ void DataWindow::setDateMask(const QString &column, const QString &pattern)
     const int col = def_.columnIndex(column);
     if (col > 0)
         dateMasks_[col] = pattern;
+    sizeGridColumns();
 }
 
 // ---- Current row and column ------------------------------------------------
@@ -418,6 +401,44 @@ QString DataWindow::editorText(QWidget *editor) const
     return {};
 }
 
+bool DataWindow::storedText(QWidget *editor, int col, QString *out) const
+{
+    const ColumnDef &c = def_.columns[size_t(col - 1)];
+    QString text = editorText(editor);
+    if (c.type == ColType::Date && !text.trimmed().isEmpty()) {
+        const auto mask = dateMasks_.find(col);
+        text = isoFromPattern(text, mask != dateMasks_.end() ? mask->second : QStringLiteral("yyyy-mm-dd"));
+        if (text.isEmpty())
+            return false;
+    } else if (isTimeColumn(c)) {
+        text.remove(QLatin1Char(':'));
+        text = text.trimmed();
+        if (text.isEmpty())
+            text = QStringLiteral("0000");
+        if (!isClockTime(text.toLatin1()))
+            return false;
+    }
+    *out = text;
+    return true;
+}
+
+bool DataWindow::typingAt(long *row, int *col, QString *text) const
+{
+    QWidget *focused = QApplication::focusWidget();
+    if (!focused || !isAncestorOf(focused) || qobject_cast<QComboBox *>(focused))
+        return false;
+    const int c = columnOfEditor(focused);
+    const long r = grid_ ? cellOfEditor(focused).row() + 1 : currentRow_;
+    QString t;
+    if (c < 1 || r < 1 || r > rs_->RowCount() || !storedText(focused, c, &t)
+        || t == rs_->GetItemString(r, c) || (t.isEmpty() && rs_->IsNull(r, c)))
+        return false;
+    *row = r;
+    *col = c;
+    *text = t;
+    return true;
+}
+
 bool DataWindow::commitEditor(QWidget *editor)
 {
     freshenForm();
@@ -426,21 +447,12 @@ bool DataWindow::commitEditor(QWidget *editor)
     if (col < 1 || row < 1 || qobject_cast<QComboBox *>(editor))
         return true;
     const ColumnDef &c = def_.columns[size_t(col - 1)];
-    QString text = editorText(editor);
-    if (c.type == ColType::Date && !text.trimmed().isEmpty()) {
-        const auto mask = dateMasks_.find(col);
-        const QString iso = isoFromPattern(text, mask != dateMasks_.end() ? mask->second : QStringLiteral("yyyy-mm-dd"));
-        if (iso.isEmpty()) {
-            // A rejected value is dropped silently and the field shows the stored one.
-            refreshForm();
-            return false;
-        }
-        text = iso;
-    } else if (c.type == ColType::Char && c.editMask == QLatin1String("00:00")) {
-        text.remove(QLatin1Char(':'));
-        text = text.trimmed();
-        if (text.isEmpty())
-            text = QStringLiteral("0000");
+    QString text;
+    if (!storedText(editor, col, &text)) {
+        // A rejected value (a date or time typed in part) is dropped
+        // silently and the field shows the stored one.
+        refreshForm();
+        return false;
     }
     const QString before = rs_->GetItemString(row, col);
     if (text == before || (text.isEmpty() && rs_->IsNull(row, col)))

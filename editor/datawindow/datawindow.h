@@ -72,6 +72,11 @@ public:
     const std::vector<int> &tabColumns() const { return tabColumns_; }
     // Sends Tab to the field with the focus, as a key press would.
     void sendTab();
+    // The field of this view being typed in, when its text would change
+    // the record: its row, its column and the text as the record set takes
+    // it. false when no field has the keys, or its text would change
+    // nothing or be rejected.
+    bool typingAt(long *row, int *col, QString *text) const;
 
 signals:
     void rowFocusChanged(long currentrow);
@@ -79,17 +84,21 @@ signals:
     void getFocus();
     void loseFocus();
     void editChanged();
+    void editEnded(); // a cell's editor closed, whether its text was taken or not
     void itemChanged(long row, const QString &column);
     void doubleClicked(long row);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     friend class DataWindowDelegate;
     void attach(RecordSet *rs);
     void buildGrid();
+    // The grid's row height and column widths, from the fonts in use.
+    void sizeGridColumns();
     void buildForm();
     void refreshForm();
     void fillForm();
@@ -100,6 +109,10 @@ private:
     int homeColumn() const;
     bool commitEditor(QWidget *editor);
     QString editorText(QWidget *editor) const;
+    // The text of the field `editor` of column `col` as the record set
+    // stores it; false when it is no value of the column (a date or a time
+    // typed in part).
+    bool storedText(QWidget *editor, int col, QString *text) const;
     void onFocusChanged(QWidget *old, QWidget *now);
     bool handleKey(QObject *watched, int qtKey, Qt::KeyboardModifiers mods);
     bool moveByTab(bool backwards);
@@ -131,6 +144,11 @@ private:
     mutable bool formStale_ = false;
     std::vector<QMetaObject::Connection> rsConnections_;
 };
+
+class QLineEdit;
+// A field of one line: tabs and line breaks that arrive in it (pasted,
+// dropped) become single spaces.
+void keepOnOneLine(QLineEdit *edit);
 
 // The name a screen reader says for a column's field: its label without the
 // trailing colon, or, for a column without one, its name in words

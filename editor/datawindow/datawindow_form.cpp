@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QRegularExpression>
+#include <QStyledItemDelegate>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -53,7 +54,8 @@ void DataWindow::buildForm()
         case EditStyle::MultiLineEdit: {
             auto *e = new QPlainTextEdit(this);
             e->setTabChangesFocus(true);
-            e->setFixedHeight(c.width > 255 ? 84 : 52);
+            // Five lines for the long texts, three for the others.
+            e->setFixedHeight(e->fontMetrics().lineSpacing() * (c.width > 255 ? 5 : 3) + 8);
             connect(e, &QPlainTextEdit::textChanged, this, [this] {
                 if (!refreshing_)
                     emit editChanged();
@@ -70,6 +72,11 @@ void DataWindow::buildForm()
             for (const auto &r : dd.rows)
                 e->addItem(r[size_t(display)], r[size_t(data)]);
             e->setMaxVisibleItems(20);
+            // The rows of the open list are drawn as rows of a list, in the
+            // selection colours the style sheet gives them (see
+            // paintFormHighlight), not as the items of a menu, which take
+            // the field's own colours under a style sheet.
+            e->setItemDelegate(new QStyledItemDelegate(e));
             connect(e, qOverload<int>(&QComboBox::activated), this, [this, e, col](int) {
                 if (refreshing_ || currentRow_ < 1)
                     return;
@@ -83,7 +90,8 @@ void DataWindow::buildForm()
         default: {
             auto *e = new QLineEdit(this);
             if (c.edit == EditStyle::EditMask)
-                e->setInputMask(inputMaskFor(c.editMask));
+                setEditMask(e, c.editMask);
+            keepOnOneLine(e);
             connect(e, &QLineEdit::textEdited, this, &DataWindow::editChanged);
             connect(e, &QLineEdit::editingFinished, this, [this, e] { commitEditor(e); });
             editor = e;
@@ -186,13 +194,35 @@ void DataWindow::paintFormHighlight()
         // A new style sheet lays out the drop-down's list again: only when
         // the colour really changes. The text colour comes from the palette
         // above: one in the sheet would also colour the rows of the open
-        // list, which are drawn on the theme's menu colour.
+        // list, which are drawn on the theme's menu colour. The row under
+        // the cursor in that list is drawn in the current field's colours
+        // (left to the theme, it would take the field's cream with the
+        // theme's light text).
         if (auto *combo = qobject_cast<QComboBox *>(editor)) {
-            const QString sheet = QStringLiteral("QComboBox { background: %1; }").arg(base.name());
+            const QColor current(255, 180, 180);
+            const QString sheet = QStringLiteral("QComboBox { background: %1; } QComboBox QAbstractItemView { "
+                                                 "selection-background-color: %2; selection-color: %3; } "
+                                                 "QComboBox QAbstractItemView::item { padding: 2px 4px; }")
+                                      .arg(base.name(), current.name(), contrast::textOn(current).name());
             if (combo->styleSheet() != sheet)
                 combo->setStyleSheet(sheet);
         }
     }
+}
+
+void keepOnOneLine(QLineEdit *edit)
+{
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString &text) {
+        static const QRegularExpression breaks(QStringLiteral("\\r\\n|[\\t\\n\\v\\f\\r\\x{2028}\\x{2029}]"));
+        if (!text.contains(breaks))
+            return;
+        QString before = text.left(edit->cursorPosition());
+        QString all = text;
+        before.replace(breaks, QStringLiteral(" "));
+        all.replace(breaks, QStringLiteral(" "));
+        edit->setText(all);
+        edit->setCursorPosition(int(before.size()));
+    });
 }
 
 QString spokenName(const ColumnDef &c)

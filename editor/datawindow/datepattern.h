@@ -5,8 +5,13 @@
 #include <QDate>
 #include <QString>
 
+class QLineEdit;
+
 // A "00:00" style mask in the form a line edit understands.
 QString inputMaskFor(const QString &mask);
+// Gives `edit` the edit mask `mask` of its column; a time ("00:00") takes
+// only the digits with which a time of the 24-hour clock can go on.
+void setEditMask(QLineEdit *edit, const QString &mask);
 // The text of a date value typed in `pattern`, as yyyy-mm-dd, or "" when the
 // typed text is no date.
 QString isoFromPattern(const QString &text, const QString &pattern);

@@ -119,6 +119,25 @@ TEST_F(EventDocumentChecks, DateLineRulesStopAtTheFirstBrokenOne)
     EXPECT_EQ(checkDateLine("2025-06-01", "2025-06-01", "1900").rc, 0);
 }
 
+// Every time of a line is hhmm of the 24-hour clock, checked after the rules
+// before it; a further time may be left out.
+TEST_F(EventDocumentChecks, TimesThatAreNoTimeOfTheClockFailOnTheirOwnColumn)
+{
+    const QString bad = "Please enter the time as hh:mm on the 24-hour clock !";
+    for (const char *t : {"2500", "2460", "930", "7", "19:30", " 1900", "l900"})
+        EXPECT_EQ(entries(checkDateLine("2025-06-01", "2025-06-01", t)), QStringList{"1|Time|time1|" + bad}) << t;
+    EXPECT_EQ(checkDateLine("2025-06-01", "2025-06-01", "2359").rc, 0);
+
+    checkDateLine("2025-06-01", "2025-06-01", "0001");
+    doc.dates().SetItem(1, "time2", QVariant());
+    doc.dates().SetItem(1, "time3", QString("2400"));
+    doc.dates().SetItem(1, "time5", QString("1"));
+    EXPECT_EQ(entries(doc.partRules(EventDocument::Part::Dates, 1)), QStringList{"1|Time 3|time3|" + bad});
+    doc.dates().SetItem(1, "end_date", QDate(2025, 5, 1));
+    EXPECT_EQ(entries(doc.partRules(EventDocument::Part::Dates, 1)),
+              QStringList{"1|Start Date|start_date|The end date may not occur before the start date !"});
+}
+
 // Both bounds of the stored range are allowed.
 TEST_F(EventDocumentChecks, DatesOutsideTheStoredRangeAreInvalid)
 {

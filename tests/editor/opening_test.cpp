@@ -137,6 +137,17 @@ TEST_F(Opening, F1OpensTheHelpOfTheFocusedPage)
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].title, "");
     EXPECT_EQ(boxes.calls()[0].text, "eventsdetail.htm");
+    // The help window comes to the front with the keys, the box in front of
+    // it, also when F1 is pressed again while it is open behind the window.
+    auto helpInFront = [help] { return QApplication::activeWindow() == help; };
+    EXPECT_TRUE(QTest::qWaitFor(helpInFront, 2000));
+    EXPECT_EQ(boxes.calls()[0].owner, help);
+    activateMainWindow();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    EXPECT_EQ(rt::helpWindow(), help);
+    EXPECT_TRUE(QTest::qWaitFor(helpInFront, 2000));
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    EXPECT_EQ(boxes.calls()[1].owner, help);
 
     // The dates page names its own page; the user closed the help first.
     boxes.clear();

@@ -3,13 +3,18 @@
 #include "editor_fixture.h"
 
 #include "exportmessages.h"
+#include "journal.h"
 #include "operatorinfo.h"
 #include "packagemail.h"
 #include "profile.h"
 
 #include <QDesktopServices>
+#include <QMessageBox>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 namespace editor_tests {
 
@@ -215,6 +220,42 @@ TEST_F(Closing, TheWindowFrameAsksTheSameQuestion)
     EXPECT_EQ(readData("VantelEvents.txt"), events);
 }
 
+// The real question, closed once by Escape and once by its title bar: the
+// window stays as it was, with its changes and their journal.
+TEST_F(Closing, EscapeOrTheTitleBarOnTheQuestionCancelsTheClose)
+{
+    openTwoEvents();
+    w->document().journal().setDelay(0);
+    const QByteArray events = readData("VantelEvents.txt");
+    renameEvent("Fair");
+    rt::setMessageBoxResponder({}); // the real dialog
+    QStringList seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        seen << box->windowTitle() + '|' + box->text();
+        if (seen.size() == 1)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box, Qt::Key_Escape);
+        else
+            box->close();
+    });
+    answer.start(20);
+    click("pb_close");
+    EXPECT_TRUE(w->isVisible());
+    w->close(); // the window's own frame
+    answer.stop();
+    const QString question = "Unsaved Event Data|Do you want to save your unsaved event data before closing ?";
+    EXPECT_EQ(seen, QStringList({question, question}));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(button("pb_save")->isEnabled());
+    EXPECT_EQ(dw("dw_events")->recordSet()->GetItemString(1, "name"), "Fair");
+    w->document().journal().flush();
+    EXPECT_TRUE(QFile::exists(dataDir() + Journal::fileName()));
+    EXPECT_EQ(readData("VantelEvents.txt"), events);
+}
+
 // The entries of a zip file in order, or an empty list when unzip rejects it.
 QStringList zipEntries(const QString &zip)
 {
@@ -252,6 +293,20 @@ TEST_F(Export, PacksTheSavedFilesAndTellsWhereThePackageLies)
     EXPECT_EQ(zipEntries(zip()), kDataFiles);
     for (const QString &f : kDataFiles)
         EXPECT_EQ(zipEntry(zip(), f), readData(f)) << f.toStdString();
+
+    // It holds the password: for the owner alone, whatever the package it
+    // replaces allowed, and no more than the admin file allows.
+    auto mode = [this] {
+        struct stat st;
+        return ::stat(QFile::encodeName(zip()).constData(), &st) == 0 ? st.st_mode & 07777 : 01000u;
+    };
+    EXPECT_EQ(mode(), 0600u);
+    for (const auto &[admin, package] : {std::pair{0644u, 0600u}, std::pair{0400u, 0400u}}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(zip()).constData(), 0644), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(dataDir() + "VantelAdmin.txt").constData(), admin), 0);
+        click("pb_export");
+        EXPECT_EQ(mode(), package) << std::oct << admin;
+    }
 }
 
 TEST_F(Export, ReExportReplacesThePackageWithTheFilesAsLastSaved)

@@ -255,14 +255,22 @@ TEST_P(Themes, EventDetailFieldsDropDownsAndCounter)
     EXPECT_EQ(name->palette().color(QPalette::Base), QColor(255, 180, 180));
     expectReadable(name, "current field name", inside(name));
 
-    // The open list of a drop-down: its rows.
+    // The open list of a drop-down: its rows, the current one and the one
+    // under the mouse (which becomes current).
     auto *category = qobject_cast<QComboBox *>(detail->editorFor("category"));
     category->showPopup();
     QAbstractItemView *list = category->view();
     ASSERT_TRUE(QTest::qWaitFor([list] { return list->isVisible(); }, 2000));
-    for (int row : {1, 2, 3})
-        expectReadable(list->viewport(), QString("drop-down row %1").arg(row),
-                       list->visualRect(list->model()->index(row, 0)).adjusted(2, 2, -2, -2));
+    auto row = [list](int r) { return list->visualRect(list->model()->index(r, 0)).adjusted(2, 2, -2, -2); };
+    const int current = category->currentIndex();
+    ASSERT_EQ(list->currentIndex().row(), current);
+    for (int r : {1, 2, 3, current})
+        expectReadable(list->viewport(), QString("drop-down row %1").arg(r), row(r));
+    QTest::mouseMove(list->viewport(), row(2).center()); // a move to where the mouse is counts for none
+    QTest::mouseMove(list->viewport(), row(3).center());
+    ASSERT_TRUE(QTest::qWaitFor([list] { return list->currentIndex().row() == 3; }, 2000));
+    expectReadable(list->viewport(), "drop-down row under the mouse", row(3));
+    expectReadable(list->viewport(), "drop-down row left by the mouse", row(current));
     category->hidePopup();
 }
 

@@ -99,6 +99,37 @@ TEST_F(DatesPage, TypedTimeAndEditEnableSave)
     EXPECT_EQ(grid()->GetColumnName(), "time3");
 }
 
+// A time takes only digits that can make hh:mm of the 24-hour clock, and a
+// time typed in part is dropped. One that the file already holds is kept as
+// it is, and the save names it on its own column.
+TEST_F(DatesPage, TimesAreHoursAndMinutesOfThe24HourClock)
+{
+    openOnDates(dateLine("EV1", "TI1", "Köln") + dateLine("EV1", "TI2", "Bonn", "2025-06-01", "2025-06-02", "930"));
+    const QByteArray saved = readData("VantelEventDates.txt");
+    for (const char *typed : {"2500", "2460", "9.30", "7"}) {
+        clickCell("dw_event_dates", 1, "time2");
+        type(typed);
+        press(Qt::Key_Tab);
+        EXPECT_EQ(dates()->GetItemString(1, "time2"), "0000") << typed;
+    }
+    clickCell("dw_event_dates", 1, "time2");
+    type("2359");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(dates()->GetItemString(1, "time2"), "2359");
+
+    clickCell("dw_event_dates", 2, "time1");
+    press(Qt::Key_Tab); // passing the field changes nothing
+    EXPECT_EQ(dates()->GetItemString(2, "time1"), "930");
+    clickButton("pb_save");
+    ASSERT_EQ(w->errors().size(), 1u);
+    EXPECT_EQ(w->errors()[0].row, 2);
+    EXPECT_EQ(w->errors()[0].columndb, "time1");
+    EXPECT_EQ(w->errors()[0].message, "Please enter the time as hh:mm on the 24-hour clock !");
+    EXPECT_EQ(grid()->GetRow(), 2);
+    EXPECT_EQ(grid()->GetColumnName(), "time1");
+    EXPECT_EQ(readData("VantelEventDates.txt"), saved);
+}
+
 TEST_F(DatesPage, F3OnTheEndDateTakesTheCalendarsDate)
 {
     openOnDates(dateLine("EV1", "TI1", "Köln", "2025-06-01", "2025-06-02"));

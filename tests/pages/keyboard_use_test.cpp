@@ -5,6 +5,7 @@
 
 #include "helpviewer.h"
 
+#include <QClipboard>
 #include <QHeaderView>
 #include <QTextBrowser>
 
@@ -232,6 +233,38 @@ TEST_F(KeyboardUse, FormFieldsTakeTheirOwnTextWhenTabbedThrough)
     EXPECT_EQ(admin->GetItemString(1, "default_city"), "Kiel");
     EXPECT_EQ(admin->GetItemString(1, "default_state"), "NRW");
     EXPECT_EQ(admin->GetItemString(1, "user_id"), "ann");
+}
+
+// A paste brings tabs and line breaks into a field of one line as spaces,
+// so that the files keep one line per record; a multi-line field keeps
+// its line breaks.
+TEST_F(KeyboardUse, PastedTabsAndLineBreaksBecomeSpacesInFieldsOfOneLine)
+{
+    openOnDates(dateLine("EV1", "TI1", "Bonn"));
+    clickCell("dw_event_dates", 1, "city");
+    QGuiApplication::clipboard()->setText("Bad\tGodes\r\nberg\n");
+    press(Qt::Key_V, Qt::ControlModifier);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(dates()->GetItemString(1, "city"), "Bad Godes berg ");
+
+    clickTab(Detail);
+    QGuiApplication::clipboard()->setText("Old\rTown\tHall");
+    selectField("dw_events", "venue");
+    press(Qt::Key_V, Qt::ControlModifier);
+    type("!");
+    clickButton("pb_save");
+    EXPECT_EQ(events()->GetItemString(1, "venue"), "Old Town Hall!");
+    EXPECT_EQ(readData("VantelEventDates.txt").count("\r\n"), 1);
+    EXPECT_TRUE(readData("VantelEvents.txt").contains("\tOld Town Hall!\t"));
+
+    auto *description = qobject_cast<QPlainTextEdit *>(dw("dw_events")->editorFor("sdescription"));
+    ASSERT_NE(description, nullptr);
+    QTest::mouseClick(description->viewport(), Qt::LeftButton);
+    description->selectAll();
+    QGuiApplication::clipboard()->setText("two\nlines");
+    press(Qt::Key_V, Qt::ControlModifier);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(events()->GetItemString(1, "sdescription"), "two\nlines");
 }
 
 TEST_F(KeyboardUse, CtrlTabTurnsThePagesWhereverTheFocusIs)

@@ -271,6 +271,45 @@ TEST_F(Recovery, CloseWithoutSavingLetsTheChangesGo)
     EXPECT_FALSE(QFile::exists(dataDir() + Journal::fileName()));
 }
 
+// What is being typed is kept a moment later too, and comes back into its
+// field; a cell left with Escape keeps nothing. The recovery question closed
+// without an answer is asked again.
+TEST_F(Recovery, TextBeingTypedIsKeptAndComesBackIntoItsField)
+{
+    writeAdmin();
+    writeEvents(1, 1);
+    openWindow();
+    w->document().journal().setDelay(10);
+    const QString journal = dataDir() + Journal::fileName();
+    clickTab(Dates);
+    clickCell("dw_event_dates", 1, "city");
+    type("Kiel");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return testing_support::readFile(journal).contains("Kiel"); }, 3000));
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(journal); }, 3000));
+    EXPECT_EQ(dates()->GetItemString(1, "city"), "City 1");
+
+    clickTab(Detail);
+    selectField("dw_events", "name");
+    type("Gala");
+    ASSERT_EQ(events()->GetItemString(1, "name"), "Event 1"); // still being typed
+    ASSERT_TRUE(QTest::qWaitFor([&] { return testing_support::readFile(journal).contains("Gala"); }, 3000));
+    const QByteArray saved = readData("VantelEvents.txt");
+    w.reset(); // the program ends without saving, as in a crash
+
+    boxes.clear();
+    boxes.queueAnswer(0); // Escape
+    boxes.queueAnswer(1); // Yes
+    openWindow();
+    ASSERT_EQ(boxes.calls().size(), 2u);
+    EXPECT_EQ(boxes.calls()[1].title, "Recover Unsaved Event Data");
+    EXPECT_EQ(events()->GetItemString(1, "name"), "Gala");
+    clickTab(Detail);
+    EXPECT_EQ(field("dw_events", "name"), "Gala");
+    EXPECT_TRUE(saveEnabled());
+    EXPECT_EQ(readData("VantelEvents.txt"), saved);
+}
+
 TEST_F(Recovery, AJournalThatCannotBeWrittenIsSaidOnce)
 {
     writeAdmin();

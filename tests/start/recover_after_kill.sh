@@ -1,10 +1,10 @@
 #!/bin/bash
-# The real program killed (kill -9) with a change unsaved: the change was
-# kept beside the data files, which stay as last saved; the next start asks
-# "Recover Unsaved Event Data", Yes restores the change, and a save writes
-# it. That save is killed in its last moment (the save has taken effect, the
-# journal is not removed yet): the start after it asks nothing, finds the
-# change saved and lets the journal go.
+# The real program killed (kill -9) with a change unsaved and more text being
+# typed into the next field: both were kept beside the data files, which stay
+# as last saved; the next start asks "Recover Unsaved Event Data", Yes
+# restores them, and a save writes them. That save is killed in its last
+# moment (the save has taken effect, the journal is not removed yet): the
+# start after it asks nothing, finds the changes saved and lets the journal go.
 program=$1
 template=$2
 faults=$3
@@ -47,6 +47,11 @@ for _ in $(seq 100); do [ -s "$journal" ] && break; sleep 0.1; done
 [ -s "$journal" ] || fail "no journal within 10 s of the change"
 mode=$(stat -c %a "$journal")
 [ "$mode" = 600 ] || fail "journal mode $mode"
+# Tab went on to the password: typed behind it, the field keeps the keys.
+xdotool key --delay 50 End
+xdotool type --delay 50 "qq"
+for _ in $(seq 100); do grep -aq 'pwqq' "$journal" && break; sleep 0.1; done
+grep -aq 'pwqq' "$journal" || fail "the text being typed was not kept within 10 s"
 
 kill -9 "$first"
 wait "$first" 2>/dev/null
@@ -69,10 +74,10 @@ sleep 0.3
 xdotool key --delay 50 ctrl+s
 { wait_exit "$second"; rc=$?; } 2>/dev/null
 [ "$rc" = 137 ] || fail "second: not killed while saving (exit code $rc)"
-grep -q '^annzed	' "$files/VantelAdmin.txt" || fail "the restored change was not saved: $(cat "$files/VantelAdmin.txt")"
+grep -q '^annzed	pwqq	' "$files/VantelAdmin.txt" || fail "the restored changes were not saved: $(cat "$files/VantelAdmin.txt")"
 [ -s "$journal" ] || fail "the journal went before the kill"
 
-# The change is in the files: nothing to restore, nothing damaged.
+# The changes are in the files: nothing to restore, nothing damaged.
 start third
 window=$(wait_window "$last" "$main_title") || fail "third: no main window"
 sleep 0.5
@@ -81,4 +86,4 @@ boxes=$(xdotool search --all --onlyvisible --pid "$last" --name '.' | grep -vx "
 [ -e "$journal" ] && fail "the journal of the saved change is still there"
 ls "$files" | grep -q 'damaged' && fail "the journal was put aside as damaged"
 kill "$last"
-echo "restored after kill -9, saved, and the save killed in its last moment was taken as saved"
+echo "restored after kill -9 with the text being typed, saved, and the save killed in its last moment was taken as saved"
