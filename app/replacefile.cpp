@@ -132,8 +132,9 @@ bool TakeOverMode(int fd, const struct stat *old, NewFileMode mode)
         // As the file was: a save by another user (root) must not take it
         // from its owner. Whoever may not give a file away keeps at least
         // its group where they belong to it.
-        if (::fchown(fd, old->st_uid, old->st_gid) != 0)
-            (void)::fchown(fd, uid_t(-1), old->st_gid);
+        if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
+            [[maybe_unused]] const int groupKept = ::fchown(fd, uid_t(-1), old->st_gid);
+        }
     }
     return ::fchmod(fd, bits) == 0;
 }
