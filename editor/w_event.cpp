@@ -43,7 +43,7 @@ const QString kGeneral = QStringLiteral("General");
 
 // ---- Construction ----------------------------------------------------------
 
-w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<EventDocument>())
+w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<EventDocument>(std::chrono::milliseconds(QApplication::keyboardInputInterval())))
 {
     setObjectName(QStringLiteral("w_event"));
     setWindowTitle(QStringLiteral("Vantel - ") + vantel_operator::web_site);

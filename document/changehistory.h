@@ -11,6 +11,7 @@
 #include <QString>
 #include <QUndoStack>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -42,7 +43,9 @@ class ChangeHistory : public QObject, private RecordSetObserver {
     Q_OBJECT
 public:
     // `sets` are the admin, event and date record sets, in that order.
-    ChangeHistory(std::vector<RecordSet *> sets, QObject *parent = nullptr);
+    // Changes of one field no further apart than `mergeInterval` (the keys
+    // of one search in a drop-down) make one step.
+    ChangeHistory(std::vector<RecordSet *> sets, std::chrono::milliseconds mergeInterval, QObject *parent = nullptr);
     ~ChangeHistory() override;
 
     QUndoStack &stack() { return stack_; }
@@ -88,4 +91,5 @@ private:
     bool closePosted_ = false;
     bool applying_ = false;
     bool paused_ = false;
+    std::chrono::milliseconds mergeInterval_;
 };

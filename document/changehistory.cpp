@@ -1,6 +1,5 @@
 #include "changehistory.h"
 
-#include <QApplication>
 #include <QUndoCommand>
 
 #include <chrono>
@@ -41,7 +40,7 @@ public:
         RowChange &mine = changes_.front();
         const RowChange &theirs = next->changes_.front();
         if (mine.part != theirs.part || mine.place != theirs.place || mine.col != theirs.col
-            || next->made_ - made_ > std::chrono::milliseconds(QApplication::keyboardInputInterval()))
+            || next->made_ - made_ > history_.mergeInterval_)
             return false;
         mine.after = theirs.after;
         made_ = next->made_;
@@ -57,7 +56,8 @@ private:
     bool pushed_ = false;
 };
 
-ChangeHistory::ChangeHistory(std::vector<RecordSet *> sets, QObject *parent) : QObject(parent), sets_(std::move(sets))
+ChangeHistory::ChangeHistory(std::vector<RecordSet *> sets, std::chrono::milliseconds mergeInterval, QObject *parent)
+    : QObject(parent), sets_(std::move(sets)), mergeInterval_(mergeInterval)
 {
     for (RecordSet *rs : sets_)
         rs->setObserver(this);

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -66,7 +67,11 @@ class EventDocument : public QObject {
 public:
     enum class Part { Admin, Events, Dates };
 
-    explicit EventDocument(QObject *parent = nullptr);
+    // Changes of one field no further apart than `mergeInterval` make one
+    // step of the history (the window passes the desktop's keyboard input
+    // interval: keys that search a drop-down's list).
+    explicit EventDocument(std::chrono::milliseconds mergeInterval = kMergeInterval, QObject *parent = nullptr);
+    static constexpr std::chrono::milliseconds kMergeInterval{400};
     ~EventDocument() override;
 
     RecordSet &admin() const { return *admin_; }

@@ -5,8 +5,8 @@
 #include "fileset.h"
 #include "globals.h"
 #include "recordset.h"
-#include "runtime.h"
-#include "vantel.h"
+#include "readfile.h"
+#include "trim.h"
 
 #include <QDate>
 #include <QScopeGuard>
@@ -152,7 +152,7 @@ private:
     }
 };
 
-EventDocument::EventDocument(QObject *parent)
+EventDocument::EventDocument(std::chrono::milliseconds mergeInterval, QObject *parent)
     : QObject(parent),
       admin_(std::make_unique<RecordSet>(definition(QStringLiteral("d_admin")))),
       events_(std::make_unique<RecordSet>(definition(QStringLiteral("d_list")))),
@@ -160,7 +160,7 @@ EventDocument::EventDocument(QObject *parent)
       folderCol_(admin_->columnIndex(kFileDirectory)),
       startCol_(dates_->columnIndex(QStringLiteral("start_date"))),
       endCol_(dates_->columnIndex(QStringLiteral("end_date"))),
-      history_({admin_.get(), events_.get(), dates_.get()})
+      history_({admin_.get(), events_.get(), dates_.get()}, mergeInterval)
 {
     for (int i = 1; i <= 6; ++i)
         timeCols_.push_back(dates_->columnIndex(QStringLiteral("time%1").arg(i)));
