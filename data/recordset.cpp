@@ -90,17 +90,10 @@ long RecordSet::InsertRow(long before)
 {
     if (before < 0 || before > RowCount())
         return -1;
-    std::vector<QByteArray> values(def_.columns.size());
-    std::vector<RowStore::Field> fields(def_.columns.size());
-    for (size_t i = 0; i < def_.columns.size(); ++i) {
-        const auto &init = def_.columns[i].initial;
-        if (!init)
-            continue;
-        bool isNull = true;
-        if (!convertVariant(int(i) + 1, *init, values[i], isNull))
-            continue;
-        fields[i] = RowStore::Field{values[i].constData(), values[i].size(), isNull};
-    }
+    const StoredRow values = initialRow();
+    std::vector<RowStore::Field> fields(values.size());
+    for (size_t i = 0; i < values.size(); ++i)
+        fields[i] = RowStore::Field{values[i].bytes.constData(), values[i].bytes.size(), values[i].null};
     quint64 seq = seqBefore(before);
     if (seq == 0) {
         renumber();
@@ -179,6 +172,16 @@ void RecordSet::appendStoredRows(std::vector<quint32> &&ids)
     ids = {};
     indexStale_ = indexCol_ != 0;
     emit rowsReset();
+}
+
+StoredRow RecordSet::initialRow() const
+{
+    StoredRow row(def_.columns.size());
+    for (size_t i = 0; i < def_.columns.size(); ++i)
+        if (const auto &init = def_.columns[i].initial)
+            if (!variantValue(int(i) + 1, *init, &row[i]))
+                row[i] = StoredValue{};
+    return row;
 }
 
 // ---- values -----------------------------------------------------------------
@@ -327,6 +330,15 @@ int RecordSet::SetText(long row, int col, const QString &text)
 int RecordSet::SetText(long row, const QString &col, const QString &text)
 {
     return SetText(row, columnIndex(col), text);
+}
+
+bool RecordSet::variantValue(int col, const QVariant &v, StoredValue *value) const
+{
+    if (!validCol(col) || !convertVariant(col, v, value->bytes, value->null))
+        return false;
+    if (value->null)
+        value->bytes.clear();
+    return true;
 }
 
 bool RecordSet::textValue(int col, const QString &text, StoredValue *value) const
@@ -568,6 +580,18 @@ long RecordSet::Find(const QString &expr, long first, long last) const
     FilterExpr f;
     if (!parseEquality(def_, expr, f, false))
         return -1;
+    return findRow(f, first, last);
+}
+
+long RecordSet::rowWhere(int col, const QString &value) const
+{
+    if (!validCol(col) || def_.columns[size_t(col - 1)].type != ColType::Char)
+        return 0;
+    return findRow(FilterExpr{col, value.toUtf8()}, 1, RowCount());
+}
+
+long RecordSet::findRow(const FilterExpr &f, long first, long last) const
+{
     const long n = RowCount();
     if (n == 0)
         return 0;

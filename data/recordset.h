@@ -74,6 +74,10 @@ public:
     // The value `text` becomes in column `col`, as SetText stores it; false
     // when it does not convert.
     bool textValue(int col, const QString &text, StoredValue *value) const;
+    // The same for a value as SetItem takes it.
+    bool variantValue(int col, const QVariant &value, StoredValue *stored) const;
+    // The values a new row takes (the columns' initial values).
+    StoredRow initialRow() const;
     bool IsNull(long row, int col) const;
     bool IsNull(long row, const QString &col) const;
     QVariant GetItem(long row, int col) const;             // typed; null QVariant for null / out of range
@@ -95,6 +99,7 @@ public:
     int Filter();                                // applies; 1 / -1
     QString filterText() const { return filterText_; }
     long Find(const QString &expr, long first, long last) const; // "<column> = '<value>'"; 0 none; -1 bad expression
+    long rowWhere(int col, const QString &value) const; // first row whose char column `col` holds `value`; 0 none
     int RowsCopy(long first, long last, RecordSet &target, long before); // before past the end appends; 1 / -1
 
     // The value being edited in a view: AcceptText moves it into the set.
@@ -107,7 +112,8 @@ public:
     // "DataWindow.NoUserPrompt='yes'", "#12.border=5", "#12.color=255",
     // "start_date.EditMask.Mask='dd.mm.yyyy'"; several separated by blanks.
     // Nothing changes unless every assignment is understood.
-    QString Modify(const QString &assignments);  // "" ok, error text otherwise
+    // Presentation, not data: a view may change it on a set it only reads.
+    QString Modify(const QString &assignments) const; // "" ok, error text otherwise
     QString editMask(int col) const;             // the definition's mask, or the one Modify set
     int cellBorder(int col) const;               // what Modify set, -1 when never set
     int cellColor(int col) const;
@@ -145,7 +151,7 @@ signals:
     void rowsInserted(long first, long last);
     void rowsRemoved(long first, long last);
     void itemChanged(long row, int col);
-    void presentationChanged();            // Modify changed a cell property
+    void presentationChanged() const;      // Modify changed a cell property
 
 private:
     struct FilterExpr {
@@ -154,6 +160,7 @@ private:
     };
     static bool parseEquality(const Definition &def, const QString &expr, FilterExpr &out, bool allowEmpty);
     bool passes(quint32 id) const;
+    long findRow(const FilterExpr &f, long first, long last) const;
     bool validRow(long row) const { return row >= 1 && row <= static_cast<long>(visible_.size()); }
     bool validCol(int col) const { return col >= 1 && col <= columnCount(); }
     int setValueBytes(long row, int col, const QByteArray &bytes, bool isNull);
@@ -187,9 +194,9 @@ private:
     std::pair<std::vector<IndexEntry>::const_iterator, std::vector<IndexEntry>::const_iterator>
     indexRange(QByteArrayView value) const;
     struct Edit { bool active = false; long row = 0; int col = 0; QString text; } edit_;
-    bool noUserPrompt_ = false;
-    std::vector<int> border_, color_;
-    std::vector<QString> mask_;
+    mutable bool noUserPrompt_ = false;
+    mutable std::vector<int> border_, color_;
+    mutable std::vector<QString> mask_;
     RecordSetObserver *observer_ = nullptr;
     StoredRow storedRow(quint32 id) const;
 };

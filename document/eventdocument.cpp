@@ -160,6 +160,9 @@ EventDocument::EventDocument(std::chrono::milliseconds mergeInterval, QObject *p
       folderCol_(admin_->columnIndex(kFileDirectory)),
       startCol_(dates_->columnIndex(QStringLiteral("start_date"))),
       endCol_(dates_->columnIndex(QStringLiteral("end_date"))),
+      lineEventCol_(dates_->columnIndex(QStringLiteral("event_id"))),
+      lineKeyCol_(dates_->columnIndex(QStringLiteral("time_id"))),
+      eventKeyCol_(events_->columnIndex(QStringLiteral("event_id"))),
       history_({admin_.get(), events_.get(), dates_.get()}, mergeInterval)
 {
     for (int i = 1; i <= 6; ++i)
@@ -170,7 +173,8 @@ EventDocument::EventDocument(std::chrono::milliseconds mergeInterval, QObject *p
         // kept for a next start.
         if (clean)
             journal_.restart();
-        setModified(!clean);
+        if (modified_ != !clean)
+            emit modifiedChanged(modified_ = !clean);
     });
     connect(&history_, &ChangeHistory::stepShown, this, &EventDocument::stepShown);
 }
@@ -182,7 +186,7 @@ EventDocument::~EventDocument()
     disconnect(&history_.stack(), nullptr, this, nullptr);
 }
 
-RecordSet &EventDocument::recordSet(Part part) const
+RecordSet &EventDocument::set(Part part) const
 {
     switch (part) {
     case Part::Admin: return *admin_;
@@ -195,7 +199,7 @@ RecordSet &EventDocument::recordSet(Part part) const
 bool EventDocument::partOf(const RecordSet *rs, Part *part) const
 {
     for (Part p : {Part::Admin, Part::Events, Part::Dates}) {
-        if (&recordSet(p) == rs) {
+        if (&set(p) == rs) {
             *part = p;
             return true;
         }
@@ -424,10 +428,8 @@ SaveResult EventDocument::save(const QString &directory)
     dates_->SetFilter(shown);
     dates_->Filter();
     if (result.ok()) {
-        history_.closeStep();
         history_.stack().setClean();
         journal_.startFrom(directory, rowCounts());
-        setModified(false);
     } else {
         journal_.saveFailed();
     }
@@ -450,33 +452,10 @@ PackageResult EventDocument::exportPackage(const QString &directory) const
     return exportJob(directory)({});
 }
 
-// ---- Unsaved changes ---------------------------------------------------------
-
-void EventDocument::setModified(bool modified)
-{
-    if (modified_ == modified)
-        return;
-    modified_ = modified;
-    emit modifiedChanged(modified);
-}
-
 // ---- Taking changes back -------------------------------------------------------
 
 bool EventDocument::undo() { return history_.undo(); }
 bool EventDocument::redo() { return history_.redo(); }
-void EventDocument::closeStep() { history_.closeStep(); }
-
-bool EventDocument::canUndo()
-{
-    history_.closeStep();
-    return history_.stack().canUndo();
-}
-
-bool EventDocument::canRedo()
-{
-    history_.closeStep();
-    return history_.stack().canRedo();
-}
 
 // ---- Unsaved work of an earlier session ------------------------------------------
 
@@ -508,12 +487,12 @@ std::vector<RowChange> EventDocument::allChanges(const UnsavedWork &work)
     return all;
 }
 
-std::optional<RowChange> EventDocument::typingChange(const RecordSet &rs, long row, int col, const QString &text) const
+std::optional<RowChange> EventDocument::typingChange(Part part, long row, int col, const QString &text) const
 {
-    Part part;
+    const RecordSet &rs = set(part);
     RowChange c;
     const long place = rs.placeOf(row);
-    if (!partOf(&rs, &part) || place < 0 || !rs.textValue(col, text, &c.after))
+    if (place < 0 || !rs.textValue(col, text, &c.after))
         return {};
     c.kind = RowChange::Set;
     c.part = quint8(part);
@@ -528,7 +507,6 @@ bool EventDocument::restore(const UnsavedWork &work)
     if (!history_.replay(allChanges(work)))
         return false;
     publishAdminValues();
-    setModified(true);
     journal_.flush();
     return true;
 }

@@ -11,6 +11,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 
 #include <chrono>
 #include <memory>
@@ -65,19 +66,20 @@ struct AdminValues {
 class EventDocument : public QObject {
     Q_OBJECT
 public:
-    enum class Part { Admin, Events, Dates };
+    using Part = DataPart;
 
-    // Changes of one field no further apart than `mergeInterval` make one
-    // step of the history (the window passes the desktop's keyboard input
-    // interval: keys that search a drop-down's list).
+    // Fields set one after the other no further apart than `mergeInterval`
+    // make one step of the history (the window passes the desktop's
+    // keyboard input interval: keys that search a drop-down's list).
     explicit EventDocument(std::chrono::milliseconds mergeInterval = kMergeInterval, QObject *parent = nullptr);
     static constexpr std::chrono::milliseconds kMergeInterval{400};
     ~EventDocument() override;
 
-    RecordSet &admin() const { return *admin_; }
-    RecordSet &events() const { return *events_; }
-    RecordSet &dates() const { return *dates_; }
-    RecordSet &recordSet(Part part) const;
+    // The data, to read: it changes only through the commands below.
+    const RecordSet &admin() const { return *admin_; }
+    const RecordSet &events() const { return *events_; }
+    const RecordSet &dates() const { return *dates_; }
+    const RecordSet &recordSet(Part part) const { return set(part); }
     // The part that `rs` holds; false for a record set of another document.
     bool partOf(const RecordSet *rs, Part *part) const;
 
@@ -90,6 +92,56 @@ public:
     // that folder when there is none; its values become the settings), the
     // events, and their date lines only when there are events.
     LoadResult load(const QString &directory);
+
+    // ---- Commands
+    // Each changes the data as one step of the undo history (none when it
+    // changes nothing); the journal hears every change. New events and
+    // lines take the defaults of the admin record. Rows are those of the
+    // record sets above.
+
+    // What New and Copy made: the event's row and key, and the key of the
+    // first date line that was made fresh (empty when lines were copied).
+    struct EventMade {
+        long row = 0; // 0: nothing was made
+        QString eventId;
+        QString freshLineId;
+    };
+    // A new last event with the admin record's login, password, country,
+    // state and city and the category "70" (General), with a first date
+    // line.
+    EventMade newEvent();
+    // A copy of event `row` as the last event, with a new key, and copies of
+    // its date lines with new keys; one fresh line when it has none.
+    EventMade copyEvent(long row);
+    // Event `row` goes with its date lines; with the last event every line goes.
+    bool deleteEvent(long row);
+    // A new last date line of event `eventId`, with the admin record's state
+    // and city; answers its row (0 when none was made or it is not shown).
+    long newDateLine(const QString &eventId);
+    // New last date lines of `eventId` as one step, each with the values
+    // named (column name to value) over those of newDateLine; answers the
+    // row of the first (0 when none was made or it is not shown).
+    long addDateLines(const QString &eventId, const std::vector<QVariantMap> &lines);
+    bool deleteDateLine(long row);
+    // Column `col` of row `row` takes `value`: a text as typed (converted as
+    // the column's type takes it), or a value of the column's type (a date),
+    // or null. false when it is no value of the column or changes nothing.
+    bool setField(Part part, long row, int col, const QVariant &value);
+    bool setField(Part part, long row, const QString &column, const QVariant &value);
+
+    // Which field had the focus in a row, as the files keep it
+    // (current_column): no change of the data, no step, not journaled.
+    void noteCurrentColumn(Part part, long row, const QString &column);
+
+    // ---- Reading the data
+    // Whether every event from row `fromRow` on has its six mandatory values
+    // (country, city, name, short description, category, cost).
+    bool eventsComplete(long fromRow) const;
+    // Whether date line `row` has a city, both dates and a first time.
+    bool lineComplete(long row) const;
+    // The row of the event or line of that key; 0 when there is none.
+    long eventRow(const QString &eventId) const;
+    long lineRow(const QString &timeId) const;
 
     // ---- Checks
     // The texts of the failed checks.
@@ -134,22 +186,18 @@ public:
     // names as they are now and touches nothing of the document.
     PackageJob exportJob(const QString &directory) const;
 
-    // ---- Unsaved changes
-    bool isModified() const { return modified_; }
-    void setModified(bool modified);
+    // ---- Unsaved changes: the history's clean state
+    // Modified when the data is not as last saved (or loaded); saving makes
+    // it so, and undoing back to it.
+    bool isModified() const { return !history_.stack().isClean(); }
 
     // ---- Taking changes back
-    // Every change of the data, whatever made it, is a step of the history;
-    // the changes one action makes form one step. Undo and redo answer
-    // false when there is no step to take; stepShown tells where the step
-    // happened. Coming back to the data as last saved (or loaded) clears
-    // the modified state, leaving it sets it again.
+    // Undo and redo answer false when there is no step to take; stepShown
+    // tells where the step happened.
     bool undo();
     bool redo();
-    bool canUndo();
-    bool canRedo();
-    // Ends the step being gathered (the next change starts a new one).
-    void closeStep();
+    bool canUndo() const { return history_.stack().canUndo(); }
+    bool canRedo() const { return history_.stack().canRedo(); }
 
     // ---- Unsaved work of an earlier session
     // The journal of the loaded folder: changes since the files were last
@@ -163,9 +211,9 @@ public:
     // No unsaved work to keep: the journal goes.
     void discardUnsavedWork();
     // What the text `text` being typed into column `col` of row `row` of
-    // `rs` would set, for the journal; nothing for a record set of another
-    // document or a text the column does not take.
-    std::optional<RowChange> typingChange(const RecordSet &rs, long row, int col, const QString &text) const;
+    // `part` would set, for the journal; nothing for a text the column does
+    // not take.
+    std::optional<RowChange> typingChange(Part part, long row, int col, const QString &text) const;
 
 signals:
     void modifiedChanged(bool modified);
@@ -173,18 +221,27 @@ signals:
 
 private:
     class ColumnTable;
+    RecordSet &set(Part part) const;
     RowCheck checkRow(const ColumnTable &table, Part part, long row) const;
     void checkPartRules(Part part, long row, RowCheck &check) const;
     static RowCheck checkColumns(const ColumnTable &table, const RecordSet &rs, long row);
+
+    // Within a command: appends a row of `part` with these values; answers
+    // its place (-1 when it could not be made).
+    long appendRow(Part part, const StoredRow &values);
+    // A date line of `eventId` with a new key and the admin defaults.
+    StoredRow freshLine(const QString &eventId) const;
+    // The places of the date lines of `eventId`, in their order.
+    std::vector<long> linePlaces(const QString &eventId) const;
 
     RowCounts rowCounts() const;
     static std::vector<RowChange> allChanges(const UnsavedWork &work);
 
     std::unique_ptr<RecordSet> admin_, events_, dates_;
-    // Columns the part rules read, looked up once.
-    int folderCol_ = 0, startCol_ = 0, endCol_ = 0;
+    // Columns looked up once.
+    int folderCol_ = 0, startCol_ = 0, endCol_ = 0, lineEventCol_ = 0, lineKeyCol_ = 0, eventKeyCol_ = 0;
     std::vector<int> timeCols_; // time1 to time6
-    bool modified_ = false;
+    bool modified_ = false;     // as last told by modifiedChanged
     Journal journal_;
     ChangeHistory history_;
 };

@@ -83,8 +83,12 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
     pb_close = pages::button(this, "pb_close", QStringLiteral("Close"), "cancel.jpg", "cancel_focus.jpg", "cancel_dis.jpg");
     pb_export = pages::button(this, "pb_export", QStringLiteral("Export"), "export.jpg", "export_focus.jpg", "export_dis.jpg");
     pb_save = pages::button(this, "pb_save", QStringLiteral("Save"), "save.jpg", "save_focus.jpg", "save_dis.jpg");
-    pb_save->setEnabled(doc_->isModified());
-    connect(doc_.get(), &EventDocument::modifiedChanged, pb_save, &QWidget::setEnabled);
+    // Save is there for unsaved changes: those of the data, and the typing
+    // in a field that is not in the data yet.
+    connect(doc_.get(), &EventDocument::modifiedChanged, this, &w_event::showUnsaved);
+    for (DataWindow *dw : {dw_admin, dw_event_list, dw_events, dw_event_dates})
+        connect(dw, &DataWindow::editPendingChanged, this, &w_event::showUnsaved);
+    showUnsaved();
     cb_1 = new QPushButton(QStringLiteral("ZIP"), this);
     cb_1->setObjectName(QStringLiteral("cb_1"));
     cb_1->setVisible(false);
@@ -434,10 +438,25 @@ long w_event::pb_save_clicked()
     return 0;
 }
 
+bool w_event::hasUnsavedChanges() const
+{
+    if (doc_->isModified())
+        return true;
+    for (DataWindow *dw : {dw_admin, dw_event_list, dw_events, dw_event_dates})
+        if (dw->editPending())
+            return true;
+    return false;
+}
+
+void w_event::showUnsaved()
+{
+    pb_save->setEnabled(hasUnsavedChanges());
+}
+
 // Asks whether unsaved data is to be saved; false when the window must stay.
 bool w_event::mayClose()
 {
-    if (doc_->isModified()) {
+    if (pb_save->isEnabled()) {
         const int answer = rt::MessageBox(QStringLiteral("Unsaved Event Data"),
                                           QStringLiteral("Do you want to save your unsaved event data before closing ?"),
                                           rt::Icon::Question, rt::Buttons::YesNo, 1);

@@ -123,6 +123,9 @@ private:
     qint32 report(const RowCheck &check);
     void showImportProblems(const QStringList &problems, const QString &backup);
     bool mayClose();
+    // Changes of the data not yet saved, or typing not yet in the data.
+    bool hasUnsavedChanges() const;
+    void showUnsaved(); // pb_save's enabled state
     DataWindow *dataWindowOfPage(int index) const;
     void installTools(QBoxLayout *layout); // undo, redo and find
     void selectEvent(long row);

@@ -82,7 +82,7 @@ qint32 w_event::wf_validate(const QString &)
     }
 
     // 3. The dates of all events.
-    RecordSet *dates = &doc_->dates();
+    const RecordSet *dates = &doc_->dates();
     dw_event_dates->AcceptText();
     dw_event_dates->SetRedraw(false);
     doc_->showAllDates();
@@ -92,7 +92,7 @@ qint32 w_event::wf_validate(const QString &)
         dw_event_dates->SetRedraw(true);
         const QString eventId = dates->GetItemString(k, QStringLiteral("event_id"));
         const QString timeId = dates->GetItemString(k, QStringLiteral("time_id"));
-        RecordSet *events = dw_event_list->recordSet();
+        const RecordSet *events = dw_event_list->recordSet();
         const long found = events->Find(QStringLiteral("event_id = '") + eventId + QLatin1Char('\''), 1,
                                         events->RowCount());
         if (found > 0)
@@ -108,8 +108,7 @@ qint32 w_event::wf_validate(const QString &)
         }
         return static_cast<qint32>(k);
     }
-    dates->SetFilter(QStringLiteral("event_id = '") + is_event_id + QLatin1Char('\''));
-    dates->Filter();
+    doc_->filterDates(is_event_id);
     dw_event_dates->SetRedraw(true);
     return 0;
 }

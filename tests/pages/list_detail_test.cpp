@@ -23,18 +23,13 @@ protected:
         clickTab(List);
         ASSERT_EQ(page(), List);
     }
-    // Every date line of the record set, shown or held aside by the filter.
+    // The event of every date line of the document, shown or not.
     std::vector<QString> allDateEventIds()
     {
-        RecordSet *d = dates();
-        const QString filter = d->filterText();
-        d->SetFilter(QString());
-        d->Filter();
+        const RecordSet &d = w->document().dates();
         std::vector<QString> ids;
-        for (long r = 1; r <= d->RowCount(); ++r)
-            ids.push_back(d->GetItemString(r, "event_id"));
-        d->SetFilter(filter);
-        d->Filter();
+        for (long place = 0; place < d.allRowCount(); ++place)
+            ids.push_back(QString::fromUtf8(d.valueAt(place, d.columnIndex("event_id"))));
         return ids;
     }
     QString detailText(const char *column)
