@@ -450,6 +450,25 @@ bool DataWindow::storedText(QWidget *editor, int col, QString *out) const
     return true;
 }
 
+bool DataWindow::holds(long row, int col, QString &text) const
+{
+    if (rs_->IsNull(row, col))
+        return text.isEmpty();
+    const QString stored = rs_->GetItemString(row, col);
+    if (text == stored || def_.columns[size_t(col - 1)].edit != EditStyle::MultiLineEdit)
+        return text == stored;
+    // A field of several lines gives each line break back as a line feed,
+    // whatever the record holds: an unedited text is the record's, and an
+    // edited one keeps the record's carriage returns.
+    QString breaks = stored;
+    breaks.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (text == breaks)
+        return true;
+    if (stored.contains(QLatin1String("\r\n")))
+        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text == stored;
+}
+
 bool DataWindow::typingAt(long *row, int *col, QString *text) const
 {
     QWidget *focused = QApplication::focusWidget();
@@ -458,8 +477,7 @@ bool DataWindow::typingAt(long *row, int *col, QString *text) const
     const int c = columnOfEditor(focused);
     const long r = grid_ ? cellOfEditor(focused).row() + 1 : currentRow_;
     QString t;
-    if (c < 1 || r < 1 || r > rs_->RowCount() || !storedText(focused, c, &t)
-        || t == rs_->GetItemString(r, c) || (t.isEmpty() && rs_->IsNull(r, c)))
+    if (c < 1 || r < 1 || r > rs_->RowCount() || !storedText(focused, c, &t) || holds(r, c, t))
         return false;
     *row = r;
     *col = c;
@@ -484,8 +502,7 @@ bool DataWindow::commitEditor(QWidget *editor)
         refreshForm();
         return false;
     }
-    const QString before = rs_->GetItemString(row, col);
-    if (text == before || (text.isEmpty() && rs_->IsNull(row, col)))
+    if (holds(row, col, text))
         return true;
     if (!write(row, col, text)) {
         refreshForm();

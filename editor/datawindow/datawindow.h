@@ -125,6 +125,9 @@ private:
     // stores it; false when it is no value of the column (a date or a time
     // typed in part).
     bool storedText(QWidget *editor, int col, QString *text) const;
+    // Whether column `col` of row `row` holds `text` as a field gives it
+    // back; `text` becomes the value to store when it does not.
+    bool holds(long row, int col, QString &text) const;
     void onFocusChanged(QWidget *old, QWidget *now);
     bool handleKey(QObject *watched, int qtKey, Qt::KeyboardModifiers mods);
     bool moveByTab(bool backwards);
