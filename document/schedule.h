@@ -22,6 +22,8 @@ constexpr int kMaxYears = 2;     // from the first date to the last
 
 // A single date with times of its own. On a scheduled day its times come on
 // top of the weekday's; on a day left out they are the day's only times.
+// It may lie outside the range from the first to the last date (a preview
+// before the run); only kMaxLines bounds how far.
 struct ExtraDate {
     QDate date;
     QStringList times; // as typed, "hh:mm"
