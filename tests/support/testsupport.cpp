@@ -7,12 +7,32 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace testing_support {
+
+EnvironmentScope::EnvironmentScope(const char *name, const char *value) : name_(name)
+{
+    if (const char *old = std::getenv(name))
+        old_ = old, had_ = true;
+    setenv(name, value, 1);
+    tzset();
+}
+
+EnvironmentScope::~EnvironmentScope()
+{
+    if (had_)
+        setenv(name_.c_str(), old_.c_str(), 1);
+    else
+        unsetenv(name_.c_str());
+    tzset();
+}
 
 WorkingFolder::WorkingFolder() : previous_(QDir::currentPath())
 {
