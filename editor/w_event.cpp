@@ -534,16 +534,4 @@ long w_event::dw_event_dates_ue_validate(long al_row)
     return report(doc_->partRules(EventDocument::Part::Dates, al_row));
 }
 
-void w_event::pb_browse_clicked() { adminPage_->pb_browse_clicked(); }
 long w_event::dw_event_list_rowfocuschanged(long currentrow) { return listPage_->rowfocuschanged(currentrow); }
-bool w_event::dw_event_list_ue_row_populated(int ai_row) { return listPage_->ue_row_populated(ai_row); }
-void w_event::pb_new_clicked() { listPage_->pb_new_clicked(); }
-void w_event::pb_new_copy_clicked() { listPage_->pb_new_copy_clicked(); }
-void w_event::pb_4_clicked() { listPage_->pb_4_clicked(); }
-void w_event::dw_event_dates_ue_set_filter(const QString &as_filter_key) { datesPage_->ue_set_filter(as_filter_key); }
-bool w_event::dw_event_dates_ue_row_populated(int ai_row) { return datesPage_->ue_row_populated(ai_row); }
-void w_event::dw_event_dates_ue_tab_out() { datesPage_->ue_tab_out(); }
-long w_event::dw_event_dates_ue_enter() { return datesPage_->ue_enter(); }
-bool w_event::dw_event_dates_ue_key(int key, quint32 keyflags) { return datesPage_->ue_key(key, keyflags); }
-void w_event::pb_new_date_clicked() { datesPage_->pb_new_date_clicked(); }
-void w_event::pb_delete_date_clicked() { datesPage_->pb_delete_date_clicked(); }

@@ -210,7 +210,6 @@ TEST_F(Validation, RowCheckOfAViewFillsTheErrorList)
     w->ue_clear_errors();
     EXPECT_NE(w->ue_validate(datesDw, 1), 0);
     ASSERT_EQ(w->errors().size(), 2u);
-    EXPECT_EQ(w->il_error_nbr, 2);
     expectEntry(0, 1, "Start Date", "start_date", "Invalid Date specified !");
     expectEntry(1, 1, "End Date", "end_date", "Invalid Date specified !");
 
