@@ -299,15 +299,21 @@ int RecordSet::setValueBytes(long row, int col, const QByteArray &bytes, bool is
     return 1;
 }
 
-int RecordSet::SetItem(long row, int col, const QVariant &value)
+template <typename Convert>
+int RecordSet::setConverted(long row, int col, Convert convert)
 {
     if (!validRow(row) || !validCol(col))
         return -1;
     QByteArray bytes;
     bool isNull = true;
-    if (!convertVariant(col, value, bytes, isNull))
+    if (!convert(bytes, isNull))
         return -1;
     return setValueBytes(row, col, bytes, isNull);
+}
+
+int RecordSet::SetItem(long row, int col, const QVariant &value)
+{
+    return setConverted(row, col, [&](QByteArray &bytes, bool &isNull) { return convertVariant(col, value, bytes, isNull); });
 }
 
 int RecordSet::SetItem(long row, const QString &col, const QVariant &value)
@@ -317,13 +323,7 @@ int RecordSet::SetItem(long row, const QString &col, const QVariant &value)
 
 int RecordSet::SetText(long row, int col, const QString &text)
 {
-    if (!validRow(row) || !validCol(col))
-        return -1;
-    QByteArray bytes;
-    bool isNull = true;
-    if (!convertText(col, text, bytes, isNull))
-        return -1;
-    return setValueBytes(row, col, bytes, isNull);
+    return setConverted(row, col, [&](QByteArray &bytes, bool &isNull) { return convertText(col, text, bytes, isNull); });
 }
 
 int RecordSet::SetText(long row, const QString &col, const QString &text)
@@ -331,22 +331,24 @@ int RecordSet::SetText(long row, const QString &col, const QString &text)
     return SetText(row, columnIndex(col), text);
 }
 
+namespace {
+// A value converted for a column: a null one holds no bytes.
+bool settled(bool converted, StoredValue *value)
+{
+    if (converted && value->null)
+        value->bytes.clear();
+    return converted;
+}
+} // namespace
+
 bool RecordSet::variantValue(int col, const QVariant &v, StoredValue *value) const
 {
-    if (!validCol(col) || !convertVariant(col, v, value->bytes, value->null))
-        return false;
-    if (value->null)
-        value->bytes.clear();
-    return true;
+    return validCol(col) && settled(convertVariant(col, v, value->bytes, value->null), value);
 }
 
 bool RecordSet::textValue(int col, const QString &text, StoredValue *value) const
 {
-    if (!validCol(col) || !convertText(col, text, value->bytes, value->null))
-        return false;
-    if (value->null)
-        value->bytes.clear();
-    return true;
+    return validCol(col) && settled(convertText(col, text, value->bytes, value->null), value);
 }
 
 QByteArrayView RecordSet::rawValue(long row, int col) const
@@ -407,6 +409,14 @@ QDate RecordSet::GetItemDate(long row, int col) const
     QDate d;
     if (!IsNull(row, col))
         parseIsoDate(rawValue(row, col), d);
+    return d;
+}
+
+QDate RecordSet::dateAt(long place, int col) const
+{
+    QDate d;
+    if (!isNullAt(place, col))
+        parseIsoDate(valueAt(place, col), d);
     return d;
 }
 

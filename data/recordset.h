@@ -97,6 +97,9 @@ public:
 
     int SetFilter(const QString &expr);          // "" or "<char column> = '<value>'"; anything else -1
     int Filter();                                // applies; 1 / -1
+    // Passes only the rows whose char column `col` holds `value`, at once;
+    // col 0 passes every row. false (nothing changed) for another column.
+    bool filterOn(int col, QByteArrayView value);
     QString filterText() const { return filterText_; }
     long Find(const QString &expr, long first, long last) const; // "<column> = '<value>'"; 0 none; -1 bad expression
     long rowWhere(int col, const QString &value) const; // first row whose char column `col` holds `value`; 0 none
@@ -139,6 +142,9 @@ public:
     long rowAtPlace(long place) const;           // passing row number; 0 when held aside or out of range
     StoredRow rowAt(long place) const;           // empty when out of range
     QByteArrayView valueAt(long place, int col) const;
+    bool isNullAt(long place, int col) const;    // true out of range
+    QDate dateAt(long place, int col) const;     // invalid for null or out of range
+    quint32 idAt(long place) const;              // storage id; 0 out of range
     // Make a change again or take one back; the observer hears of it as of
     // any other. false (and nothing changed) when the place or the values
     // do not fit.
@@ -163,6 +169,9 @@ private:
     long findRow(const FilterExpr &f, long first, long last) const;
     bool validRow(long row) const { return row >= 1 && row <= static_cast<long>(visible_.size()); }
     bool validCol(int col) const { return col >= 1 && col <= columnCount(); }
+    // Sets a value that `convert` makes (bytes, null); -1 when it makes none.
+    template <typename Convert>
+    int setConverted(long row, int col, Convert convert);
     int setValueBytes(long row, int col, const QByteArray &bytes, bool isNull);
     bool convertText(int col, const QString &text, QByteArray &out, bool &isNull) const;
     bool convertVariant(int col, const QVariant &value, QByteArray &out, bool &isNull) const;

@@ -37,6 +37,16 @@ int RecordSet::SetFilter(const QString &expr)
     return 1;
 }
 
+bool RecordSet::filterOn(int col, QByteArrayView value)
+{
+    if (col != 0 && (!validCol(col) || def_.columns[size_t(col - 1)].type != ColType::Char))
+        return false;
+    pending_ = col == 0 ? FilterExpr{} : FilterExpr{col, value.toByteArray()};
+    filterText_.clear();
+    Filter();
+    return true;
+}
+
 bool RecordSet::passes(quint32 id) const
 {
     if (applied_.col == 0)

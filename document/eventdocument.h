@@ -14,6 +14,7 @@
 #include <QVariantMap>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -46,6 +47,32 @@ struct SaveResult {
     int code = 1;  // as datafiles::saveAll: 1 saved; -2 failed and an old file is still to be put back; else nothing was replaced
     QString error; // which file failed and why; when saved, a warning (or empty)
     bool ok() const { return code == 1; }
+};
+
+// One failed check of the whole data, as plain as the data: the part and
+// row of the record (its row among every record of its part, whichever are
+// shown), the column (its name in the definition and the name shown) and
+// the message.
+struct Finding {
+    DataPart part = DataPart::Admin;
+    qint32 row = 0;
+    QString column;
+    QString display;
+    QString message;
+};
+
+// What checking the whole data before a save found: the failed checks of
+// the first record that fails (the admin record, then the events, then the
+// date lines), in the order made.
+struct Validation {
+    DataPart part = DataPart::Admin;
+    long row = 0;            // 0: everything passed
+    qint32 rc = 0;           // the record's check result; 0 when it passed
+    QString key;             // the record's key (event_id, time_id); empty for the admin record
+    QString eventKey;        // the key of the event the record belongs to
+    std::vector<Finding> findings;
+    int unknownTypes = 0;    // required columns of a type the checks do not know, in the records checked
+    bool ok() const { return row == 0; }
 };
 
 // What reading the three files of a data folder found.
@@ -159,10 +186,15 @@ public:
     // the first time and the form of every time of a line); at most one
     // error.
     RowCheck partRules(Part part, long row) const;
-    // The first record of `part` that fails, every record checked against
-    // column facts resolved once. Date lines are checked as they are shown:
-    // lift the filter first (showAllDates) to check them all.
+    // The first record of `part` that fails, every record (whichever date
+    // lines are shown) checked against column facts resolved once; its row
+    // is that among all the records of the part.
     FirstFault firstFault(Part part) const;
+    // The checks a save runs: the admin record, every event and every date
+    // line, up to the first record that fails. `beforePart` is told of each
+    // part before it is checked (the window takes the typing of its views
+    // into the data then).
+    Validation validate(const std::function<void(Part)> &beforePart = {}) const;
 
     // ---- Date lines shown
     // Only the lines of `eventId`; nothing happens for an empty key.
@@ -222,9 +254,13 @@ signals:
 private:
     class ColumnTable;
     RecordSet &set(Part part) const;
-    RowCheck checkRow(const ColumnTable &table, Part part, long row) const;
-    void checkPartRules(Part part, long row, RowCheck &check) const;
-    static RowCheck checkColumns(const ColumnTable &table, const RecordSet &rs, long row);
+    // The checks read rows through `Rows` (those shown, or every row).
+    template <typename Rows>
+    RowCheck checkRow(const ColumnTable &table, const Rows &rows, Part part, long row) const;
+    template <typename Rows>
+    void checkPartRules(const Rows &rows, Part part, long row, RowCheck &check) const;
+    template <typename Rows>
+    static RowCheck checkColumns(const ColumnTable &table, const Rows &rows, long row);
 
     // Within a command: appends a row of `part` with these values; answers
     // its place (-1 when it could not be made).

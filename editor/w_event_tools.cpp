@@ -107,8 +107,7 @@ void w_event::showStep(const ChangeSite &site)
         const RecordSet &events = doc_->events();
         long row = 0;
         if (!site.eventKey.isEmpty())
-            row = events.Find(QStringLiteral("event_id = '") + site.eventKey + QLatin1Char('\''), 1,
-                              events.RowCount());
+            row = doc_->eventRow(site.eventKey);
         if (row <= 0 && site.eventPlace >= 0)
             row = std::min(long(site.eventPlace) + 1, events.RowCount());
         if (row <= 0)
@@ -123,11 +122,7 @@ void w_event::showStep(const ChangeSite &site)
         } else {
             SelectTab(QStringLiteral("tabpage_event_dates"));
             view = dw_event_dates;
-            const RecordSet &dates = doc_->dates();
-            const long line = site.lineKey.isEmpty()
-                                  ? 0
-                                  : dates.Find(QStringLiteral("time_id = '") + site.lineKey + QLatin1Char('\''), 1,
-                                               dates.RowCount());
+            const long line = site.lineKey.isEmpty() ? 0 : doc_->lineRow(site.lineKey);
             if (line > 0) {
                 dw_event_dates->ScrollToRow(line);
                 dw_event_dates->SetRow(line);

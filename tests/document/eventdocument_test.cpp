@@ -166,7 +166,8 @@ TEST_F(EventDocumentChecks, TagValuesAreFoundWhateverTheCase)
 
 using EventDocumentFirstFault = EventDocumentTest;
 
-TEST_F(EventDocumentFirstFault, DateLinesAreCheckedAsShownAndFoundHoweverFarDown)
+// Every line is checked, whichever are shown, and the ones shown stay.
+TEST_F(EventDocumentFirstFault, EveryDateLineIsCheckedHoweverFarDownAndTheShownStay)
 {
     QByteArray lines = dateLine("EV1", "TI0", "Bonn");
     for (int i = 1; i <= 70000; ++i)
@@ -175,12 +176,24 @@ TEST_F(EventDocumentFirstFault, DateLinesAreCheckedAsShownAndFoundHoweverFarDown
 
     EXPECT_EQ(doc.firstFault(EventDocument::Part::Events).row, 0);
     doc.filterDates("EV1");
-    EXPECT_EQ(doc.firstFault(EventDocument::Part::Dates).row, 0);
-    doc.showAllDates();
     const FirstFault fault = doc.firstFault(EventDocument::Part::Dates);
     EXPECT_EQ(fault.row, 65537);
-    EXPECT_EQ(entries(fault.check),
-              QStringList{"65537|Time|time1|Please complete at least the first time (24 hour format) !"});
+    const QString message = "Please complete at least the first time (24 hour format) !";
+    EXPECT_EQ(entries(fault.check), QStringList{"65537|Time|time1|" + message});
+
+    std::vector<EventDocument::Part> told;
+    const Validation v = doc.validate([&told](EventDocument::Part p) { told.push_back(p); });
+    EXPECT_EQ(told, (std::vector{EventDocument::Part::Admin, EventDocument::Part::Events, EventDocument::Part::Dates}));
+    EXPECT_EQ(v.part, EventDocument::Part::Dates);
+    EXPECT_EQ(v.row, 65537);
+    EXPECT_EQ(v.key, "TI65536");
+    EXPECT_EQ(v.eventKey, "EV2");
+    ASSERT_EQ(v.findings.size(), 1u);
+    EXPECT_EQ(v.findings[0].row, 65537);
+    EXPECT_EQ(v.findings[0].column, "time1");
+    EXPECT_EQ(v.findings[0].display, "Time");
+    EXPECT_EQ(v.findings[0].message, message);
+    EXPECT_EQ(doc.dates().RowCount(), 1);
 }
 
 TEST_F(EventDocumentFirstFault, FirstFaultyEventIsTheOneReported)
@@ -189,6 +202,14 @@ TEST_F(EventDocumentFirstFault, FirstFaultyEventIsTheOneReported)
     const FirstFault fault = doc.firstFault(EventDocument::Part::Events);
     EXPECT_EQ(fault.row, 2);
     EXPECT_EQ(fault.check.errors.size(), 2u);
+    // The whole check stops at that event: its two findings, in column order.
+    const Validation v = doc.validate();
+    EXPECT_EQ(v.part, EventDocument::Part::Events);
+    EXPECT_EQ(v.row, 2);
+    EXPECT_EQ(v.key, "EV2");
+    ASSERT_EQ(v.findings.size(), 2u);
+    EXPECT_EQ(v.findings[0].column, fault.check.errors[0].columndb);
+    EXPECT_EQ(v.findings[1].message, fault.check.errors[1].message);
 }
 
 // ---- Saving and the unsaved state -------------------------------------------
