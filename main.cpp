@@ -1,6 +1,7 @@
 // Vantel: records public events and packs them for an event-listing service.
 #include "commandline.h"
 #include "globals.h"
+#include "helvex1calls.h"
 #include "launch.h"
 #include "runtime.h"
 #include "startfolder.h"
@@ -12,6 +13,7 @@
 int main(int argc, char *argv[])
 {
     launch::settleAllocator();
+    ext::useHelvex1();
     launch::quietRuntimeFolderWarning();
     // Before the display is opened: --help, --version and usage errors
     // are answered also where there is none.

@@ -1,7 +1,5 @@
 #include "externals.h"
 
-#include "helvex1.h"
-
 #include <QDir>
 
 #include <sys/stat.h>
@@ -17,35 +15,21 @@ namespace ext {
 
 namespace {
 
-// Calls a function that fills a zero-terminated byte buffer of `length`
-// characters prepared from `text`, then reads the buffer back.
-template <typename Fn> qint32 withBuffer(QString &text, qint32 length, Fn fn)
+constexpr qint32 kGeneralFailure = -1024;
+
+std::function<void(Table &)> &libraryFunctions()
 {
-    QByteArray bytes = text.toUtf8();
-    const qsizetype size = std::max<qsizetype>(bytes.size(), std::max<qint32>(length, 0)) + 1;
-    std::vector<char> buffer(static_cast<size_t>(size), ' ');
-    std::memcpy(buffer.data(), bytes.constData(), static_cast<size_t>(bytes.size()));
-    buffer[static_cast<size_t>(size - 1)] = '\0';
-    const qint32 rc = fn(buffer.data());
-    buffer[static_cast<size_t>(size - 1)] = '\0';
-    text = QString::fromUtf8(buffer.data());
-    return rc;
+    static std::function<void(Table &)> install;
+    return install;
 }
 
 Table realTable()
 {
     Table t;
-    t.GetIntSetting = [](quint32 code, QString &buffer, qint32 length) {
-        return withBuffer(buffer, length, [&](char *b) { return ::GetIntSetting(code, b, length); });
-    };
-    t.GetInstallDirectory = [](QString &buffer, qint32 length) {
-        // The library writes up to 260 bytes whatever the caller's length.
-        return withBuffer(buffer, std::max<qint32>(length, 260),
-                          [&](char *b) { return ::GetInstallDirectory(b, length); });
-    };
-    t.RegisterAX = [](const QString &source, qint16 operation) {
-        return ::RegisterAX(source.toUtf8().constData(), operation);
-    };
+    // Until the program installs libhelvex1: a general failure.
+    t.GetIntSetting = [](quint32, QString &, qint32) { return kGeneralFailure; };
+    t.GetInstallDirectory = [](QString &, qint32) { return kGeneralFailure; };
+    t.RegisterAX = [](const QString &, qint16) { return kGeneralFailure; };
     t.Sleep = [](qint32 ms) { std::this_thread::sleep_for(std::chrono::milliseconds(std::max(ms, 0))); };
     t.GetCurrentDirectoryA = [](quint32 textlen, QString &dirtext) -> quint32 {
         std::vector<char> cwd(4096);
@@ -60,6 +44,8 @@ Table realTable()
     t.CreateDirectoryA = [](const QString &name) {
         return mkdir(QFile::encodeName(name).constData(), 0777) == 0;
     };
+    if (libraryFunctions())
+        libraryFunctions()(t);
     return t;
 }
 
@@ -74,6 +60,12 @@ Table &table()
 void resetTable()
 {
     table() = realTable();
+}
+
+void setLibraryFunctions(std::function<void(Table &)> install)
+{
+    libraryFunctions() = std::move(install);
+    resetTable();
 }
 
 } // namespace ext

@@ -23,6 +23,11 @@ struct Table {
 Table &table();     // the table in force
 void resetTable();  // back to the real functions
 
+// The functions of libhelvex1 are the program's: a program that links the
+// library installs them (useHelvex1 of the window runtime), and resetTable
+// keeps them. Without them each answers -1024 (general failure).
+void setLibraryFunctions(std::function<void(Table &)> install);
+
 // A string passed by reference is filled with blanks to the buffer size by
 // the caller; on return it holds what the function wrote, up to its
 // terminating zero.

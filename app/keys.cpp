@@ -1,6 +1,6 @@
 #include "keys.h"
 #include "externals.h"
-#include "vantel.h"
+#include "trim.h"
 
 namespace keys {
 namespace {

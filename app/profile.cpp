@@ -1,7 +1,6 @@
 #include "profile.h"
 #include "readfile.h"
 #include "replacefile.h"
-#include "runtime.h"
 #include "textcodec.h"
 
 #include <QFile>
@@ -225,21 +224,6 @@ int SetProfileString(const QString &file, const QString &section, const QString 
     if (error)
         *error = why;
     return written ? 1 : -1;
-}
-
-int SaveSetting(const QString &file, const QString &section, const QString &key, const QString &value)
-{
-    static bool told = false;
-    QString error;
-    const int rc = SetProfileString(file, section, key, value, &error);
-    if (rc != 1 && !std::exchange(told, true))
-        MessageBox(QStringLiteral("ini File"),
-                   QStringLiteral("The settings could not be written to the ini file: %1.").arg(error)
-                       + QStringLiteral("\r\n")
-                       + QStringLiteral("The file is kept as it was. Vantel goes on, but the folders the file names "
-                                        "may not be up to date at the next start."),
-                   Icon::Exclamation);
-    return rc;
 }
 
 ProfileCheck CheckProfileFile(const QString &file)

@@ -30,8 +30,4 @@ ProfileCheck CheckProfileFile(const QString &file);
 int SetProfileString(const QString &file, const QString &section, const QString &key, const QString &value,
                      QString *error = nullptr);
 
-// SetProfileString for the program's own settings file: a file that cannot
-// be written is said so once in a run (later failures only answer -1).
-int SaveSetting(const QString &file, const QString &section, const QString &key, const QString &value);
-
 } // namespace rt

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -185,6 +186,11 @@ QString KeepBackup(const QString &path, const QByteArray &bytes)
         return backup;
     }
     return QString();
+}
+
+bool FileExists(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo::exists(path);
 }
 
 } // namespace rt

@@ -27,6 +27,10 @@ QString UnreadableReason(const QString &path);
 // string when it could not be written.
 QString KeepBackup(const QString &path, const QByteArray &bytes);
 
+// Whether anything is at `path` (a file, a folder, ...); false for an empty
+// path.
+bool FileExists(const QString &path);
+
 namespace readfile_testing {
 // Called once the file is open and measured, before its bytes are read.
 extern void (*afterOpen)(int fd);

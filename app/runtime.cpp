@@ -1,7 +1,8 @@
 #include "runtime.h"
 
+#include "profile.h"
+
 #include <QApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 #include <vector>
 
@@ -164,9 +166,19 @@ void setEnvironmentProvider(EnvironmentProvider provider)
     environmentProvider() = std::move(provider);
 }
 
-bool FileExists(const QString &path)
+int SaveSetting(const QString &file, const QString &section, const QString &key, const QString &value)
 {
-    return !path.isEmpty() && QFileInfo::exists(path);
+    static bool told = false;
+    QString error;
+    const int rc = SetProfileString(file, section, key, value, &error);
+    if (rc != 1 && !std::exchange(told, true))
+        MessageBox(QStringLiteral("ini File"),
+                   QStringLiteral("The settings could not be written to the ini file: %1.").arg(error)
+                       + QStringLiteral("\r\n")
+                       + QStringLiteral("The file is kept as it was. Vantel goes on, but the folders the file names "
+                                        "may not be up to date at the next start."),
+                   Icon::Exclamation);
+    return rc;
 }
 
 void Post(QObject *context, std::function<void()> fn)

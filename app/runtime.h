@@ -3,6 +3,8 @@
 // posted events and the conversion between pixels and window units.
 #pragma once
 
+#include "readfile.h" // FileExists
+
 #include <QObject>
 #include <QString>
 
@@ -69,7 +71,11 @@ int GetEnvironment(Environment &env);
 using EnvironmentProvider = std::function<int(Environment &)>;
 void setEnvironmentProvider(EnvironmentProvider provider); // tests; empty = real screen
 
-bool FileExists(const QString &path);
+// ---- Settings file ---------------------------------------------------------
+
+// SetProfileString for the program's own settings file: a file that cannot
+// be written is said so once in a run (later failures only answer -1).
+int SaveSetting(const QString &file, const QString &section, const QString &key, const QString &value);
 
 // ---- Events --------------------------------------------------------------
 

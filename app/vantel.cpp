@@ -3,22 +3,13 @@
 #include "externals.h"
 #include "globals.h"
 #include "profile.h"
+#include "readfile.h"
 #include "replacefile.h"
 #include "runtime.h"
 
 #include <QCoreApplication>
 
 namespace vantel_startup {
-
-QString Trim(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == QLatin1Char(' '))
-        ++b;
-    while (e > b && s[e - 1] == QLatin1Char(' '))
-        --e;
-    return s.mid(b, e - b);
-}
 
 QString currentFolder()
 {

@@ -1,6 +1,8 @@
 // The application object: start-up of the program.
 #pragma once
 
+#include "trim.h"
+
 #include <QString>
 
 #include <functional>
@@ -26,9 +28,6 @@ namespace vantel_startup {
 // The short date pattern for a day-month-year order code ("0", "1", "2")
 // and a separator; any other code leaves `current` unchanged.
 QString shortDatePattern(const QString &orderCode, const QString &separator, const QString &current);
-
-// Removes leading and trailing blanks (spaces only, as the runtime's Trim).
-QString Trim(const QString &s);
 
 // The current working folder with a trailing "/".
 QString currentFolder();

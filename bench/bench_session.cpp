@@ -5,6 +5,7 @@
 #include "datawindow.h"
 #include "definition.h"
 #include "globals.h"
+#include "helvex1calls.h"
 #include "launch.h"
 #include "peakmemory.h"
 #include "recordset.h"
@@ -101,6 +102,7 @@ int childSession(int argc, char **argv, int steps, bool exportToo)
 {
     const qint64 t0 = qgetenv("VANTEL_BENCH_T0").toLongLong();
     launch::settleAllocator(); // as the program's main does
+    ext::useHelvex1();
     QApplication qapp(argc, argv);
     QStringList boxes;
     rt::setMessageBoxResponder([&boxes](const rt::MessageBoxCall &call) {

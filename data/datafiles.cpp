@@ -468,14 +468,15 @@ bool holdsPassword(const RecordSet &rs)
 
 namespace {
 
-// Hands the text of the passing rows, as written to a file, to `put` in
-// order. Rows unchanged since reading are their lines as they stand; lines
+// Hands the text of the rows (those passing the filter, or every row), as
+// written to a file, to `put` in order. Rows unchanged since reading are their lines as they stand; lines
 // that follow each other in the text read, each with its CR LF, go out as
 // one piece of that text.
 template <typename Put>
-void produce(const RecordSet &rs, Put &&put)
+void produce(const RecordSet &rs, Rows which, Put &&put)
 {
-    const long rows = rs.RowCount();
+    const bool every = which == Rows::Every;
+    const long rows = every ? rs.allRowCount() : rs.RowCount();
     const int ncols = rs.columnCount();
     const RowStore &store = rs.store();
     const char *runStart = nullptr, *runEnd = nullptr;
@@ -485,8 +486,9 @@ void produce(const RecordSet &rs, Put &&put)
         runStart = nullptr;
     };
     QByteArray row;
-    for (long r = 1; r <= rows; ++r) {
-        if (const QByteArrayView line = store.verbatim(rs.rowId(r)); line.data()) {
+    for (long r = 0; r < rows; ++r) {
+        const quint32 id = every ? rs.idAt(r) : rs.rowId(r + 1);
+        if (const QByteArrayView line = store.verbatim(id); line.data()) {
             // The text read goes on after the line: at least its
             // terminating zero, and a byte more after a carriage return.
             const char *end = line.data() + line.size();
@@ -508,7 +510,7 @@ void produce(const RecordSet &rs, Put &&put)
         for (int c = 1; c <= ncols; ++c) {
             if (c > 1)
                 row.append('\t');
-            appendValue(row, rs.rawValue(r, c));
+            appendValue(row, store.value(id, c - 1));
         }
         row.append("\r\n", 2);
         put(QByteArrayView(row));
@@ -518,7 +520,7 @@ void produce(const RecordSet &rs, Put &&put)
 
 // Writes the text of the passing rows to `fd` through a buffer; pieces of
 // the text read that are large enough go out as they stand.
-bool writeRows(const RecordSet &rs, int fd)
+bool writeRows(const RecordSet &rs, Rows which, int fd)
 {
     constexpr qsizetype kBuffer = qsizetype(1) << 20;
     QByteArray buffer;
@@ -530,7 +532,7 @@ bool writeRows(const RecordSet &rs, int fd)
             err = errno;
         buffer.clear();
     };
-    produce(rs, [&](QByteArrayView piece) {
+    produce(rs, which, [&](QByteArrayView piece) {
         if (!ok)
             return;
         if (piece.size() >= kBuffer / 4) {
@@ -554,7 +556,7 @@ QByteArray serialize(const RecordSet &rs)
 {
     QByteArray out;
     out.reserve(rs.store().bytes() + qsizetype(rs.RowCount()) * (rs.columnCount() + 2));
-    produce(rs, [&out](QByteArrayView piece) { out.append(piece); });
+    produce(rs, Rows::Passing, [&out](QByteArrayView piece) { out.append(piece); });
     return out;
 }
 
@@ -564,7 +566,7 @@ int saveAs(const RecordSet &rs, const QString &path, QString *error)
 }
 
 int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error,
-            const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace)
+            const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace, Rows which)
 {
     fileset::Save save(error);
     for (const auto &[rs, path] : files) {
@@ -573,7 +575,7 @@ int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QSt
                 *error = QStringLiteral("No file name given");
             return -1;
         }
-        if (!save.add(path, [rs = rs](int fd) { return writeRows(*rs, fd); }, holdsPassword(*rs)))
+        if (!save.add(path, [rs = rs, which](int fd) { return writeRows(*rs, which, fd); }, holdsPassword(*rs)))
             return -1;
     }
     return save.commit(beforeReplace);

@@ -47,9 +47,13 @@ int saveAs(const RecordSet &rs, const QString &path, QString *error = nullptr);
 // nothing replaced; -2 failed and not every old file could be put back yet
 // (the next start does it). An existing file that cannot be read is never
 // replaced. 1 with the error set: saved, with a warning. `beforeReplace`:
-// see fileset::Save::commit.
+// see fileset::Save::commit. `which`: the passing rows of each record set,
+// or every row whichever a filter passes (in the order a cleared filter
+// gives them).
+enum class Rows { Passing, Every };
 int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error = nullptr,
-            const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace = {});
+            const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace = {},
+            Rows which = Rows::Passing);
 
 // Reading a file in two steps, so that the reading can run on a thread of
 // its own: readFile() parses the file into the record set's store and

@@ -2,7 +2,6 @@
 #include "datafiles.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <limits>
@@ -90,17 +89,10 @@ long RecordSet::InsertRow(long before)
 {
     if (before < 0 || before > RowCount())
         return -1;
-    std::vector<QByteArray> values(def_.columns.size());
-    std::vector<RowStore::Field> fields(def_.columns.size());
-    for (size_t i = 0; i < def_.columns.size(); ++i) {
-        const auto &init = def_.columns[i].initial;
-        if (!init)
-            continue;
-        bool isNull = true;
-        if (!convertVariant(int(i) + 1, *init, values[i], isNull))
-            continue;
-        fields[i] = RowStore::Field{values[i].constData(), values[i].size(), isNull};
-    }
+    const StoredRow values = initialRow();
+    std::vector<RowStore::Field> fields(values.size());
+    for (size_t i = 0; i < values.size(); ++i)
+        fields[i] = RowStore::Field{values[i].bytes.constData(), values[i].bytes.size(), values[i].null};
     quint64 seq = seqBefore(before);
     if (seq == 0) {
         renumber();
@@ -179,6 +171,16 @@ void RecordSet::appendStoredRows(std::vector<quint32> &&ids)
     ids = {};
     indexStale_ = indexCol_ != 0;
     emit rowsReset();
+}
+
+StoredRow RecordSet::initialRow() const
+{
+    StoredRow row(def_.columns.size());
+    for (size_t i = 0; i < def_.columns.size(); ++i)
+        if (const auto &init = def_.columns[i].initial)
+            if (!variantValue(int(i) + 1, *init, &row[i]))
+                row[i] = StoredValue{};
+    return row;
 }
 
 // ---- values -----------------------------------------------------------------
@@ -297,15 +299,21 @@ int RecordSet::setValueBytes(long row, int col, const QByteArray &bytes, bool is
     return 1;
 }
 
-int RecordSet::SetItem(long row, int col, const QVariant &value)
+template <typename Convert>
+int RecordSet::setConverted(long row, int col, Convert convert)
 {
     if (!validRow(row) || !validCol(col))
         return -1;
     QByteArray bytes;
     bool isNull = true;
-    if (!convertVariant(col, value, bytes, isNull))
+    if (!convert(bytes, isNull))
         return -1;
     return setValueBytes(row, col, bytes, isNull);
+}
+
+int RecordSet::SetItem(long row, int col, const QVariant &value)
+{
+    return setConverted(row, col, [&](QByteArray &bytes, bool &isNull) { return convertVariant(col, value, bytes, isNull); });
 }
 
 int RecordSet::SetItem(long row, const QString &col, const QVariant &value)
@@ -315,13 +323,7 @@ int RecordSet::SetItem(long row, const QString &col, const QVariant &value)
 
 int RecordSet::SetText(long row, int col, const QString &text)
 {
-    if (!validRow(row) || !validCol(col))
-        return -1;
-    QByteArray bytes;
-    bool isNull = true;
-    if (!convertText(col, text, bytes, isNull))
-        return -1;
-    return setValueBytes(row, col, bytes, isNull);
+    return setConverted(row, col, [&](QByteArray &bytes, bool &isNull) { return convertText(col, text, bytes, isNull); });
 }
 
 int RecordSet::SetText(long row, const QString &col, const QString &text)
@@ -329,13 +331,24 @@ int RecordSet::SetText(long row, const QString &col, const QString &text)
     return SetText(row, columnIndex(col), text);
 }
 
+namespace {
+// A value converted for a column: a null one holds no bytes.
+bool settled(bool converted, StoredValue *value)
+{
+    if (converted && value->null)
+        value->bytes.clear();
+    return converted;
+}
+} // namespace
+
+bool RecordSet::variantValue(int col, const QVariant &v, StoredValue *value) const
+{
+    return validCol(col) && settled(convertVariant(col, v, value->bytes, value->null), value);
+}
+
 bool RecordSet::textValue(int col, const QString &text, StoredValue *value) const
 {
-    if (!validCol(col) || !convertText(col, text, value->bytes, value->null))
-        return false;
-    if (value->null)
-        value->bytes.clear();
-    return true;
+    return validCol(col) && settled(convertText(col, text, value->bytes, value->null), value);
 }
 
 QByteArrayView RecordSet::rawValue(long row, int col) const
@@ -399,6 +412,14 @@ QDate RecordSet::GetItemDate(long row, int col) const
     return d;
 }
 
+QDate RecordSet::dateAt(long place, int col) const
+{
+    QDate d;
+    if (!isNullAt(place, col))
+        parseIsoDate(valueAt(place, col), d);
+    return d;
+}
+
 QDate RecordSet::GetItemDate(long row, const QString &col) const { return GetItemDate(row, columnIndex(col)); }
 
 QTime RecordSet::GetItemTime(long row, int col) const
@@ -430,232 +451,6 @@ QDateTime RecordSet::GetItemDateTime(long row, const QString &col) const
 double RecordSet::GetItemDecimal(long row, int col) const { return GetItemNumber(row, col); }
 
 double RecordSet::GetItemDecimal(long row, const QString &col) const { return GetItemNumber(row, columnIndex(col)); }
-
-// ---- filter, find, copy ---------------------------------------------------------
-
-bool RecordSet::parseEquality(const Definition &def, const QString &expr, FilterExpr &out, bool allowEmpty)
-{
-    if (expr.trimmed().isEmpty()) {
-        out = FilterExpr{};
-        return allowEmpty;
-    }
-    static const QRegularExpression re(QStringLiteral("^\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*=\\s*'([^']*)'\\s*$"));
-    const auto m = re.match(expr);
-    if (!m.hasMatch())
-        return false;
-    const int col = def.columnIndex(m.captured(1));
-    if (col == 0 || def.columns[col - 1].type != ColType::Char)
-        return false;
-    out.col = col;
-    out.value = m.captured(2).toUtf8();
-    return true;
-}
-
-int RecordSet::SetFilter(const QString &expr)
-{
-    FilterExpr f;
-    if (!parseEquality(def_, expr, f, true))
-        return -1;
-    pending_ = f;
-    filterText_ = expr;
-    return 1;
-}
-
-bool RecordSet::passes(quint32 id) const
-{
-    if (applied_.col == 0)
-        return true;
-    return !store_.isNull(id, applied_.col - 1) && store_.value(id, applied_.col - 1) == applied_.value;
-}
-
-namespace {
-quint32 hashOf(QByteArrayView value) { return quint32(qHash(value)); }
-} // namespace
-
-void RecordSet::ensureIndex(int col) const
-{
-    if (indexCol_ == col && !indexStale_)
-        return;
-    index_.clear();
-    indexCol_ = col;
-    indexStale_ = false;
-    index_.reserve(master_.size());
-    for (quint32 id : master_)
-        if (!store_.isNull(id, col - 1))
-            index_.emplace_back(hashOf(store_.value(id, col - 1)), id);
-    // Ordered by hash, and by id among equal hashes. Taken in id order (as
-    // rows read from a file are), a stable radix sort by the hash gives
-    // that order, in three passes over the entries.
-    bool idOrder = true;
-    for (size_t i = 1; i < index_.size() && idOrder; ++i)
-        idOrder = index_[i - 1].second < index_[i].second;
-    if (!idOrder || index_.size() < 4096) {
-        std::sort(index_.begin(), index_.end());
-    } else {
-        std::vector<IndexEntry> other(index_.size());
-        for (int shift : {0, 11, 22}) {
-            size_t count[2049] = {};
-            for (const IndexEntry &e : index_)
-                ++count[((e.first >> shift) & 0x7FF) + 1];
-            for (int d = 0; d < 2048; ++d)
-                count[d + 1] += count[d];
-            for (const IndexEntry &e : index_)
-                other[count[(e.first >> shift) & 0x7FF]++] = e;
-            index_.swap(other);
-        }
-    }
-}
-
-std::pair<std::vector<RecordSet::IndexEntry>::const_iterator, std::vector<RecordSet::IndexEntry>::const_iterator>
-RecordSet::indexRange(QByteArrayView value) const
-{
-    const quint32 h = hashOf(value);
-    return {std::lower_bound(index_.cbegin(), index_.cend(), IndexEntry{h, 0}),
-            std::upper_bound(index_.cbegin(), index_.cend(), IndexEntry{h, std::numeric_limits<quint32>::max()})};
-}
-
-void RecordSet::indexAdd(quint32 id)
-{
-    if (indexCol_ == 0 || indexStale_ || store_.isNull(id, indexCol_ - 1))
-        return;
-    const IndexEntry e{hashOf(store_.value(id, indexCol_ - 1)), id};
-    index_.insert(std::upper_bound(index_.begin(), index_.end(), e), e);
-}
-
-void RecordSet::indexRemove(quint32 id)
-{
-    if (indexCol_ == 0 || indexStale_ || store_.isNull(id, indexCol_ - 1))
-        return;
-    const IndexEntry e{hashOf(store_.value(id, indexCol_ - 1)), id};
-    const auto it = std::lower_bound(index_.begin(), index_.end(), e);
-    if (it != index_.end() && *it == e)
-        index_.erase(it);
-}
-
-int RecordSet::Filter()
-{
-    applied_ = pending_;
-    if (applied_.col == 0) {
-        visible_ = master_;
-    } else {
-        visible_ = {}; // a filter passes a few rows of many: the list of them all is let go
-        if ((indexCol_ != applied_.col || indexStale_) && scannedCol_ != applied_.col) {
-            // The first filter on a column looks at every row, which costs
-            // less than building the index; the index is built when the
-            // column is filtered again (as the date lines are at every
-            // change of event).
-            for (quint32 id : master_)
-                if (passes(id))
-                    visible_.push_back(id);
-            if (!master_.empty())
-                scannedCol_ = applied_.col;
-        } else {
-            ensureIndex(applied_.col);
-            const auto [from, to] = indexRange(applied_.value);
-            for (auto it = from; it != to; ++it)
-                if (passes(it->second))
-                    visible_.push_back(it->second);
-            std::sort(visible_.begin(), visible_.end(), [this](quint32 a, quint32 b) { return seq_[a] < seq_[b]; });
-        }
-    }
-    clearEditText();
-    emit rowsReset();
-    return 1;
-}
-
-long RecordSet::Find(const QString &expr, long first, long last) const
-{
-    FilterExpr f;
-    if (!parseEquality(def_, expr, f, false))
-        return -1;
-    const long n = RowCount();
-    if (n == 0)
-        return 0;
-    // A range that lies wholly past the last row finds nothing.
-    if (std::min(first, last) > n || std::max(first, last) < 1)
-        return 0;
-    first = std::clamp(first, 1L, n);
-    last = std::clamp(last, 1L, n);
-    const int c = f.col - 1;
-    auto matches = [&](long row) {
-        const quint32 id = visible_[row - 1];
-        return !store_.isNull(id, c) && store_.value(id, c) == f.value;
-    };
-    if (indexCol_ == f.col) {
-        // The index names the candidate rows; their row numbers follow from
-        // the master order, which the passing rows keep.
-        ensureIndex(f.col);
-        long best = 0;
-        const auto [from, to] = indexRange(f.value);
-        for (auto e = from; e != to; ++e) {
-            const quint32 id = e->second;
-            const auto pos = std::lower_bound(visible_.begin(), visible_.end(), seq_[id],
-                                              [this](quint32 x, quint64 s) { return seq_[x] < s; });
-            if (pos == visible_.end() || *pos != id)
-                continue;
-            const long row = long(pos - visible_.begin()) + 1;
-            if (!matches(row))
-                continue;
-            const bool inRange = first <= last ? (row >= first && row <= last) : (row <= first && row >= last);
-            if (!inRange)
-                continue;
-            if (best == 0 || (first <= last ? row < best : row > best))
-                best = row;
-        }
-        return best;
-    }
-    if (first <= last) {
-        for (long r = first; r <= last; ++r)
-            if (matches(r))
-                return r;
-    } else {
-        for (long r = first; r >= last; --r)
-            if (matches(r))
-                return r;
-    }
-    return 0;
-}
-
-int RecordSet::RowsCopy(long first, long last, RecordSet &target, long before)
-{
-    if (!validRow(first) || !validRow(last) || first > last || target.columnCount() != columnCount() || before < 0)
-        return -1;
-    std::vector<quint32> source(visible_.begin() + (first - 1), visible_.begin() + last);
-    if (before == 0 || before > target.RowCount())
-        before = 0;
-    long at = before == 0 ? target.RowCount() + 1 : before;
-    const long firstNew = at;
-    for (quint32 sid : source) {
-        quint32 id;
-        if (&target == this) {
-            id = store_.addCopy(sid);
-        } else {
-            std::vector<RowStore::Field> fields(columnCount());
-            for (int c = 0; c < columnCount(); ++c) {
-                const QByteArrayView v = store_.value(sid, c);
-                fields[c] = RowStore::Field{v.data(), v.size(), store_.isNull(sid, c)};
-            }
-            id = target.store_.add(fields.data(), int(fields.size()));
-        }
-        quint64 seq = target.seqBefore(before == 0 ? 0 : at);
-        if (seq == 0) {
-            target.renumber();
-            seq = target.seqBefore(before == 0 ? 0 : at);
-        }
-        if (target.seq_.size() <= id)
-            target.seq_.resize(id + 1);
-        target.seq_[id] = seq;
-        target.insertIntoMaster(id);
-        target.indexAdd(id);
-        target.visible_.insert(target.visible_.begin() + (at - 1), id);
-        ++at;
-    }
-    emit target.rowsInserted(firstNew, at - 1);
-    if (target.observer_)
-        for (long row = firstNew; row < at; ++row)
-            target.observer_->rowInserted(target, target.placeOf(row), target.storedRow(target.visible_[row - 1]));
-    return 1;
-}
 
 // ---- editing ------------------------------------------------------------------
 

@@ -74,6 +74,10 @@ public:
     // The value `text` becomes in column `col`, as SetText stores it; false
     // when it does not convert.
     bool textValue(int col, const QString &text, StoredValue *value) const;
+    // The same for a value as SetItem takes it.
+    bool variantValue(int col, const QVariant &value, StoredValue *stored) const;
+    // The values a new row takes (the columns' initial values).
+    StoredRow initialRow() const;
     bool IsNull(long row, int col) const;
     bool IsNull(long row, const QString &col) const;
     QVariant GetItem(long row, int col) const;             // typed; null QVariant for null / out of range
@@ -93,8 +97,12 @@ public:
 
     int SetFilter(const QString &expr);          // "" or "<char column> = '<value>'"; anything else -1
     int Filter();                                // applies; 1 / -1
+    // Passes only the rows whose char column `col` holds `value`, at once;
+    // col 0 passes every row. false (nothing changed) for another column.
+    bool filterOn(int col, QByteArrayView value);
     QString filterText() const { return filterText_; }
     long Find(const QString &expr, long first, long last) const; // "<column> = '<value>'"; 0 none; -1 bad expression
+    long rowWhere(int col, const QString &value) const; // first row whose char column `col` holds `value`; 0 none
     int RowsCopy(long first, long last, RecordSet &target, long before); // before past the end appends; 1 / -1
 
     // The value being edited in a view: AcceptText moves it into the set.
@@ -107,7 +115,8 @@ public:
     // "DataWindow.NoUserPrompt='yes'", "#12.border=5", "#12.color=255",
     // "start_date.EditMask.Mask='dd.mm.yyyy'"; several separated by blanks.
     // Nothing changes unless every assignment is understood.
-    QString Modify(const QString &assignments);  // "" ok, error text otherwise
+    // Presentation, not data: a view may change it on a set it only reads.
+    QString Modify(const QString &assignments) const; // "" ok, error text otherwise
     QString editMask(int col) const;             // the definition's mask, or the one Modify set
     int cellBorder(int col) const;               // what Modify set, -1 when never set
     int cellColor(int col) const;
@@ -133,6 +142,9 @@ public:
     long rowAtPlace(long place) const;           // passing row number; 0 when held aside or out of range
     StoredRow rowAt(long place) const;           // empty when out of range
     QByteArrayView valueAt(long place, int col) const;
+    bool isNullAt(long place, int col) const;    // true out of range
+    QDate dateAt(long place, int col) const;     // invalid for null or out of range
+    quint32 idAt(long place) const;              // storage id; 0 out of range
     // Make a change again or take one back; the observer hears of it as of
     // any other. false (and nothing changed) when the place or the values
     // do not fit.
@@ -145,7 +157,7 @@ signals:
     void rowsInserted(long first, long last);
     void rowsRemoved(long first, long last);
     void itemChanged(long row, int col);
-    void presentationChanged();            // Modify changed a cell property
+    void presentationChanged() const;      // Modify changed a cell property
 
 private:
     struct FilterExpr {
@@ -154,8 +166,12 @@ private:
     };
     static bool parseEquality(const Definition &def, const QString &expr, FilterExpr &out, bool allowEmpty);
     bool passes(quint32 id) const;
+    long findRow(const FilterExpr &f, long first, long last) const;
     bool validRow(long row) const { return row >= 1 && row <= static_cast<long>(visible_.size()); }
     bool validCol(int col) const { return col >= 1 && col <= columnCount(); }
+    // Sets a value that `convert` makes (bytes, null); -1 when it makes none.
+    template <typename Convert>
+    int setConverted(long row, int col, Convert convert);
     int setValueBytes(long row, int col, const QByteArray &bytes, bool isNull);
     bool convertText(int col, const QString &text, QByteArray &out, bool &isNull) const;
     bool convertVariant(int col, const QVariant &value, QByteArray &out, bool &isNull) const;
@@ -187,9 +203,9 @@ private:
     std::pair<std::vector<IndexEntry>::const_iterator, std::vector<IndexEntry>::const_iterator>
     indexRange(QByteArrayView value) const;
     struct Edit { bool active = false; long row = 0; int col = 0; QString text; } edit_;
-    bool noUserPrompt_ = false;
-    std::vector<int> border_, color_;
-    std::vector<QString> mask_;
+    mutable bool noUserPrompt_ = false;
+    mutable std::vector<int> border_, color_;
+    mutable std::vector<QString> mask_;
     RecordSetObserver *observer_ = nullptr;
     StoredRow storedRow(quint32 id) const;
 };

@@ -49,6 +49,16 @@ QByteArrayView RecordSet::valueAt(long place, int col) const
     return store_.value(master_[size_t(place)], col - 1);
 }
 
+bool RecordSet::isNullAt(long place, int col) const
+{
+    return place < 0 || place >= allRowCount() || !validCol(col) || store_.isNull(master_[size_t(place)], col - 1);
+}
+
+quint32 RecordSet::idAt(long place) const
+{
+    return place < 0 || place >= allRowCount() ? 0 : master_[size_t(place)];
+}
+
 bool RecordSet::insertAt(long place, const StoredRow &values)
 {
     if (place < 0 || place > allRowCount() || values.size() != size_t(columnCount()))

@@ -78,7 +78,7 @@ QString RecordSet::Describe(const QString &property) const
     return "!";
 }
 
-QString RecordSet::Modify(const QString &assignments)
+QString RecordSet::Modify(const QString &assignments) const
 {
     // Each assignment is property=value, the value quoted ('...' or "...") or
     // a run of non-blank characters; assignments are separated by blanks.

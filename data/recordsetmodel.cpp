@@ -56,7 +56,17 @@ QString formatPicture(const QString &value, const QString &picture)
 
 } // namespace
 
-RecordSetModel::RecordSetModel(RecordSet *rs, QObject *parent) : QAbstractTableModel(parent), rs_(rs)
+RecordSetModel::RecordSetModel(RecordSet *rs, QObject *parent) : RecordSetModel(static_cast<const RecordSet *>(rs), parent)
+{
+    if (rs)
+        writer_ = [rs](long row, int col, const QVariant &value) {
+            return (value.metaType().id() == QMetaType::QString ? rs->SetText(row, col, value.toString())
+                                                                 : rs->SetItem(row, col, value))
+                   == 1;
+        };
+}
+
+RecordSetModel::RecordSetModel(const RecordSet *rs, QObject *parent) : QAbstractTableModel(parent), rs_(rs)
 {
     rows_ = rs_ ? int(rs_->RowCount()) : 0;
     if (!rs_)
@@ -169,11 +179,8 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
 {
     if (!rs_ || role != Qt::EditRole || !index.isValid() || index.row() >= rows_)
         return false;
-    const long row = index.row() + 1;
-    const int col = index.column() + 1;
-    const int rc = value.metaType().id() == QMetaType::QString ? rs_->SetText(row, col, value.toString())
-                                                                : rs_->SetItem(row, col, value);
-    return rc == 1; // dataChanged comes through the record set's itemChanged
+    // dataChanged comes through the record set's itemChanged.
+    return writer_ && writer_(index.row() + 1, index.column() + 1, value);
 }
 
 QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const

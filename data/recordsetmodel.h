@@ -7,14 +7,23 @@
 #include <QColor>
 #include <QPointer>
 
+#include <functional>
+
 class RecordSet;
 
 class RecordSetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // Over `rs`, into which setData writes.
     explicit RecordSetModel(RecordSet *rs, QObject *parent = nullptr);
+    // Over `rs`, which only the writer changes: setData hands a value to it.
+    explicit RecordSetModel(const RecordSet *rs, QObject *parent = nullptr);
 
-    RecordSet *recordSet() const { return rs_; }
+    const RecordSet *recordSet() const { return rs_; }
+    // What setData does with a value for row `row`, column `col` (1-based):
+    // answers whether the record took it.
+    using Writer = std::function<bool(long row, int col, const QVariant &value)>;
+    void setWriter(Writer writer) { writer_ = std::move(writer); }
     // The view's current row (1-based), for the current-column highlight.
     void setCurrentRow(long row);
     long currentRow() const { return currentRow_; }
@@ -33,7 +42,8 @@ private:
     // The colour the definition gives the cell; invalid when it gives none.
     QColor background(long row, int col) const;
 
-    RecordSet *rs_;
+    const RecordSet *rs_;
+    Writer writer_;
     long currentRow_ = 0;
     int rows_ = 0; // row count as last announced to the views
 };

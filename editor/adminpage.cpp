@@ -5,7 +5,6 @@
 #include "externals.h"
 #include "operatorinfo.h"
 #include "pagehost.h"
-#include "recordset.h"
 #include "vantel.h"
 
 #include <QGroupBox>
@@ -86,7 +85,6 @@ AdminPage::AdminPage(PageHost &host, QWidget *parent) : EventPage(host, parent, 
 
     pages::connectEditorBehaviour(host, dw_admin, QStringLiteral("admin.htm"));
     host.setHelpTopic(QStringLiteral("admin.htm"));
-    connect(dw_admin, &DataWindow::itemChanged, this, [this] { host_.document().setModified(true); });
     connect(pb_browse, &QPushButton::clicked, this, &AdminPage::pb_browse_clicked);
 }
 
@@ -99,8 +97,7 @@ void AdminPage::pb_browse_clicked()
         return;
     if (!ls_folder.endsWith(QLatin1Char('/')))
         ls_folder += QLatin1Char('/');
-    host_.document().admin().SetItem(1, QStringLiteral("file_directory"), ls_folder);
-    host_.document().setModified(true);
+    host_.document().setField(EventDocument::Part::Admin, 1, QStringLiteral("file_directory"), ls_folder);
 }
 
 void AdminPage::showCaption(int n)

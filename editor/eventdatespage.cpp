@@ -3,11 +3,9 @@
 #include "datawindow.h"
 #include "eventdocument.h"
 #include "globals.h"
-#include "keys.h"
 #include "pagehost.h"
 #include "recordset.h"
 #include "runtime.h"
-#include "vantel.h"
 #include "w_calendar.h"
 
 #include <QHBoxLayout>
@@ -50,39 +48,24 @@ void EventDatesPage::ue_set_filter(const QString &as_filter_key)
 
 bool EventDatesPage::ue_row_populated(int ai_row)
 {
-    const RecordSet &dates = host_.document().dates();
-    for (long row = ai_row; row <= dates.RowCount(); ++row) {
-        if (dates.GetItemString(row, QStringLiteral("city")).isEmpty()
-            || dates.IsNull(row, QStringLiteral("start_date")) || dates.IsNull(row, QStringLiteral("end_date")))
+    const EventDocument &doc = host_.document();
+    for (long row = ai_row; row <= doc.dates().RowCount(); ++row)
+        if (!doc.lineComplete(row))
             return false;
-        const QString time1 = vantel_startup::Trim(dates.GetItemString(row, QStringLiteral("time1")));
-        if (time1.isEmpty() || time1 == QLatin1String("0000"))
-            return false;
-    }
     return true;
 }
 
-long EventDatesPage::insertLine(bool scrollFirst)
+long EventDatesPage::insertLine()
 {
-    RecordSet &dates = host_.document().dates();
-    const long ll_row = dates.InsertRow(0);
-    if (ll_row >= 1) {
-        host_.document().setModified(true);
-        if (scrollFirst)
-            dw_event_dates->ScrollToRow(ll_row);
-        dates.SetItem(ll_row, QStringLiteral("event_id"), host_.currentEventId());
-        dates.SetItem(ll_row, QStringLiteral("time_id"), gf_create_key(QStringLiteral("TI")));
-        dates.SetItem(ll_row, QStringLiteral("state"), gs_state);
-        dates.SetItem(ll_row, QStringLiteral("city"), gs_city);
-        if (!scrollFirst)
-            dw_event_dates->ScrollToRow(ll_row);
-    }
+    const long ll_row = host_.document().newDateLine(host_.currentEventId());
+    if (ll_row >= 1)
+        dw_event_dates->ScrollToRow(ll_row);
     return ll_row;
 }
 
 void EventDatesPage::ue_tab_out()
 {
-    insertLine(true);
+    insertLine();
     dw_event_dates->SetFocus();
     dw_event_dates->SetColumn(5);
 }
@@ -104,7 +87,7 @@ void EventDatesPage::pb_new_date_clicked()
         rt::MessageBox(QStringLiteral("New Event"), host_.message(15));
         return;
     }
-    insertLine(false);
+    insertLine();
     dw_event_dates->SetFocus();
     dw_event_dates->SetColumn(5);
 }
@@ -112,10 +95,8 @@ void EventDatesPage::pb_new_date_clicked()
 void EventDatesPage::pb_delete_date_clicked()
 {
     const long ll_row = dw_event_dates->GetRow();
-    if (ll_row > 0) {
-        host_.document().dates().DeleteRow(ll_row);
-        host_.document().setModified(true);
-    }
+    if (ll_row > 0)
+        host_.document().deleteDateLine(ll_row);
 }
 
 bool EventDatesPage::ue_key(int k, quint32 keyflags)
@@ -130,10 +111,8 @@ bool EventDatesPage::ue_key(int k, quint32 keyflags)
             return true;
         const QDate date = dateFromPattern(ls_date, gs_short_date_format);
         const long row = dw_event_dates->GetRow();
-        if (date.isValid() && row >= 1) {
-            host_.document().dates().SetItem(row, column, date);
-            host_.document().setModified(true);
-        }
+        if (date.isValid() && row >= 1)
+            host_.document().setField(EventDocument::Part::Dates, row, column, date);
         return true;
     }
     if (k == rt::KeyF1) {

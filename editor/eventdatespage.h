@@ -23,8 +23,8 @@ public:
 
 private:
     // A new last line of the current event with the admin defaults, made
-    // current before or after it is filled; answers its row.
-    long insertLine(bool scrollFirst);
+    // current; answers its row.
+    long insertLine();
 
     DataWindow *dw_event_dates = nullptr;
 };

@@ -2,6 +2,7 @@
 // event made current here is the one the detail and dates pages show.
 #pragma once
 
+#include "eventdocument.h"
 #include "pagehost.h"
 
 class EventDatesPage;
@@ -23,8 +24,9 @@ public:
     void pb_4_clicked();
 
 private:
-    // A first date line for the event just made, with the admin defaults.
-    QString addFirstDateLine();
+    // The event just made is the current one on the dates page, with line
+    // `line` of the date lines current.
+    void showDateLines(const EventDocument::EventMade &made, long line);
 
     DataWindow *dw_event_list = nullptr;
     EventDetailPage *detail_ = nullptr;

@@ -56,7 +56,7 @@ QWidget *EventPage::content()
 }
 
 DataWindow *EventPage::makeView(const QString &name, const QString &definitionName, DataWindow::Kind kind,
-                                RecordSet *shown)
+                                const RecordSet *shown)
 {
     view_ = new DataWindow(name, definition(definitionName), kind, this);
     if (shown)
@@ -110,25 +110,29 @@ QFrame *line(QWidget *parent, const char *name)
 void connectEditorBehaviour(PageHost &host, DataWindow *dw, const QString &helpTopic)
 {
     dw->Modify(QStringLiteral("DataWindow.NoUserPrompt='yes'"));
-    QObject::connect(dw, &DataWindow::getFocus, dw, [&host, dw, helpTopic] {
-        const long row = dw->GetRow();
-        if (row >= 1)
-            dw->recordSet()->SetItem(row, QStringLiteral("current_column"), dw->GetColumnName());
+    // The part of the document the view shows, once it shows one.
+    auto part = [&host, dw](EventDocument::Part *p) { return host.document().partOf(dw->recordSet(), p); };
+    // What is typed goes into the document as one of its commands.
+    dw->setWriter([&host, part](long row, int col, const QVariant &value) {
+        EventDocument::Part p;
+        return part(&p) && host.document().setField(p, row, col, value);
+    });
+    auto note = [&host, part](long row, const QString &column) {
+        EventDocument::Part p;
+        if (row >= 1 && part(&p))
+            host.document().noteCurrentColumn(p, row, column);
+    };
+    QObject::connect(dw, &DataWindow::getFocus, dw, [&host, dw, note, helpTopic] {
+        note(dw->GetRow(), dw->GetColumnName());
         host.setHelpTopic(helpTopic);
     });
-    QObject::connect(dw, &DataWindow::loseFocus, dw, [dw] {
-        const long row = dw->GetRow();
-        if (row > 0)
-            dw->recordSet()->SetItem(row, QStringLiteral("current_column"), QString());
+    QObject::connect(dw, &DataWindow::loseFocus, dw, [dw, note] { note(dw->GetRow(), QString()); });
+    QObject::connect(dw, &DataWindow::itemFocusChanged, dw, [note](long row, const QString &column) {
+        if (!column.isEmpty())
+            note(row, column);
     });
-    QObject::connect(dw, &DataWindow::itemFocusChanged, dw, [dw](long row, const QString &column) {
-        if (row >= 1 && !column.isEmpty())
-            dw->recordSet()->SetItem(row, QStringLiteral("current_column"), column);
-    });
-    QObject::connect(dw, &DataWindow::editChanged, dw, [&host] {
-        host.document().setModified(true);
-        host.document().journal().typed(); // what is being typed is kept too
-    });
+    // What is being typed is kept by the journal too.
+    QObject::connect(dw, &DataWindow::editChanged, dw, [&host] { host.document().journal().typed(); });
     QObject::connect(dw, &DataWindow::editEnded, dw, [&host] { host.document().journal().typed(); });
     dw->ue_key = [&host](int k, quint32 flags) {
         if (k == rt::KeyF1 || (k == rt::KeyEscape && host.hasErrorWindow())) {

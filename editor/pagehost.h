@@ -41,7 +41,7 @@ protected:
     // The page's data window `name` in the layout of `definitionName`,
     // showing `shown` (none: it is given its data later).
     DataWindow *makeView(const QString &name, const QString &definitionName, DataWindow::Kind kind,
-                         RecordSet *shown);
+                         const RecordSet *shown);
     // Lays the page out: a row of controls (`left`, space, `right`) above
     // its data window, which takes the rest.
     void layOutUnderRow(std::initializer_list<QWidget *> left, std::initializer_list<QWidget *> right);
@@ -63,10 +63,11 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text, cons
                     const char *disabled);
 QLabel *picture(QWidget *parent, const char *name, const QString &file);
 QFrame *line(QWidget *parent, const char *name);
-// The behaviour every editable view shares: the focused field is noted in
-// the record's current_column, the page's help topic takes over with the
-// focus, an edit marks the document modified, F1 and (with the error list
-// open) Escape go to the window.
+// The behaviour every editable view shares: what is typed goes into the
+// document through its commands, the focused field is noted in the record's
+// current_column, the page's help topic takes over with the focus, typing is
+// kept by the journal, F1 and (with the error list open) Escape go to the
+// window.
 void connectEditorBehaviour(PageHost &host, DataWindow *dw, const QString &helpTopic);
 
 } // namespace pages

@@ -43,7 +43,7 @@ const QString kGeneral = QStringLiteral("General");
 
 // ---- Construction ----------------------------------------------------------
 
-w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<EventDocument>())
+w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<EventDocument>(std::chrono::milliseconds(QApplication::keyboardInputInterval())))
 {
     setObjectName(QStringLiteral("w_event"));
     setWindowTitle(QStringLiteral("Vantel - ") + vantel_operator::web_site);
@@ -83,8 +83,12 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
     pb_close = pages::button(this, "pb_close", QStringLiteral("Close"), "cancel.jpg", "cancel_focus.jpg", "cancel_dis.jpg");
     pb_export = pages::button(this, "pb_export", QStringLiteral("Export"), "export.jpg", "export_focus.jpg", "export_dis.jpg");
     pb_save = pages::button(this, "pb_save", QStringLiteral("Save"), "save.jpg", "save_focus.jpg", "save_dis.jpg");
-    pb_save->setEnabled(doc_->isModified());
-    connect(doc_.get(), &EventDocument::modifiedChanged, pb_save, &QWidget::setEnabled);
+    // Save is there for unsaved changes: those of the data, and the typing
+    // in a field that is not in the data yet.
+    connect(doc_.get(), &EventDocument::modifiedChanged, this, &w_event::showUnsaved);
+    for (DataWindow *dw : {dw_admin, dw_event_list, dw_events, dw_event_dates})
+        connect(dw, &DataWindow::editPendingChanged, this, &w_event::showUnsaved);
+    showUnsaved();
     cb_1 = new QPushButton(QStringLiteral("ZIP"), this);
     cb_1->setObjectName(QStringLiteral("cb_1"));
     cb_1->setVisible(false);
@@ -434,10 +438,25 @@ long w_event::pb_save_clicked()
     return 0;
 }
 
+bool w_event::hasUnsavedChanges() const
+{
+    if (doc_->isModified())
+        return true;
+    for (DataWindow *dw : {dw_admin, dw_event_list, dw_events, dw_event_dates})
+        if (dw->editPending())
+            return true;
+    return false;
+}
+
+void w_event::showUnsaved()
+{
+    pb_save->setEnabled(hasUnsavedChanges());
+}
+
 // Asks whether unsaved data is to be saved; false when the window must stay.
 bool w_event::mayClose()
 {
-    if (doc_->isModified()) {
+    if (pb_save->isEnabled()) {
         const int answer = rt::MessageBox(QStringLiteral("Unsaved Event Data"),
                                           QStringLiteral("Do you want to save your unsaved event data before closing ?"),
                                           rt::Icon::Question, rt::Buttons::YesNo, 1);
@@ -515,16 +534,4 @@ long w_event::dw_event_dates_ue_validate(long al_row)
     return report(doc_->partRules(EventDocument::Part::Dates, al_row));
 }
 
-void w_event::pb_browse_clicked() { adminPage_->pb_browse_clicked(); }
 long w_event::dw_event_list_rowfocuschanged(long currentrow) { return listPage_->rowfocuschanged(currentrow); }
-bool w_event::dw_event_list_ue_row_populated(int ai_row) { return listPage_->ue_row_populated(ai_row); }
-void w_event::pb_new_clicked() { listPage_->pb_new_clicked(); }
-void w_event::pb_new_copy_clicked() { listPage_->pb_new_copy_clicked(); }
-void w_event::pb_4_clicked() { listPage_->pb_4_clicked(); }
-void w_event::dw_event_dates_ue_set_filter(const QString &as_filter_key) { datesPage_->ue_set_filter(as_filter_key); }
-bool w_event::dw_event_dates_ue_row_populated(int ai_row) { return datesPage_->ue_row_populated(ai_row); }
-void w_event::dw_event_dates_ue_tab_out() { datesPage_->ue_tab_out(); }
-long w_event::dw_event_dates_ue_enter() { return datesPage_->ue_enter(); }
-bool w_event::dw_event_dates_ue_key(int key, quint32 keyflags) { return datesPage_->ue_key(key, keyflags); }
-void w_event::pb_new_date_clicked() { datesPage_->pb_new_date_clicked(); }
-void w_event::pb_delete_date_clicked() { datesPage_->pb_delete_date_clicked(); }

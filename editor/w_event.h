@@ -68,25 +68,11 @@ public:
     void selectionchanged(int newindex);
     int SelectTab(const QString &pageName) override;
 
-    // Admin page.
+    // The rules of the admin record and of a date line beyond their columns.
     long dw_admin_ue_validate(long al_row);
-    void pb_browse_clicked();
-    // Event list page.
-    long dw_event_list_rowfocuschanged(long currentrow);
-    bool dw_event_list_ue_row_populated(int ai_row);
-    // Event detail commands.
-    void pb_new_clicked();
-    void pb_new_copy_clicked();
-    void pb_4_clicked();
-    // Event dates page.
-    void dw_event_dates_ue_set_filter(const QString &as_filter_key);
-    bool dw_event_dates_ue_row_populated(int ai_row);
     long dw_event_dates_ue_validate(long al_row);
-    void dw_event_dates_ue_tab_out();
-    long dw_event_dates_ue_enter();
-    bool dw_event_dates_ue_key(int key, quint32 keyflags);
-    void pb_new_date_clicked();
-    void pb_delete_date_clicked();
+    // The event list's current row became `currentrow`.
+    long dw_event_list_rowfocuschanged(long currentrow);
 
     // Undo and redo: a step of the data taken back or made again, and the
     // page and row where it happened brought forward.
@@ -104,13 +90,11 @@ public:
     const std::vector<str_errors> &errors() const { return istr_errors; }
     QWidget *errorWindow() const { return errorWindow_; }
 
-    QStringList is_messages; // index 0 unused: elements are counted from 1
     QString is_event_id;
     QString is_help_topic;
     QString is_helpfile = QStringLiteral("VantelHelp.chm");
     qint16 ii_anim = 0;
     QWidget *iw_parent = nullptr;
-    qint32 il_error_nbr = 0;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -123,11 +107,16 @@ private:
     qint32 report(const RowCheck &check);
     void showImportProblems(const QStringList &problems, const QString &backup);
     bool mayClose();
+    // Changes of the data not yet saved, or typing not yet in the data.
+    bool hasUnsavedChanges() const;
+    void showUnsaved(); // pb_save's enabled state
     DataWindow *dataWindowOfPage(int index) const;
     void installTools(QBoxLayout *layout); // undo, redo and find
     void selectEvent(long row);
 
     std::unique_ptr<EventDocument> doc_;
+    QStringList is_messages; // index 0 unused: elements are counted from 1
+    qint32 il_error_nbr = 0; // entries in istr_errors since the last clear
     std::vector<str_errors> istr_errors;
     const std::vector<str_errors> istr_no_errors;
     QPointer<QWidget> errorWindow_;

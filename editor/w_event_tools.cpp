@@ -36,9 +36,10 @@ void w_event::installTools(QBoxLayout *layout)
         long row = 0;
         int col = 0;
         QString text;
-        if (!view || !view->typingAt(&row, &col, &text))
+        EventDocument::Part part;
+        if (!view || !view->typingAt(&row, &col, &text) || !doc_->partOf(view->recordSet(), &part))
             return {};
-        return doc_->typingChange(*view->recordSet(), row, col, text);
+        return doc_->typingChange(part, row, col, text);
     });
     // The journal that a restart after a crash would restore cannot be
     // written: said once, so that the user knows to save.
@@ -93,9 +94,12 @@ void w_event::takeStep(bool redo)
 
 void w_event::showStep(const ChangeSite &site)
 {
-    using Page = ChangeSite::Page;
+    // The page of the change: the admin record's; the event list's for
+    // events that came or went, the detail form's for an event's field; the
+    // dates page's for a date line.
+    using Part = EventDocument::Part;
     DataWindow *view = dw_admin;
-    if (site.page == Page::Admin) {
+    if (site.part == Part::Admin) {
         SelectTab(QStringLiteral("tabpage_admin"));
     } else {
         // The event of the change; when the step took it away, the one that
@@ -103,27 +107,22 @@ void w_event::showStep(const ChangeSite &site)
         const RecordSet &events = doc_->events();
         long row = 0;
         if (!site.eventKey.isEmpty())
-            row = events.Find(QStringLiteral("event_id = '") + site.eventKey + QLatin1Char('\''), 1,
-                              events.RowCount());
+            row = doc_->eventRow(site.eventKey);
         if (row <= 0 && site.eventPlace >= 0)
             row = std::min(long(site.eventPlace) + 1, events.RowCount());
         if (row <= 0)
             row = std::min(dw_event_list->GetRow(), events.RowCount());
         selectEvent(row);
-        if (site.page == Page::List) {
+        if (site.part == Part::Events && site.rows) {
             SelectTab(QStringLiteral("tabpage_event_list"));
             view = dw_event_list;
-        } else if (site.page == Page::Detail) {
+        } else if (site.part == Part::Events) {
             SelectTab(QStringLiteral("tabpage_events_detail"));
             view = dw_events;
         } else {
             SelectTab(QStringLiteral("tabpage_event_dates"));
             view = dw_event_dates;
-            const RecordSet &dates = doc_->dates();
-            const long line = site.lineKey.isEmpty()
-                                  ? 0
-                                  : dates.Find(QStringLiteral("time_id = '") + site.lineKey + QLatin1Char('\''), 1,
-                                               dates.RowCount());
+            const long line = site.lineKey.isEmpty() ? 0 : doc_->lineRow(site.lineKey);
             if (line > 0) {
                 dw_event_dates->ScrollToRow(line);
                 dw_event_dates->SetRow(line);

@@ -57,61 +57,64 @@ qint32 w_event::wf_validate(const QString &)
     validatingAll_ = true;
     const auto done = qScopeGuard([this] { validatingAll_ = false; });
 
-    // 1. The admin record.
-    dw_admin->AcceptText();
-    if (ue_validate(dw_admin, 1) != 0) {
+    // Each part's typing goes into the data before the part is checked.
+    const Validation v = doc_->validate([this](EventDocument::Part part) {
+        switch (part) {
+        case EventDocument::Part::Admin: dw_admin->AcceptText(); break;
+        case EventDocument::Part::Events:
+            dw_event_list->AcceptText();
+            dw_events->AcceptText();
+            break;
+        case EventDocument::Part::Dates: dw_event_dates->AcceptText(); break;
+        }
+    });
+    for (int i = 0; i < v.unknownTypes; ++i)
+        rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unknown column data type"));
+    for (const Finding &f : v.findings)
+        ue_set_error(f.row, f.column, f.display, f.message);
+    if (v.ok()) {
+        // The lines of the current event, also after a check that failed
+        // on a line of the event already shown (which shows them all).
+        dw_event_dates->SetRedraw(false);
+        doc_->filterDates(is_event_id);
+        dw_event_dates->SetRedraw(true);
+        return 0;
+    }
+    // The field of the error list's first entry takes the focus.
+    const QString firstColumn = istr_errors.empty() ? QString() : istr_errors.front().columndb;
+    switch (v.part) {
+    case EventDocument::Part::Admin:
         SelectTab(QStringLiteral("tabpage_admin"));
         dw_admin->ScrollToRow(1);
         dw_admin->SetRow(1);
-        if (!istr_errors.empty())
-            dw_admin->SetColumn(istr_errors.front().columndb);
+        if (!firstColumn.isEmpty())
+            dw_admin->SetColumn(firstColumn);
         return 1;
-    }
-
-    // 2. Every event, against the list's definition.
-    dw_event_list->AcceptText();
-    dw_events->AcceptText();
-    if (const FirstFault fault = doc_->firstFault(EventDocument::Part::Events); fault.row > 0) {
-        const qint32 rc = report(fault.check);
-        dw_event_list->ScrollToRow(fault.row);
-        dw_event_list->SetRow(fault.row);
+    case EventDocument::Part::Events:
+        dw_event_list->ScrollToRow(v.row);
+        dw_event_list->SetRow(v.row);
         SelectTab(QStringLiteral("tabpage_events_detail"));
-        if (!istr_errors.empty())
-            dw_events->SetColumn(istr_errors.front().columndb);
-        return rc;
+        if (!firstColumn.isEmpty())
+            dw_events->SetColumn(firstColumn);
+        return v.rc;
+    case EventDocument::Part::Dates:
+        break;
     }
-
-    // 3. The dates of all events.
-    RecordSet *dates = &doc_->dates();
-    dw_event_dates->AcceptText();
+    // A date line: every line is shown, then its event is chosen (which
+    // shows the lines of that event when it is another), then the line.
     dw_event_dates->SetRedraw(false);
     doc_->showAllDates();
-    if (const FirstFault fault = doc_->firstFault(EventDocument::Part::Dates); fault.row > 0) {
-        const long k = fault.row;
-        report(fault.check);
-        dw_event_dates->SetRedraw(true);
-        const QString eventId = dates->GetItemString(k, QStringLiteral("event_id"));
-        const QString timeId = dates->GetItemString(k, QStringLiteral("time_id"));
-        RecordSet *events = dw_event_list->recordSet();
-        const long found = events->Find(QStringLiteral("event_id = '") + eventId + QLatin1Char('\''), 1,
-                                        events->RowCount());
-        if (found > 0)
-            dw_event_list->ScrollToRow(found);
-        SelectTab(QStringLiteral("tabpage_event_dates"));
-        const long line = dates->Find(QStringLiteral("time_id = '") + timeId + QLatin1Char('\''), 1,
-                                      dates->RowCount());
-        if (line > 0) {
-            dw_event_dates->ScrollToRow(line);
-            dw_event_dates->SetRow(line);
-            if (!istr_errors.empty())
-                dw_event_dates->SetColumn(istr_errors.front().columndb);
-        }
-        return static_cast<qint32>(k);
-    }
-    dates->SetFilter(QStringLiteral("event_id = '") + is_event_id + QLatin1Char('\''));
-    dates->Filter();
     dw_event_dates->SetRedraw(true);
-    return 0;
+    if (const long event = doc_->eventRow(v.eventKey); event > 0)
+        dw_event_list->ScrollToRow(event);
+    SelectTab(QStringLiteral("tabpage_event_dates"));
+    if (const long line = doc_->lineRow(v.key); line > 0) {
+        dw_event_dates->ScrollToRow(line);
+        dw_event_dates->SetRow(line);
+        if (!firstColumn.isEmpty())
+            dw_event_dates->SetColumn(firstColumn);
+    }
+    return static_cast<qint32>(v.row);
 }
 
 // ---- Error list ------------------------------------------------------------

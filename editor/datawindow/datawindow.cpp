@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <utility>
@@ -41,6 +42,8 @@ DataWindow::DataWindow(const QString &objectName, const Definition &def, Kind ki
         buildForm();
     attach(own_.get());
     connect(qApp, &QApplication::focusChanged, this, &DataWindow::onFocusChanged);
+    connect(this, &DataWindow::editChanged, this, [this] { setEditPending(true); });
+    connect(this, &DataWindow::editEnded, this, [this] { setEditPending(false); });
 }
 
 DataWindow::~DataWindow()
@@ -66,17 +69,23 @@ const Definition &DataWindow::definition() const
     return def_;
 }
 
-void DataWindow::attach(RecordSet *rs)
+void DataWindow::attach(const RecordSet *rs)
 {
     for (auto &c : rsConnections_)
         disconnect(c);
     rsConnections_.clear();
     rs_ = rs;
     auto *old = model_;
-    if (def_.computed.empty())
-        model_ = new RecordSetModel(rs_, this);
-    else
+    // The view's own set takes what is typed; another's, the writer.
+    RecordSet *own = rs_ == own_.get() ? own_.get() : nullptr;
+    if (!def_.computed.empty())
         model_ = new ComputedColumnsModel(rs_, def_, this);
+    else if (own)
+        model_ = new RecordSetModel(own, this);
+    else
+        model_ = new RecordSetModel(rs_, this);
+    if (writer_)
+        model_->setWriter(writer_);
     if (grid_) {
         grid_->setModel(model_);
         for (int c = 0; c < int(def_.columns.size()); ++c) {
@@ -175,10 +184,29 @@ void DataWindow::ShareData(DataWindow *owner)
     rsConnections_.push_back(connect(owner->rs_, &QObject::destroyed, this, [this] { attach(own_.get()); }));
 }
 
-void DataWindow::present(RecordSet *rs)
+void DataWindow::present(const RecordSet *rs)
 {
     if (rs && rs != rs_)
         attach(rs);
+}
+
+void DataWindow::setWriter(RecordSetModel::Writer writer)
+{
+    writer_ = std::move(writer);
+    model_->setWriter(writer_);
+}
+
+bool DataWindow::write(long row, int col, const QVariant &value)
+{
+    return model_->setData(model_->index(int(row - 1), col - 1), value, Qt::EditRole);
+}
+
+void DataWindow::setEditPending(bool pending)
+{
+    if (editPending_ == pending)
+        return;
+    editPending_ = pending;
+    emit editPendingChanged(pending);
 }
 
 
@@ -422,6 +450,25 @@ bool DataWindow::storedText(QWidget *editor, int col, QString *out) const
     return true;
 }
 
+bool DataWindow::holds(long row, int col, QString &text) const
+{
+    if (rs_->IsNull(row, col))
+        return text.isEmpty();
+    const QString stored = rs_->GetItemString(row, col);
+    if (text == stored || def_.columns[size_t(col - 1)].edit != EditStyle::MultiLineEdit)
+        return text == stored;
+    // A field of several lines gives each line break back as a line feed,
+    // whatever the record holds: an unedited text is the record's, and an
+    // edited one keeps the record's carriage returns.
+    QString breaks = stored;
+    breaks.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (text == breaks)
+        return true;
+    if (stored.contains(QLatin1String("\r\n")))
+        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text == stored;
+}
+
 bool DataWindow::typingAt(long *row, int *col, QString *text) const
 {
     QWidget *focused = QApplication::focusWidget();
@@ -430,8 +477,7 @@ bool DataWindow::typingAt(long *row, int *col, QString *text) const
     const int c = columnOfEditor(focused);
     const long r = grid_ ? cellOfEditor(focused).row() + 1 : currentRow_;
     QString t;
-    if (c < 1 || r < 1 || r > rs_->RowCount() || !storedText(focused, c, &t)
-        || t == rs_->GetItemString(r, c) || (t.isEmpty() && rs_->IsNull(r, c)))
+    if (c < 1 || r < 1 || r > rs_->RowCount() || !storedText(focused, c, &t) || holds(r, c, t))
         return false;
     *row = r;
     *col = c;
@@ -448,16 +494,17 @@ bool DataWindow::commitEditor(QWidget *editor)
         return true;
     const ColumnDef &c = def_.columns[size_t(col - 1)];
     QString text;
+    // Whatever becomes of the text, it is typing no longer.
+    const auto done = qScopeGuard([this] { setEditPending(false); });
     if (!storedText(editor, col, &text)) {
         // A rejected value (a date or time typed in part) is dropped
         // silently and the field shows the stored one.
         refreshForm();
         return false;
     }
-    const QString before = rs_->GetItemString(row, col);
-    if (text == before || (text.isEmpty() && rs_->IsNull(row, col)))
+    if (holds(row, col, text))
         return true;
-    if (rs_->SetText(row, col, text) != 1) {
+    if (!write(row, col, text)) {
         refreshForm();
         return false;
     }

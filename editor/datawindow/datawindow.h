@@ -5,6 +5,7 @@
 
 #include "datepattern.h"
 #include "definition.h"
+#include "recordsetmodel.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -20,7 +21,6 @@ class QGridLayout;
 class QModelIndex;
 class QTableView;
 class RecordSet;
-class RecordSetModel;
 
 class DataWindow : public QWidget {
     Q_OBJECT
@@ -30,13 +30,21 @@ public:
     DataWindow(const QString &objectName, const Definition &def, Kind kind, QWidget *parent = nullptr);
     ~DataWindow() override;
 
-    RecordSet *recordSet() const { return rs_; }
+    const RecordSet *recordSet() const { return rs_; }
     RecordSetModel *model() const { return model_; }
     const Definition &definition() const;
     // This view presents `owner`'s record set from now on.
     void ShareData(DataWindow *owner);
     // This view presents `rs`, which outlives it, instead of its own set.
-    void present(RecordSet *rs);
+    void present(const RecordSet *rs);
+    // Where the values typed into the fields go (row and column 1-based,
+    // the value as typed); without one they go into the view's own set.
+    // Every field writes through the model (setData), and so through this.
+    void setWriter(RecordSetModel::Writer writer);
+
+    // A field holds typing that is not in the record yet (from the first
+    // key that changes it until the field is left or its edit ends).
+    bool editPending() const { return editPending_; }
 
     long GetRow() const;
     // Makes `row` current (and visible); rowFocusChanged follows when the
@@ -85,6 +93,7 @@ signals:
     void loseFocus();
     void editChanged();
     void editEnded(); // a cell's editor closed, whether its text was taken or not
+    void editPendingChanged(bool pending);
     void itemChanged(long row, const QString &column);
     void doubleClicked(long row);
 
@@ -95,7 +104,10 @@ protected:
 
 private:
     friend class DataWindowDelegate;
-    void attach(RecordSet *rs);
+    void attach(const RecordSet *rs);
+    // Hands `value` for column `col` of row `row` to the model.
+    bool write(long row, int col, const QVariant &value);
+    void setEditPending(bool pending);
     void buildGrid();
     // The grid's row height and column widths, from the fonts in use.
     void sizeGridColumns();
@@ -113,6 +125,9 @@ private:
     // stores it; false when it is no value of the column (a date or a time
     // typed in part).
     bool storedText(QWidget *editor, int col, QString *text) const;
+    // Whether column `col` of row `row` holds `text` as a field gives it
+    // back; `text` becomes the value to store when it does not.
+    bool holds(long row, int col, QString &text) const;
     void onFocusChanged(QWidget *old, QWidget *now);
     bool handleKey(QObject *watched, int qtKey, Qt::KeyboardModifiers mods);
     bool moveByTab(bool backwards);
@@ -122,7 +137,9 @@ private:
     const Definition &def_;
     Kind kind_;
     std::unique_ptr<RecordSet> own_; // the set this view owns, unless it shares another's
-    RecordSet *rs_ = nullptr;
+    const RecordSet *rs_ = nullptr;
+    RecordSetModel::Writer writer_;
+    bool editPending_ = false;
     RecordSetModel *model_ = nullptr;
     QTableView *grid_ = nullptr;
     QGridLayout *form_ = nullptr;

@@ -77,12 +77,12 @@ void DataWindow::buildForm()
             // paintFormHighlight), not as the items of a menu, which take
             // the field's own colours under a style sheet.
             e->setItemDelegate(new QStyledItemDelegate(e));
+            // A choice goes into the record at once.
             connect(e, qOverload<int>(&QComboBox::activated), this, [this, e, col](int) {
                 if (refreshing_ || currentRow_ < 1)
                     return;
-                rs_->SetText(currentRow_, col, e->currentData().toString());
-                emit editChanged();
-                emit itemChanged(currentRow_, def_.columns[size_t(col - 1)].name);
+                if (write(currentRow_, col, e->currentData().toString()))
+                    emit itemChanged(currentRow_, def_.columns[size_t(col - 1)].name);
             });
             editor = e;
             break;
@@ -167,6 +167,7 @@ void DataWindow::fillForm()
         }
     }
     refreshing_ = false;
+    setEditPending(false); // the fields show the record again
     // With no record the fields are disabled and the form itself takes the
     // focus, so that the page still names its help topic and F1 reaches the
     // window.

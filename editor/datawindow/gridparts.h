@@ -20,7 +20,7 @@
 // list) after the record set's own columns.
 class ComputedColumnsModel : public RecordSetModel {
 public:
-    ComputedColumnsModel(RecordSet *rs, const Definition &def, QObject *parent)
+    ComputedColumnsModel(const RecordSet *rs, const Definition &def, QObject *parent)
         : RecordSetModel(rs, parent), def_(def)
     {
         // The row numbers below a removed or inserted row change too.

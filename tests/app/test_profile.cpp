@@ -2,6 +2,7 @@
 #include "faults.h"
 #include "globals.h"
 #include "profile.h"
+#include "messageboxes.h"
 #include "testsupport.h"
 #include "textcodec.h"
 #include "vantel.h"

@@ -1,5 +1,6 @@
 // Message boxes, the Message object, posted events and window units.
 #include "runtime.h"
+#include "messageboxes.h"
 #include "testsupport.h"
 
 #include <QApplication>

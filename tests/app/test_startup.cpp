@@ -2,6 +2,7 @@
 // settings file.
 #include "externals.h"
 #include "globals.h"
+#include "messageboxes.h"
 #include "testsupport.h"
 #include "vantel.h"
 

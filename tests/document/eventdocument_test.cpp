@@ -3,6 +3,7 @@
 // unsaved state that the Save button follows.
 #include "datalines.h"
 #include "eventdocument.h"
+#include "externals.h"
 #include "globals.h"
 #include "recordset.h"
 #include "testsupport.h"
@@ -14,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace testing_support;
 
 namespace {
@@ -22,6 +25,7 @@ class EventDocumentTest : public ::testing::Test {
 protected:
     QString dataDir() const { return wf.folder() + "Files/"; }
     QByteArray readData(const QString &name) const { return readFile(dataDir() + name); }
+    void SetUp() override { ext::table().Sleep = [](qint32) {}; } // keys without their pause
     // Writes the three files into the data folder and reads them in.
     void load(const QByteArray &admin, const QByteArray &events, const QByteArray &dates)
     {
@@ -29,9 +33,8 @@ protected:
         wf.write("Files/VantelAdmin.txt", admin);
         wf.write("Files/VantelEvents.txt", events);
         wf.write("Files/VantelEventDates.txt", dates);
-        doc.admin().ImportFile(dataDir() + "VantelAdmin.txt");
-        doc.events().ImportFile(dataDir() + "VantelEvents.txt");
-        doc.dates().ImportFile(dataDir() + "VantelEventDates.txt");
+        const QString folder = dataDir(); // the admin record may set gs_directory
+        doc.load(folder);
     }
     void loadTwoEvents()
     {
@@ -46,21 +49,22 @@ protected:
             out << QString::number(e.row) + '|' + e.column + '|' + e.columndb + '|' + e.message;
         return out;
     }
+    // A date line (the first, made when there is none) with these values.
     RowCheck checkDateLine(const QString &start, const QString &end, const QString &time1)
     {
-        RecordSet &lines = doc.dates();
-        lines.Reset();
-        lines.InsertRow(0);
-        lines.SetItem(1, "city", QString("Bonn"));
-        if (!start.isEmpty())
-            lines.SetItem(1, "start_date", QDate::fromString(start, Qt::ISODate));
-        if (!end.isEmpty())
-            lines.SetItem(1, "end_date", QDate::fromString(end, Qt::ISODate));
-        lines.SetItem(1, "time1", time1);
+        if (doc.dates().RowCount() == 0)
+            doc.newDateLine("EV1");
+        auto date = [](const QString &iso) { return iso.isEmpty() ? QVariant() : QVariant(QDate::fromString(iso, Qt::ISODate)); };
+        setLine("city", QString("Bonn"));
+        setLine("start_date", date(start));
+        setLine("end_date", date(end));
+        setLine("time1", time1);
         return doc.validateRow(EventDocument::Part::Dates, 1);
     }
+    void setLine(const char *column, const QVariant &value) { doc.setField(EventDocument::Part::Dates, 1, column, value); }
 
     WorkingFolder wf;
+    ExternalsGuard guard;
     EventDocument doc;
 };
 
@@ -129,11 +133,11 @@ TEST_F(EventDocumentChecks, TimesThatAreNoTimeOfTheClockFailOnTheirOwnColumn)
     EXPECT_EQ(checkDateLine("2025-06-01", "2025-06-01", "2359").rc, 0);
 
     checkDateLine("2025-06-01", "2025-06-01", "0001");
-    doc.dates().SetItem(1, "time2", QVariant());
-    doc.dates().SetItem(1, "time3", QString("2400"));
-    doc.dates().SetItem(1, "time5", QString("1"));
+    setLine("time2", QVariant());
+    setLine("time3", QString("2400"));
+    setLine("time5", QString("1"));
     EXPECT_EQ(entries(doc.partRules(EventDocument::Part::Dates, 1)), QStringList{"1|Time 3|time3|" + bad});
-    doc.dates().SetItem(1, "end_date", QDate(2025, 5, 1));
+    setLine("end_date", QDate(2025, 5, 1));
     EXPECT_EQ(entries(doc.partRules(EventDocument::Part::Dates, 1)),
               QStringList{"1|Start Date|start_date|The end date may not occur before the start date !"});
 }
@@ -162,7 +166,8 @@ TEST_F(EventDocumentChecks, TagValuesAreFoundWhateverTheCase)
 
 using EventDocumentFirstFault = EventDocumentTest;
 
-TEST_F(EventDocumentFirstFault, DateLinesAreCheckedAsShownAndFoundHoweverFarDown)
+// Every line is checked, whichever are shown, and the ones shown stay.
+TEST_F(EventDocumentFirstFault, EveryDateLineIsCheckedHoweverFarDownAndTheShownStay)
 {
     QByteArray lines = dateLine("EV1", "TI0", "Bonn");
     for (int i = 1; i <= 70000; ++i)
@@ -171,12 +176,24 @@ TEST_F(EventDocumentFirstFault, DateLinesAreCheckedAsShownAndFoundHoweverFarDown
 
     EXPECT_EQ(doc.firstFault(EventDocument::Part::Events).row, 0);
     doc.filterDates("EV1");
-    EXPECT_EQ(doc.firstFault(EventDocument::Part::Dates).row, 0);
-    doc.showAllDates();
     const FirstFault fault = doc.firstFault(EventDocument::Part::Dates);
     EXPECT_EQ(fault.row, 65537);
-    EXPECT_EQ(entries(fault.check),
-              QStringList{"65537|Time|time1|Please complete at least the first time (24 hour format) !"});
+    const QString message = "Please complete at least the first time (24 hour format) !";
+    EXPECT_EQ(entries(fault.check), QStringList{"65537|Time|time1|" + message});
+
+    std::vector<EventDocument::Part> told;
+    const Validation v = doc.validate([&told](EventDocument::Part p) { told.push_back(p); });
+    EXPECT_EQ(told, (std::vector{EventDocument::Part::Admin, EventDocument::Part::Events, EventDocument::Part::Dates}));
+    EXPECT_EQ(v.part, EventDocument::Part::Dates);
+    EXPECT_EQ(v.row, 65537);
+    EXPECT_EQ(v.key, "TI65536");
+    EXPECT_EQ(v.eventKey, "EV2");
+    ASSERT_EQ(v.findings.size(), 1u);
+    EXPECT_EQ(v.findings[0].row, 65537);
+    EXPECT_EQ(v.findings[0].column, "time1");
+    EXPECT_EQ(v.findings[0].display, "Time");
+    EXPECT_EQ(v.findings[0].message, message);
+    EXPECT_EQ(doc.dates().RowCount(), 1);
 }
 
 TEST_F(EventDocumentFirstFault, FirstFaultyEventIsTheOneReported)
@@ -185,6 +202,14 @@ TEST_F(EventDocumentFirstFault, FirstFaultyEventIsTheOneReported)
     const FirstFault fault = doc.firstFault(EventDocument::Part::Events);
     EXPECT_EQ(fault.row, 2);
     EXPECT_EQ(fault.check.errors.size(), 2u);
+    // The whole check stops at that event: its two findings, in column order.
+    const Validation v = doc.validate();
+    EXPECT_EQ(v.part, EventDocument::Part::Events);
+    EXPECT_EQ(v.row, 2);
+    EXPECT_EQ(v.key, "EV2");
+    ASSERT_EQ(v.findings.size(), 2u);
+    EXPECT_EQ(v.findings[0].column, fault.check.errors[0].columndb);
+    EXPECT_EQ(v.findings[1].message, fault.check.errors[1].message);
 }
 
 // ---- Saving and the unsaved state -------------------------------------------
@@ -198,7 +223,10 @@ TEST_F(EventDocumentSave, WritesEveryDateLineAndKeepsTheShownOnes)
                      dates = readData("VantelEventDates.txt");
     QFile::remove(dataDir() + "VantelEventDates.txt");
     doc.filterDates("EV2");
-    doc.setModified(true);
+    // Unsaved changes that leave the data as it was.
+    doc.setField(EventDocument::Part::Events, 1, "name", QString("Renamed"));
+    doc.setField(EventDocument::Part::Events, 1, "name", QString("Fair"));
+    ASSERT_TRUE(doc.isModified());
     QSignalSpy spy(&doc, &EventDocument::modifiedChanged);
 
     const SaveResult r = doc.save(dataDir());
@@ -217,8 +245,8 @@ TEST_F(EventDocumentSave, AFailedSaveReplacesNothingAndStaysModified)
 {
     loadTwoEvents();
     const QByteArray admin = readData("VantelAdmin.txt"), events = readData("VantelEvents.txt");
-    doc.events().SetItem(1, "name", QString("Renamed"));
-    doc.setModified(true);
+    doc.setField(EventDocument::Part::Events, 1, "name", QString("Renamed"));
+    ASSERT_TRUE(doc.isModified());
     QSignalSpy spy(&doc, &EventDocument::modifiedChanged);
     for (const QString &bad : {wf.folder() + "gone/", dataDir() + "VantelAdmin.txt/"}) {
         SCOPED_TRACE(bad.toStdString());
@@ -233,16 +261,26 @@ TEST_F(EventDocumentSave, AFailedSaveReplacesNothingAndStaysModified)
     EXPECT_EQ(spy.count(), 0);
 }
 
-TEST_F(EventDocumentSave, ModifiedStateSignalsOnlyItsChanges)
+// Modified is the history's state: away from the data as last saved.
+TEST_F(EventDocumentSave, ModifiedStateFollowsTheHistoryAndSignalsOnlyItsChanges)
 {
+    loadTwoEvents();
     QSignalSpy spy(&doc, &EventDocument::modifiedChanged);
-    doc.setModified(true);
-    doc.setModified(true);
-    doc.setModified(false);
-    doc.setModified(false);
-    ASSERT_EQ(spy.count(), 2);
+    EXPECT_FALSE(doc.setField(EventDocument::Part::Events, 1, "name", QString("Fair"))); // no change, no step
+    doc.setField(EventDocument::Part::Events, 1, "name", QString("Gala"));
+    doc.setField(EventDocument::Part::Events, 2, "venue", QString("Hall"));
+    EXPECT_TRUE(doc.isModified());
+    doc.undo();
+    doc.undo();
+    EXPECT_FALSE(doc.isModified());
+    doc.redo();
+    ASSERT_EQ(spy.count(), 3);
     EXPECT_TRUE(spy.at(0).at(0).toBool());
     EXPECT_FALSE(spy.at(1).at(0).toBool());
+    EXPECT_TRUE(spy.at(2).at(0).toBool());
+    ASSERT_TRUE(doc.save(dataDir()).ok());
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_EQ(spy.count(), 4);
 }
 
 // ---- Reading a data folder ----------------------------------------------------
@@ -261,11 +299,14 @@ protected:
             wf.write("Files/VantelEventDates.txt", dates);
     }
     QStringList backups() const { return QDir(dataDir()).entryList({"*.bak-*"}, QDir::Files | QDir::Hidden); }
+    // A start of the program on the folder: a fresh document reads it.
     LoadResult loadFolder()
     {
         const QString folder = dataDir(); // the admin record may set gs_directory
-        return doc.load(folder);
+        fresh = std::make_unique<EventDocument>();
+        return fresh->load(folder);
     }
+    std::unique_ptr<EventDocument> fresh;
 };
 
 TEST_F(EventDocumentLoad, DatesOfAFolderWithoutEventsAreNeitherKeptNorReportedNorBackedUp)
@@ -275,10 +316,9 @@ TEST_F(EventDocumentLoad, DatesOfAFolderWithoutEventsAreNeitherKeptNorReportedNo
         SCOPED_TRACE(events.isNull() ? "missing" : events.isEmpty() ? "empty" : "blank lines");
         QFile::remove(dataDir() + "VantelEvents.txt");
         write(events, damaged);
-        doc.admin().Reset();
         const LoadResult r = loadFolder();
-        EXPECT_EQ(doc.events().RowCount(), 0);
-        EXPECT_EQ(doc.dates().RowCount() + doc.dates().FilteredCount(), 0);
+        EXPECT_EQ(fresh->events().RowCount(), 0);
+        EXPECT_EQ(fresh->dates().RowCount() + fresh->dates().FilteredCount(), 0);
         EXPECT_TRUE(r.dates.problems.isEmpty());
         EXPECT_TRUE(r.dates.readError.isEmpty());
         EXPECT_TRUE(backups().isEmpty());
@@ -293,17 +333,16 @@ TEST_F(EventDocumentLoad, AFileThatCannotBeReadLeavesTheOtherAsReadingInTurnDid)
     LoadResult r = loadFolder();
     EXPECT_EQ(r.unreadable(), QStringList{dataDir() + "VantelEvents.txt cannot be read: it is a folder, not a file."});
     EXPECT_TRUE(r.dates.problems.isEmpty());
-    EXPECT_EQ(doc.dates().RowCount(), 0);
+    EXPECT_EQ(fresh->dates().RowCount(), 0);
     EXPECT_TRUE(backups().isEmpty());
 
     // The dates file cannot be read: the events come in all the same.
     QDir(dataDir()).rmdir("VantelEvents.txt");
     QFile::remove(dataDir() + "VantelEventDates.txt");
-    doc.admin().Reset();
     write(eventLine("EV1", "Fair") + eventLine("EV2", "Show"), {});
     QDir(wf.path()).mkpath("Files/VantelEventDates.txt");
     r = loadFolder();
-    EXPECT_EQ(doc.events().RowCount(), 2);
+    EXPECT_EQ(fresh->events().RowCount(), 2);
     EXPECT_TRUE(r.events.readError.isEmpty());
     EXPECT_EQ(r.unreadable(),
               QStringList{dataDir() + "VantelEventDates.txt cannot be read: it is a folder, not a file."});
@@ -329,15 +368,15 @@ TEST_F(EventDocumentLoad, ProblemsOfBothFilesAreReportedEachWithItsOwnBackup)
     EXPECT_EQ(backups().size(), 2);
     // Every row came in; the lines shown are those of the first event, and
     // the others are found by their event.
-    EXPECT_EQ(doc.events().RowCount(), 2);
-    EXPECT_EQ(doc.dates().RowCount(), 1);
-    EXPECT_EQ(doc.dates().allRowCount(), 3);
-    EXPECT_EQ(doc.dates().GetItemString(1, "time_id"), "TI1");
-    doc.filterDates("EV2");
-    ASSERT_EQ(doc.dates().RowCount(), 2);
-    EXPECT_EQ(doc.dates().GetItemString(1, "time_id"), "TI2");
-    EXPECT_TRUE(doc.dates().IsNull(1, "start_date"));
-    EXPECT_EQ(doc.dates().GetItemString(2, "time_id"), "TI3");
+    EXPECT_EQ(fresh->events().RowCount(), 2);
+    EXPECT_EQ(fresh->dates().RowCount(), 1);
+    EXPECT_EQ(fresh->dates().allRowCount(), 3);
+    EXPECT_EQ(fresh->dates().GetItemString(1, "time_id"), "TI1");
+    fresh->filterDates("EV2");
+    ASSERT_EQ(fresh->dates().RowCount(), 2);
+    EXPECT_EQ(fresh->dates().GetItemString(1, "time_id"), "TI2");
+    EXPECT_TRUE(fresh->dates().IsNull(1, "start_date"));
+    EXPECT_EQ(fresh->dates().GetItemString(2, "time_id"), "TI3");
 }
 
 using EventDocumentAdmin = EventDocumentTest;

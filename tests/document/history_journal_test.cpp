@@ -3,6 +3,7 @@
 // finding events. No display.
 #include "datalines.h"
 #include "eventdocument.h"
+#include "externals.h"
 #include "faults.h"
 #include "fileset.h"
 #include "globals.h"
@@ -61,7 +62,7 @@ protected:
     static QStringList contents(EventDocument &d)
     {
         QStringList out;
-        for (RecordSet *rs : {&d.admin(), &d.events(), &d.dates()})
+        for (const RecordSet *rs : {&d.admin(), &d.events(), &d.dates()})
             for (long place = 0; place < rs->allRowCount(); ++place) {
                 QStringList row;
                 for (int c = 1; c <= rs->columnCount(); ++c)
@@ -71,62 +72,56 @@ protected:
             }
         return out;
     }
-    // The user's action ends; the program waits for the next one.
-    static void endAction() { QCoreApplication::processEvents(); }
-    // Deletes event `row` with its date lines, as the Delete button does.
-    static void deleteEvent(EventDocument &d, long row)
+    void SetUp() override { ext::table().Sleep = [](qint32) {}; } // keys without their pause
+    static bool setName(EventDocument &d, long row, const QString &name)
     {
-        const QString id = d.events().GetItemString(row, "event_id");
-        d.filterDates(id);
-        for (long r = d.dates().RowCount(); r >= 1; --r)
-            d.dates().DeleteRow(r);
-        d.events().DeleteRow(row);
-        if (d.events().RowCount() == 0)
-            d.dates().Reset();
-        endAction();
+        return d.setField(EventDocument::Part::Events, row, "name", name);
     }
 
     WorkingFolder wf;
+    ExternalsGuard guard;
 };
 
 // ---- Undo and redo ----------------------------------------------------------
 
 using EventDocumentHistory = EventDocumentHistoryTest;
 
-TEST_F(EventDocumentHistory, EachActionIsOneStepAndUndoingAllOfThemGivesTheSavedBytesBack)
+TEST_F(EventDocumentHistory, EachCommandIsOneStepAndUndoingAllOfThemGivesTheSavedBytesBack)
 {
     writeFiles();
     const QByteArray saved = files();
     auto doc = openDocument();
     EXPECT_FALSE(doc->canUndo());
 
-    doc->events().SetItem(2, "name", QString("Gala"));
-    doc->events().SetItem(2, "venue", QString("Hall"));
-    endAction();
-    deleteEvent(*doc, 1);
-    const long row = doc->events().InsertRow(0);
-    doc->events().SetItem(row, "event_id", QString("EV9"));
-    doc->dates().InsertRow(0);
-    doc->dates().SetItem(doc->dates().RowCount(), "event_id", QString("EV9"));
-    endAction();
+    ASSERT_TRUE(setName(*doc, 2, "Gala"));
+    ASSERT_TRUE(doc->setField(EventDocument::Part::Events, 2, "venue", QString("Hall")));
+    ASSERT_TRUE(doc->deleteEvent(1));
+    ASSERT_EQ(doc->newEvent().row, 3);
     EXPECT_TRUE(doc->isModified());
 
     std::vector<ChangeSite> shown;
     QObject::connect(doc.get(), &EventDocument::stepShown, [&](const ChangeSite &s) { shown.push_back(s); });
     ASSERT_TRUE(doc->undo()); // the new event and its line
     EXPECT_EQ(doc->events().RowCount(), 2);
+    EXPECT_EQ(doc->dates().allRowCount(), 5);
     ASSERT_TRUE(doc->undo()); // the delete: the event and both its lines
     EXPECT_EQ(doc->events().GetItemString(1, "event_id"), "EV1");
     EXPECT_EQ(doc->dates().allRowCount(), 7);
-    ASSERT_TRUE(doc->undo()); // both field edits at once
+    ASSERT_TRUE(doc->undo()); // the venue
+    EXPECT_TRUE(doc->isModified());
+    ASSERT_TRUE(doc->undo()); // the name
     EXPECT_FALSE(doc->undo());
     EXPECT_FALSE(doc->isModified());
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[1].page, ChangeSite::Page::List);
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[0].part, EventDocument::Part::Events);
+    EXPECT_TRUE(shown[0].rows);
+    EXPECT_EQ(shown[1].part, EventDocument::Part::Events);
+    EXPECT_TRUE(shown[1].rows);
     EXPECT_EQ(shown[1].eventKey, "EV1");
-    EXPECT_EQ(shown[2].page, ChangeSite::Page::Detail);
-    EXPECT_EQ(shown[2].eventKey, "EV2");
-    EXPECT_EQ(shown[2].column, "name");
+    EXPECT_EQ(shown[3].part, EventDocument::Part::Events);
+    EXPECT_FALSE(shown[3].rows);
+    EXPECT_EQ(shown[3].eventKey, "EV2");
+    EXPECT_EQ(shown[3].column, "name");
 
     ASSERT_TRUE(doc->save(dataDir()).ok());
     EXPECT_EQ(files(), saved);
@@ -134,7 +129,7 @@ TEST_F(EventDocumentHistory, EachActionIsOneStepAndUndoingAllOfThemGivesTheSaved
     // Saving keeps the history; redo leaves the saved state again.
     ASSERT_TRUE(doc->redo());
     EXPECT_TRUE(doc->isModified());
-    EXPECT_EQ(doc->events().GetItemString(2, "venue"), "Hall");
+    EXPECT_EQ(doc->events().GetItemString(2, "name"), "Gala");
     ASSERT_TRUE(doc->undo());
     EXPECT_FALSE(doc->isModified());
 }
@@ -144,9 +139,8 @@ TEST_F(EventDocumentHistory, DeletingTheLastEventAndUndoingItPutsEveryLineBackIn
     writeFiles();
     const QByteArray saved = files();
     auto doc = openDocument();
-    deleteEvent(*doc, 1);
-    deleteEvent(*doc, 1);
-    deleteEvent(*doc, 1);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(doc->deleteEvent(1));
     EXPECT_EQ(doc->dates().allRowCount(), 0);
     while (doc->undo()) {
     }
@@ -163,10 +157,11 @@ TEST_F(EventDocumentHistory, WhichFieldHasTheFocusIsNoStep)
 {
     writeFiles();
     auto doc = openDocument();
-    doc->events().SetItem(1, "current_column", QString("name"));
-    doc->admin().SetItem(1, "current_column", QString("user_id"));
-    endAction();
+    doc->noteCurrentColumn(EventDocument::Part::Events, 1, "name");
+    doc->noteCurrentColumn(EventDocument::Part::Admin, 1, "user_id");
+    EXPECT_EQ(doc->events().GetItemString(1, "current_column"), "name");
     EXPECT_FALSE(doc->canUndo());
+    EXPECT_FALSE(doc->isModified());
     EXPECT_FALSE(QFile::exists(journalPath()));
 }
 
@@ -179,10 +174,9 @@ TEST_F(EventDocumentJournal, KeptSoonAfterAChangeOnlyForTheOwnerAndRestoredByThe
     writeFiles();
     const QByteArray saved = files();
     auto doc = openDocument();
-    doc->events().SetItem(3, "name", QString("Späte Gala"));
-    doc->admin().SetItem(1, "default_city", QString("Köln"));
-    endAction();
-    deleteEvent(*doc, 1);
+    setName(*doc, 3, "Späte Gala");
+    doc->setField(EventDocument::Part::Admin, 1, "default_city", QString("Köln"));
+    doc->deleteEvent(1);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(journalPath()); }, 2000));
     doc->journal().flush();
     EXPECT_EQ(QFileInfo(journalPath()).permissions(),
@@ -213,8 +207,7 @@ TEST_F(EventDocumentJournal, DamagedOrOutdatedJournalsAreNotUsed)
     writeFiles();
     {
         auto doc = openDocument();
-        doc->events().SetItem(1, "name", QString("Gala"));
-        endAction();
+        setName(*doc, 1, "Gala");
         doc->journal().flush();
     }
     QByteArray journal = readFile(journalPath());
@@ -249,15 +242,13 @@ TEST_F(EventDocumentJournal, UndoingBackToTheSavedDataLeavesNothingToRestore)
 {
     writeFiles();
     auto doc = openDocument();
-    doc->events().SetItem(1, "name", QString("Gala"));
-    endAction();
+    setName(*doc, 1, "Gala");
     doc->journal().flush();
     ASSERT_TRUE(QFile::exists(journalPath()));
     doc->undo();
     EXPECT_FALSE(QFile::exists(journalPath()));
     // A later change is kept from the saved data, not from the undone one.
-    doc->events().SetItem(2, "name", QString("Show"));
-    endAction();
+    setName(*doc, 2, "Show");
     doc->journal().flush();
     const QStringList before = contents(*doc);
     doc.reset();
@@ -274,8 +265,7 @@ TEST_F(EventDocumentJournal, AFullOrFailingDiskKeepsTheLastWholeJournalAndSaysSo
     auto doc = openDocument();
     EXPECT_EQ(QDir(dataDir()).entryList({"VantelUnsaved.journal.*"}), QStringList{"VantelUnsaved.journal.backup"});
     QSignalSpy failed(&doc->journal(), &Journal::writeFailed);
-    doc->events().SetItem(1, "name", QString("Gala"));
-    endAction();
+    setName(*doc, 1, "Gala");
     doc->journal().flush();
     const QByteArray whole = readFile(journalPath());
     ASSERT_FALSE(whole.isEmpty());
@@ -285,8 +275,7 @@ TEST_F(EventDocumentJournal, AFullOrFailingDiskKeepsTheLastWholeJournalAndSaysSo
         SCOPED_TRACE(fault);
         {
             const Faults faults(fault);
-            doc->events().SetItem(n + 2, "name", QString(fault));
-            endAction();
+            setName(*doc, n + 2, fault);
             doc->journal().flush();
         }
         QCoreApplication::processEvents(); // the failure is told on the user's thread
@@ -325,8 +314,7 @@ TEST_F(EventDocumentJournal, ASaveThatFailsHalfWayLeavesTheJournalFittingTheFile
     const QByteArray saved = files();
     auto doc = openDocument();
     doc->journal().setDelay(60000);
-    doc->events().SetItem(1, "name", QString("Gala"));
-    endAction();
+    setName(*doc, 1, "Gala");
     gSaving = doc.get();
     gReplaced = 0;
     fileset::testing::step = [](const char *what) {
@@ -356,7 +344,7 @@ TEST_F(EventDocumentFind, NameVenueOrAnyLineCityInAnyCaseFromTheNextRowRound)
 {
     writeFiles();
     auto doc = openDocument(); // the lines of EV1 are shown, the others held aside
-    doc->events().SetItem(1, "venue", QString("Stadthalle"));
+    doc->setField(EventDocument::Part::Events, 1, "venue", QString("Stadthalle"));
     EXPECT_EQ(doc->findEvent("EVENT 2", 0), 2);
     EXPECT_EQ(doc->findEvent("city 3", 0), 3);
     EXPECT_EQ(doc->findEvent("HALLE", 0), 1);

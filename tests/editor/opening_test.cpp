@@ -35,7 +35,7 @@ TEST_F(Opening, FirstStartWithGetdirMakesTheFilesFolderAndWritesTheSettings)
     EXPECT_EQ(ini("Files"), dataDir());
     EXPECT_FALSE(boxes.sawTitle("Application Moved"));
     // No admin file: one empty admin row that names the data folder.
-    RecordSet *admin = dw("dw_admin")->recordSet();
+    const RecordSet *admin = dw("dw_admin")->recordSet();
     ASSERT_EQ(admin->RowCount(), 1);
     EXPECT_EQ(admin->GetItemString(1, "file_directory"), dataDir());
     EXPECT_TRUE(admin->GetItemString(1, "user_id").isEmpty());
@@ -79,7 +79,7 @@ TEST_F(Opening, LoadingSelectsTheFirstEventAndShowsOnlyItsDates)
     EXPECT_EQ(dw("dw_event_list")->GetRow(), 1);
     EXPECT_EQ(dw("dw_events")->GetRow(), 1);
     EXPECT_EQ(dw("dw_events")->recordSet(), dw("dw_event_list")->recordSet());
-    RecordSet *dates = dw("dw_event_dates")->recordSet();
+    const RecordSet *dates = dw("dw_event_dates")->recordSet();
     ASSERT_EQ(dates->RowCount(), 2);
     EXPECT_EQ(dates->GetItemString(1, "time_id"), "TI1_1");
     EXPECT_EQ(dates->GetItemString(2, "time_id"), "TI1_2");

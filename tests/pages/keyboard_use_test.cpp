@@ -229,7 +229,7 @@ TEST_F(KeyboardUse, FormFieldsTakeTheirOwnTextWhenTabbedThrough)
     type("Kiel");
     press(Qt::Key_Tab, Qt::ShiftModifier);
     press(Qt::Key_Tab, Qt::ShiftModifier);
-    RecordSet *admin = dw("dw_admin")->recordSet();
+    const RecordSet *admin = dw("dw_admin")->recordSet();
     EXPECT_EQ(admin->GetItemString(1, "default_city"), "Kiel");
     EXPECT_EQ(admin->GetItemString(1, "default_state"), "NRW");
     EXPECT_EQ(admin->GetItemString(1, "user_id"), "ann");

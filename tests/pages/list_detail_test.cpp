@@ -23,18 +23,13 @@ protected:
         clickTab(List);
         ASSERT_EQ(page(), List);
     }
-    // Every date line of the record set, shown or held aside by the filter.
+    // The event of every date line of the document, shown or not.
     std::vector<QString> allDateEventIds()
     {
-        RecordSet *d = dates();
-        const QString filter = d->filterText();
-        d->SetFilter(QString());
-        d->Filter();
+        const RecordSet &d = w->document().dates();
         std::vector<QString> ids;
-        for (long r = 1; r <= d->RowCount(); ++r)
-            ids.push_back(d->GetItemString(r, "event_id"));
-        d->SetFilter(filter);
-        d->Filter();
+        for (long place = 0; place < d.allRowCount(); ++place)
+            ids.push_back(QString::fromUtf8(d.valueAt(place, d.columnIndex("event_id"))));
         return ids;
     }
     QString detailText(const char *column)
@@ -262,6 +257,36 @@ TEST_F(EventPages, DoubleClickBelowTheLastEventAlsoShowsTheDetailPage)
     QCoreApplication::processEvents();
     EXPECT_EQ(page(), Detail);
     EXPECT_EQ(counter(), "Event 2 of 2");
+}
+
+// A text of several lines gives its line breaks back as line feeds: passing
+// through it changes nothing, and an edit keeps the record's carriage returns.
+TEST_F(EventPages, PassingThroughAFieldOfSeveralLinesLeavesItsLineBreaks)
+{
+    writeAdmin("ann", "Bonn", "NRW");
+    writeData("VantelEvents.txt", testing_support::eventLine("EV1", "Fair", "\"line one\r\nline two\"")
+                                      + testing_support::eventLine("EV2", "Show", "\"one\r\ntwo\""));
+    writeData("VantelEventDates.txt", dateLine("EV1", "TI1", "Bonn") + dateLine("EV2", "TI2", "Bonn"));
+    openWindow();
+    clickTab(Detail);
+    selectField("dw_events", "name");
+    press(Qt::Key_Tab); // into the short description
+    ASSERT_EQ(focusedColumn(), "sdescription");
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(events()->GetItemString(1, "sdescription"), "line one\r\nline two");
+    EXPECT_FALSE(saveEnabled());
+
+    press(Qt::Key_PageDown);
+    QTest::mouseClick(dw("dw_events")->editorFor("sdescription"), Qt::LeftButton);
+    press(Qt::Key_End, Qt::ControlModifier);
+    type("!");
+    press(Qt::Key_Tab);
+    EXPECT_EQ(events()->GetItemString(2, "sdescription"), "one\r\ntwo!");
+    clickButton("pb_save");
+    const QByteArray written = readData("VantelEvents.txt");
+    EXPECT_TRUE(written.contains("Fair\t\"line one\r\nline two\"\t")) << written.constData();
+    EXPECT_TRUE(written.contains("Show\t\"one\r\ntwo!\"\t")) << written.constData();
 }
 
 // Moving through the detail form moves the selection with it, but Copy and

@@ -76,8 +76,8 @@ protected:
         return field;
     }
 
-    RecordSet *events() const { return dw("dw_event_list")->recordSet(); }
-    RecordSet *dates() const { return dw("dw_event_dates")->recordSet(); }
+    const RecordSet *events() const { return dw("dw_event_list")->recordSet(); }
+    const RecordSet *dates() const { return dw("dw_event_dates")->recordSet(); }
     int page() const { return tabs()->currentIndex(); }
     bool saveEnabled() const { return child<QPushButton>("pb_save")->isEnabled(); }
 

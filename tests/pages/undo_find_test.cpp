@@ -178,7 +178,7 @@ TEST_F(Undo, KeysThatSearchADropDownAreOneStep)
     writeAdmin();
     writeEvents(1, 1);
     openWindow();
-    RecordSet *admin = dw("dw_admin")->recordSet();
+    const RecordSet *admin = dw("dw_admin")->recordSet();
     const QString before = admin->GetItemString(1, "default_country");
     selectField("dw_admin", "file_directory");
     press(Qt::Key_Tab);

@@ -10,6 +10,7 @@
 #include "globals.h"
 #include "recordset.h"
 #include "runtime.h"
+#include "messageboxes.h"
 #include "testsupport.h"
 #include "w_event.h"
 

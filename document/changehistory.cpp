@@ -1,63 +1,83 @@
 #include "changehistory.h"
 
-#include <QApplication>
 #include <QUndoCommand>
 
 #include <chrono>
+#include <utility>
 
 namespace {
-constexpr int kEvents = 1;
-constexpr int kDates = 2;
+constexpr int kEvents = int(DataPart::Events);
+constexpr int kDates = int(DataPart::Dates);
 const QString kCurrentColumn = QStringLiteral("current_column");
 } // namespace
 
-// A step as the user made it: pushing it does nothing, since its changes
-// are already made.
+// One step: a command's work, done when the step is first made, and the
+// changes it made, taken back by undo and made again by redo.
 //
 // Keys typed into a drop-down in quick succession search its list, and each
 // match they pass on the way is taken as the field's value at once: such
-// changes of one field, as close together as the keys of one search, make
+// settings of one field, as close together as the keys of one search, make
 // one step (typing "Fra" and undoing goes back to where the field was, not
 // to "Falkland Islands").
 class ChangeHistory::Step : public QUndoCommand {
 public:
+    Step(ChangeHistory &history, Kind kind, const QString &text, std::function<void()> work)
+        : QUndoCommand(text), history_(history), kind_(kind), work_(std::move(work)),
+          made_(std::chrono::steady_clock::now())
+    {
+    }
+    // A step of changes made already.
     Step(ChangeHistory &history, std::vector<RowChange> changes)
-        : history_(history), changes_(std::move(changes)), made_(std::chrono::steady_clock::now())
+        : QUndoCommand(QStringLiteral("Change")), history_(history), kind_(Kind::Other),
+          changes_(std::move(changes)), made_(std::chrono::steady_clock::now())
     {
     }
     void undo() override { history_.applyStep(changes_, true); }
     void redo() override
     {
-        if (pushed_)
+        if (!std::exchange(fresh_, false)) {
             history_.applyStep(changes_, false);
-        pushed_ = true;
+            return;
+        }
+        if (work_) {
+            Step *outer = std::exchange(history_.recording_, this);
+            work_();
+            history_.recording_ = outer;
+            work_ = {};
+        }
+        setObsolete(changes_.empty()); // a step that changed nothing is none
+        history_.performed_ = !changes_.empty();
     }
-    int id() const override { return oneValue() ? 1 : -1; }
+    int id() const override { return kind_ == Kind::SetField && oneValue() ? 1 : -1; }
     bool mergeWith(const QUndoCommand *other) override
     {
         const auto *next = static_cast<const Step *>(other);
-        if (!oneValue() || !next->oneValue())
+        if (next->kind_ != Kind::SetField || !oneValue() || !next->oneValue())
             return false;
         RowChange &mine = changes_.front();
         const RowChange &theirs = next->changes_.front();
         if (mine.part != theirs.part || mine.place != theirs.place || mine.col != theirs.col
-            || next->made_ - made_ > std::chrono::milliseconds(QApplication::keyboardInputInterval()))
+            || next->made_ - made_ > history_.mergeInterval_)
             return false;
         mine.after = theirs.after;
         made_ = next->made_;
         return true;
     }
+    void add(RowChange &&change) { changes_.push_back(std::move(change)); }
 
 private:
     bool oneValue() const { return changes_.size() == 1 && changes_.front().kind == RowChange::Set; }
 
     ChangeHistory &history_;
+    Kind kind_;
+    std::function<void()> work_;
     std::vector<RowChange> changes_;
     std::chrono::steady_clock::time_point made_;
-    bool pushed_ = false;
+    bool fresh_ = true; // not made yet
 };
 
-ChangeHistory::ChangeHistory(std::vector<RecordSet *> sets, QObject *parent) : QObject(parent), sets_(std::move(sets))
+ChangeHistory::ChangeHistory(std::vector<RecordSet *> sets, std::chrono::milliseconds mergeInterval, QObject *parent)
+    : QObject(parent), sets_(std::move(sets)), mergeInterval_(mergeInterval)
 {
     for (RecordSet *rs : sets_)
         rs->setObserver(this);
@@ -135,42 +155,47 @@ void ChangeHistory::heard(RowChange &&change, RecordSet &rs)
         onChange(change);
     if (applying_)
         return;
-    gathering_.push_back(std::move(change));
-    if (!closePosted_) {
-        closePosted_ = true;
-        QMetaObject::invokeMethod(this, [this] { closeStep(); }, Qt::QueuedConnection);
+    if (recording_) {
+        recording_->add(std::move(change));
+        return;
     }
+    // A change made outside any command is a step of its own: the history
+    // must know every change to take the steps before it back in place.
+    stack_.push(new Step(*this, std::vector<RowChange>{std::move(change)}));
 }
 
-void ChangeHistory::closeStep()
+bool ChangeHistory::perform(Kind kind, const QString &text, const std::function<void()> &work)
 {
-    closePosted_ = false;
-    if (gathering_.empty())
-        return;
-    stack_.push(new Step(*this, std::exchange(gathering_, {})));
+    // A command that another one runs is part of that one's step.
+    if (recording_) {
+        work();
+        return true;
+    }
+    performed_ = false;
+    stack_.push(new Step(*this, kind, text, work));
+    return performed_;
 }
 
 // ---- Taking back and making again ------------------------------------------------
 
-bool ChangeHistory::undo() { return step(false); }
-
-bool ChangeHistory::redo() { return step(true); }
-
-bool ChangeHistory::step(bool forward)
+bool ChangeHistory::undo()
 {
-    closeStep();
-    if (!(forward ? stack_.canRedo() : stack_.canUndo()))
+    if (!stack_.canUndo())
         return false;
-    if (forward)
-        stack_.redo();
-    else
-        stack_.undo();
+    stack_.undo();
+    return true;
+}
+
+bool ChangeHistory::redo()
+{
+    if (!stack_.canRedo())
+        return false;
+    stack_.redo();
     return true;
 }
 
 void ChangeHistory::clear()
 {
-    gathering_.clear();
     stack_.clear();
 }
 
@@ -233,21 +258,22 @@ bool ChangeHistory::replay(const std::vector<RowChange> &changes)
 {
     if (!fits(changes))
         return false;
-    closeStep();
-    for (const RowChange &c : changes)
-        apply(c, false);
-    closeStep();
+    perform(Kind::Restore, QStringLiteral("Restore Unsaved Changes"), [&] {
+        for (const RowChange &c : changes)
+            apply(c, false);
+    });
     return true;
 }
 
 ChangeSite ChangeHistory::siteOf(const std::vector<RowChange> &changes) const
 {
+    // An event's change comes first, then a date line's, then the admin record's.
     int primary = 0;
     for (const RowChange &c : changes)
         if (c.part == kEvents || (c.part == kDates && primary == 0))
             primary = c.part;
     ChangeSite site;
-    bool rows = false;
+    site.part = DataPart(primary);
     for (const RowChange &c : changes) {
         if (c.part != primary)
             continue;
@@ -259,10 +285,7 @@ ChangeSite ChangeHistory::siteOf(const std::vector<RowChange> &changes) const
             site.lineKey = c.lineKey;
         if (c.kind == RowChange::Set && site.column.isEmpty())
             site.column = sets_[c.part]->definition().columns[size_t(c.col - 1)].name;
-        rows = rows || c.kind != RowChange::Set;
+        site.rows = site.rows || c.kind != RowChange::Set;
     }
-    site.page = primary == 0 ? ChangeSite::Page::Admin
-                : primary == kDates ? ChangeSite::Page::Dates
-                : rows ? ChangeSite::Page::List : ChangeSite::Page::Detail;
     return site;
 }

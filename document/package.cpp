@@ -101,6 +101,19 @@ mode_t ownerOnlyMode(const QString &directory, const QStringList &fileNames)
     return mode | S_IRUSR;
 }
 
+// Why packing answered `code`; empty for success.
+QString packCodeText(int code)
+{
+    switch (code) {
+    case PackOk: return QString();
+    case PackNoSource: return QStringLiteral("the file is missing or cannot be read");
+    case PackBadArchive: return QStringLiteral("the package is not a valid zip file");
+    case PackWriteFailed: return QStringLiteral("the package could not be written");
+    case PackCancelled: return QStringLiteral("packing was stopped");
+    default: return QStringLiteral("the zip component answered %1").arg(code);
+    }
+}
+
 // Calls pack(source, archive, 0, 9); answers the pack code, or -1 when the
 // call itself failed (with `why` set).
 int packOne(rt::OLEObject &zip, const QString &source, const QString &archive, QString &why)
@@ -111,25 +124,10 @@ int packOne(rt::OLEObject &zip, const QString &source, const QString &archive, Q
         why = QStringLiteral("the zip component refused the call (%1)").arg(rc);
         return -1;
     }
-    switch (const int code = result.toInt()) {
-    case PackOk:
-        return code;
-    case PackNoSource:
-        why = QStringLiteral("the file is missing or cannot be read");
-        return code;
-    case PackBadArchive:
-        why = QStringLiteral("the package is not a valid zip file");
-        return code;
-    case PackWriteFailed:
-        why = QStringLiteral("the package could not be written");
-        return code;
-    case PackCancelled:
-        why = QStringLiteral("packing was stopped");
-        return code;
-    default:
-        why = QStringLiteral("the zip component answered %1").arg(code);
-        return code;
-    }
+    const int code = result.toInt();
+    if (code != PackOk)
+        why = packCodeText(code);
+    return code;
 }
 
 PackageResult failure(PackageResult::Kind kind, const QString &detail, const QStringList &missing = {})

@@ -1,8 +1,9 @@
 // The changes made to the event data, as steps that can be taken back and
-// made again. Every change of the three record sets is heard here, whatever
-// made it (a field, a button, the calendar): the changes that one action of
-// the user makes, up to the moment the program waits for the next one, form
-// one step.
+// made again. Each step is one command of the document (a new event, a field
+// set, ...): its work is done when the step is made, and every change that
+// work makes to the three record sets is heard here and kept with the step,
+// so that undoing takes back exactly those changes and redoing makes them
+// again. The journal hears every change too, also those of undo and redo.
 #pragma once
 
 #include "recordset.h"
@@ -11,14 +12,18 @@
 #include <QString>
 #include <QUndoStack>
 
+#include <chrono>
 #include <functional>
 #include <vector>
+
+// The three record sets of the event data.
+enum class DataPart : quint8 { Admin, Events, Dates };
 
 // One change of one record set, by the row's place among all rows.
 struct RowChange {
     enum Kind : quint8 { Insert = 1, Remove = 2, Set = 3 };
     Kind kind = Set;
-    quint8 part = 0;   // EventDocument::Part
+    quint8 part = 0;   // DataPart
     qint64 place = 0;
     qint16 col = 0;    // Set: 1-based column
     StoredRow row;     // Insert, Remove: the row's values
@@ -28,10 +33,11 @@ struct RowChange {
     QString eventKey, lineKey;
 };
 
-// Where a step happened, for bringing it on screen.
+// Where a step happened, for bringing it on screen: the record set, whether
+// rows came or went (else values changed), the event, the line and the field.
 struct ChangeSite {
-    enum class Page { Admin, List, Detail, Dates };
-    Page page = Page::Admin;
+    DataPart part = DataPart::Admin;
+    bool rows = false;
     QString eventKey;     // the event to select (may no longer exist)
     long eventPlace = -1; // the place the event had, when it is gone
     QString lineKey;      // the date line to make current
@@ -41,15 +47,23 @@ struct ChangeSite {
 class ChangeHistory : public QObject, private RecordSetObserver {
     Q_OBJECT
 public:
+    // What a step does, as the user asked for it.
+    enum class Kind { NewEvent, CopyEvent, DeleteEvent, NewDateLines, DeleteDateLine, SetField, Restore, Other };
+
     // `sets` are the admin, event and date record sets, in that order.
-    ChangeHistory(std::vector<RecordSet *> sets, QObject *parent = nullptr);
+    // Fields set one after the other no further apart than `mergeInterval`
+    // (the keys of one search in a drop-down) make one step.
+    ChangeHistory(std::vector<RecordSet *> sets, std::chrono::milliseconds mergeInterval, QObject *parent = nullptr);
     ~ChangeHistory() override;
 
     QUndoStack &stack() { return stack_; }
+    const QUndoStack &stack() const { return stack_; }
     // Changes made while paused (reading the data files) are no step.
     void setPaused(bool paused) { paused_ = paused; }
-    // Ends the step being gathered; it becomes the one to undo.
-    void closeStep();
+    // Makes the step `text` of `kind`: runs `work`, and keeps what it
+    // changed as one step (none when it changed nothing, or merged into the
+    // step before: a field set again). Answers whether anything changed.
+    bool perform(Kind kind, const QString &text, const std::function<void()> &work);
     bool undo();
     bool redo();
     // Forgets every step: the data as it stands is where history starts.
@@ -69,8 +83,6 @@ signals:
 
 private:
     class Step;
-    // Takes back (or, `forward`, makes again) the step next in line.
-    bool step(bool forward);
     void rowInserted(RecordSet &rs, long place, const StoredRow &values) override;
     void rowRemoved(RecordSet &rs, long place, const StoredRow &values) override;
     void valueChanged(RecordSet &rs, long place, int col, const StoredValue &before,
@@ -84,8 +96,9 @@ private:
 
     std::vector<RecordSet *> sets_;
     QUndoStack stack_;
-    std::vector<RowChange> gathering_;
-    bool closePosted_ = false;
+    Step *recording_ = nullptr; // the step whose work is being done
+    bool performed_ = false;    // the last step made changed something
     bool applying_ = false;
     bool paused_ = false;
+    std::chrono::milliseconds mergeInterval_;
 };

@@ -5,8 +5,8 @@
 #include "fileset.h"
 #include "globals.h"
 #include "recordset.h"
-#include "runtime.h"
-#include "vantel.h"
+#include "readfile.h"
+#include "trim.h"
 
 #include <QDate>
 #include <QScopeGuard>
@@ -152,7 +152,7 @@ private:
     }
 };
 
-EventDocument::EventDocument(QObject *parent)
+EventDocument::EventDocument(std::chrono::milliseconds mergeInterval, QObject *parent)
     : QObject(parent),
       admin_(std::make_unique<RecordSet>(definition(QStringLiteral("d_admin")))),
       events_(std::make_unique<RecordSet>(definition(QStringLiteral("d_list")))),
@@ -160,7 +160,10 @@ EventDocument::EventDocument(QObject *parent)
       folderCol_(admin_->columnIndex(kFileDirectory)),
       startCol_(dates_->columnIndex(QStringLiteral("start_date"))),
       endCol_(dates_->columnIndex(QStringLiteral("end_date"))),
-      history_({admin_.get(), events_.get(), dates_.get()})
+      lineEventCol_(dates_->columnIndex(QStringLiteral("event_id"))),
+      lineKeyCol_(dates_->columnIndex(QStringLiteral("time_id"))),
+      eventKeyCol_(events_->columnIndex(QStringLiteral("event_id"))),
+      history_({admin_.get(), events_.get(), dates_.get()}, mergeInterval)
 {
     for (int i = 1; i <= 6; ++i)
         timeCols_.push_back(dates_->columnIndex(QStringLiteral("time%1").arg(i)));
@@ -170,7 +173,8 @@ EventDocument::EventDocument(QObject *parent)
         // kept for a next start.
         if (clean)
             journal_.restart();
-        setModified(!clean);
+        if (modified_ != !clean)
+            emit modifiedChanged(modified_ = !clean);
     });
     connect(&history_, &ChangeHistory::stepShown, this, &EventDocument::stepShown);
 }
@@ -182,7 +186,7 @@ EventDocument::~EventDocument()
     disconnect(&history_.stack(), nullptr, this, nullptr);
 }
 
-RecordSet &EventDocument::recordSet(Part part) const
+RecordSet &EventDocument::set(Part part) const
 {
     switch (part) {
     case Part::Admin: return *admin_;
@@ -195,7 +199,7 @@ RecordSet &EventDocument::recordSet(Part part) const
 bool EventDocument::partOf(const RecordSet *rs, Part *part) const
 {
     for (Part p : {Part::Admin, Part::Events, Part::Dates}) {
-        if (&recordSet(p) == rs) {
+        if (&set(p) == rs) {
             *part = p;
             return true;
         }
@@ -244,36 +248,114 @@ QString EventDocument::timeFormatMessage()
     return QStringLiteral("Please enter the time as hh:mm on the 24-hour clock !");
 }
 
+namespace {
+
+// Rows 1 to count() of a record set as the checks read them: those a
+// filter passes, or every row whichever a filter passes.
+class PassingRows {
+public:
+    explicit PassingRows(const RecordSet &rs) : rs_(rs) {}
+    long count() const { return rs_.RowCount(); }
+    bool isNull(long row, int col) const { return rs_.IsNull(row, col); }
+    QString text(long row, int col) const { return rs_.GetItemString(row, col); }
+    QDate date(long row, int col) const { return rs_.GetItemDate(row, col); }
+    double decimal(long row, int col) const { return rs_.GetItemDecimal(row, col); }
+    QByteArrayView raw(long row, int col) const { return rs_.rawValue(row, col); }
+
+private:
+    const RecordSet &rs_;
+};
+
+class EveryRow {
+public:
+    explicit EveryRow(const RecordSet &rs) : rs_(rs) {}
+    long count() const { return rs_.allRowCount(); }
+    bool isNull(long row, int col) const { return rs_.isNullAt(row - 1, col); }
+    QString text(long row, int col) const { return isNull(row, col) ? QString() : QString::fromUtf8(raw(row, col)); }
+    QDate date(long row, int col) const { return rs_.dateAt(row - 1, col); }
+    double decimal(long row, int col) const
+    {
+        return isNull(row, col) ? 0.0 : raw(row, col).toByteArray().trimmed().toDouble();
+    }
+    QByteArrayView raw(long row, int col) const { return rs_.valueAt(row - 1, col); }
+
+private:
+    const RecordSet &rs_;
+};
+
+} // namespace
+
 RowCheck EventDocument::validateRow(Part part, long row) const
 {
-    return checkRow(ColumnTable(recordSet(part).definition()), part, row);
+    const PassingRows rows(recordSet(part));
+    return checkRow(ColumnTable(recordSet(part).definition()), rows, part, row);
 }
 
 RowCheck EventDocument::validateColumns(const RecordSet &rs, long row)
 {
-    return checkColumns(ColumnTable(rs.definition()), rs, row);
+    return checkColumns(ColumnTable(rs.definition()), PassingRows(rs), row);
 }
 
 FirstFault EventDocument::firstFault(Part part) const
 {
     const ColumnTable table(recordSet(part).definition());
-    const long count = recordSet(part).RowCount();
+    const EveryRow rows(recordSet(part));
+    const long count = rows.count();
     for (long row = 1; row <= count; ++row) {
-        RowCheck check = checkRow(table, part, row);
+        RowCheck check = checkRow(table, rows, part, row);
         if (check.rc != 0)
             return FirstFault{row, std::move(check)};
     }
     return FirstFault{};
 }
 
-RowCheck EventDocument::checkRow(const ColumnTable &table, Part part, long row) const
+Validation EventDocument::validate(const std::function<void(Part)> &beforePart) const
 {
-    RowCheck check = checkColumns(table, recordSet(part), row);
-    checkPartRules(part, row, check);
+    auto before = [&beforePart](Part part) {
+        if (beforePart)
+            beforePart(part);
+    };
+    Validation v;
+    auto take = [&v](Part part, long row, RowCheck &&check, QString key, QString eventKey) {
+        v.unknownTypes += check.unknownTypes;
+        if (check.rc == 0)
+            return false;
+        v.part = part;
+        v.row = row;
+        v.rc = check.rc;
+        v.key = std::move(key);
+        v.eventKey = std::move(eventKey);
+        for (str_errors &e : check.errors)
+            v.findings.push_back(Finding{part, e.row, std::move(e.columndb), std::move(e.column), std::move(e.message)});
+        return true;
+    };
+    before(Part::Admin);
+    if (take(Part::Admin, 1, validateRow(Part::Admin, 1), QString(), QString()))
+        return v;
+    before(Part::Events);
+    if (FirstFault f = firstFault(Part::Events); f.row > 0) {
+        const EveryRow events(*events_);
+        take(Part::Events, f.row, std::move(f.check), events.text(f.row, eventKeyCol_), events.text(f.row, eventKeyCol_));
+        return v;
+    }
+    before(Part::Dates);
+    if (FirstFault f = firstFault(Part::Dates); f.row > 0) {
+        const EveryRow dates(*dates_);
+        take(Part::Dates, f.row, std::move(f.check), dates.text(f.row, lineKeyCol_), dates.text(f.row, lineEventCol_));
+    }
+    return v;
+}
+
+template <typename Rows>
+RowCheck EventDocument::checkRow(const ColumnTable &table, const Rows &rows, Part part, long row) const
+{
+    RowCheck check = checkColumns(table, rows, row);
+    checkPartRules(rows, part, row, check);
     return check;
 }
 
-RowCheck EventDocument::checkColumns(const ColumnTable &table, const RecordSet &rs, long row)
+template <typename Rows>
+RowCheck EventDocument::checkColumns(const ColumnTable &table, const Rows &rs, long row)
 {
     using Kind = ColumnTable::Kind;
     const qint32 r = static_cast<qint32>(row);
@@ -283,11 +365,11 @@ RowCheck EventDocument::checkColumns(const ColumnTable &table, const RecordSet &
         check.rc = 1;
     };
     for (const ColumnTable::Column &c : table.columns) {
-        const bool isNull = rs.IsNull(row, c.index);
+        const bool isNull = rs.isNull(row, c.index);
         if (c.required) {
             bool missing = false;
             if (c.kind == Kind::Char)
-                missing = isNull || vantel_startup::Trim(rs.GetItemString(row, c.index)).isEmpty();
+                missing = isNull || vantel_startup::Trim(rs.text(row, c.index)).isEmpty();
             else if (c.kind != Kind::Unknown)
                 missing = isNull;
             else
@@ -296,11 +378,11 @@ RowCheck EventDocument::checkColumns(const ColumnTable &table, const RecordSet &
                 fail(c, requiredMessage());
         }
         if (c.kind == Kind::Date && !isNull) {
-            const QDate d = rs.GetItemDate(row, c.index);
+            const QDate d = rs.date(row, c.index);
             if (d < QDate(1753, 1, 1) || d > QDate(3000, 12, 31))
                 fail(c, QStringLiteral("Invalid Date specified !"));
         } else if (c.kind == Kind::Decimal && !isNull) {
-            if (rs.GetItemDecimal(row, c.index) >= 922337203685475.00)
+            if (rs.decimal(row, c.index) >= 922337203685475.00)
                 fail(c, QStringLiteral("Invalid number specified !"));
         }
     }
@@ -310,11 +392,12 @@ RowCheck EventDocument::checkColumns(const ColumnTable &table, const RecordSet &
 RowCheck EventDocument::partRules(Part part, long row) const
 {
     RowCheck check;
-    checkPartRules(part, row, check);
+    checkPartRules(PassingRows(recordSet(part)), part, row, check);
     return check;
 }
 
-void EventDocument::checkPartRules(Part part, long row, RowCheck &check) const
+template <typename Rows>
+void EventDocument::checkPartRules(const Rows &rows, Part part, long row, RowCheck &check) const
 {
     const qint32 r = static_cast<qint32>(row);
     auto fail = [&](const QString &column, const QString &display, const QString &message) {
@@ -324,35 +407,34 @@ void EventDocument::checkPartRules(Part part, long row, RowCheck &check) const
     if (part == Part::Admin) {
         // A folder text ending with "/" names an existing folder exactly
         // when "<text>." exists.
-        if (!rt::FileExists(admin_->GetItemString(row, folderCol_) + QLatin1Char('.')))
+        if (!rt::FileExists(rows.text(row, folderCol_) + QLatin1Char('.')))
             fail(kFileDirectory, QStringLiteral("File Directory"), invalidFolderMessage());
         return;
     }
     if (part != Part::Dates)
         return;
-    const RecordSet &dates = *dates_;
-    if (dates.IsNull(row, startCol_)) {
+    if (rows.isNull(row, startCol_)) {
         fail(QStringLiteral("start_date"), QStringLiteral("Start Date"), requiredMessage());
         return;
     }
-    if (dates.IsNull(row, endCol_)) {
+    if (rows.isNull(row, endCol_)) {
         fail(QStringLiteral("end_date"), QStringLiteral("End Date"), requiredMessage());
         return;
     }
-    const QDate start = dates.GetItemDate(row, startCol_);
-    const QDate end = dates.GetItemDate(row, endCol_);
+    const QDate start = rows.date(row, startCol_);
+    const QDate end = rows.date(row, endCol_);
     if (start.daysTo(end) < 0) {
         fail(QStringLiteral("start_date"), QStringLiteral("Start Date"), endBeforeStartMessage());
         return;
     }
-    const QString time1 = vantel_startup::Trim(dates.GetItemString(row, timeCols_[0]));
+    const QString time1 = vantel_startup::Trim(rows.text(row, timeCols_[0]));
     if (time1.isEmpty() || time1 == QLatin1String("0000")) {
         fail(QStringLiteral("time1"), QStringLiteral("Time"), firstTimeMessage());
         return;
     }
     // Each time as the files must hold it: the further ones may be left out.
     for (size_t i = 0; i < timeCols_.size(); ++i) {
-        const QByteArrayView t = dates.rawValue(row, timeCols_[i]);
+        const QByteArrayView t = rows.raw(row, timeCols_[i]);
         if (!t.isEmpty() && !isClockTime(t)) {
             const QString display = i == 0 ? QStringLiteral("Time") : QStringLiteral("Time %1").arg(i + 1);
             fail(QStringLiteral("time%1").arg(i + 1), display, timeFormatMessage());
@@ -365,16 +447,13 @@ void EventDocument::checkPartRules(Part part, long row, RowCheck &check) const
 
 void EventDocument::filterDates(const QString &eventId)
 {
-    if (eventId.isEmpty())
-        return;
-    dates_->SetFilter(QStringLiteral("event_id = '") + eventId + QLatin1Char('\''));
-    dates_->Filter();
+    if (!eventId.isEmpty())
+        dates_->filterOn(lineEventCol_, eventId.toUtf8());
 }
 
 void EventDocument::showAllDates()
 {
-    dates_->SetFilter(QString());
-    dates_->Filter();
+    dates_->filterOn(0, {});
 }
 
 // ---- Finding events ------------------------------------------------------------
@@ -411,8 +490,6 @@ long EventDocument::findEvent(const QString &text, long after) const
 
 SaveResult EventDocument::save(const QString &directory)
 {
-    const QString shown = dates_->filterText();
-    showAllDates();
     SaveResult result;
     // The journal goes on from the files as last saved until the new ones
     // are in place, and knows them once they are.
@@ -420,14 +497,11 @@ SaveResult EventDocument::save(const QString &directory)
                                       {events_.get(), directory + gs_event_filename},
                                       {dates_.get(), directory + gs_event_dates_filename}},
                                      &result.error,
-                                     [this](const QList<QByteArray> &newFiles) { journal_.beforeSave(newFiles); });
-    dates_->SetFilter(shown);
-    dates_->Filter();
+                                     [this](const QList<QByteArray> &newFiles) { journal_.beforeSave(newFiles); },
+                                     datafiles::Rows::Every);
     if (result.ok()) {
-        history_.closeStep();
         history_.stack().setClean();
         journal_.startFrom(directory, rowCounts());
-        setModified(false);
     } else {
         journal_.saveFailed();
     }
@@ -450,33 +524,10 @@ PackageResult EventDocument::exportPackage(const QString &directory) const
     return exportJob(directory)({});
 }
 
-// ---- Unsaved changes ---------------------------------------------------------
-
-void EventDocument::setModified(bool modified)
-{
-    if (modified_ == modified)
-        return;
-    modified_ = modified;
-    emit modifiedChanged(modified);
-}
-
 // ---- Taking changes back -------------------------------------------------------
 
 bool EventDocument::undo() { return history_.undo(); }
 bool EventDocument::redo() { return history_.redo(); }
-void EventDocument::closeStep() { history_.closeStep(); }
-
-bool EventDocument::canUndo()
-{
-    history_.closeStep();
-    return history_.stack().canUndo();
-}
-
-bool EventDocument::canRedo()
-{
-    history_.closeStep();
-    return history_.stack().canRedo();
-}
 
 // ---- Unsaved work of an earlier session ------------------------------------------
 
@@ -508,12 +559,12 @@ std::vector<RowChange> EventDocument::allChanges(const UnsavedWork &work)
     return all;
 }
 
-std::optional<RowChange> EventDocument::typingChange(const RecordSet &rs, long row, int col, const QString &text) const
+std::optional<RowChange> EventDocument::typingChange(Part part, long row, int col, const QString &text) const
 {
-    Part part;
+    const RecordSet &rs = set(part);
     RowChange c;
     const long place = rs.placeOf(row);
-    if (!partOf(&rs, &part) || place < 0 || !rs.textValue(col, text, &c.after))
+    if (place < 0 || !rs.textValue(col, text, &c.after))
         return {};
     c.kind = RowChange::Set;
     c.part = quint8(part);
@@ -528,7 +579,6 @@ bool EventDocument::restore(const UnsavedWork &work)
     if (!history_.replay(allChanges(work)))
         return false;
     publishAdminValues();
-    setModified(true);
     journal_.flush();
     return true;
 }
