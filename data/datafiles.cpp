@@ -330,25 +330,25 @@ namespace {
 
 // Parses `raw` into the record set's store; the rows are not yet the record
 // set's own (see FileRead).
-void parseBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, FileRead &out)
+void parseBytes(RecordSet &rs, const rt::HeldBytes &raw, const QString &fileName, FileRead &out)
 {
     // Valid UTF-8 is used as it stands; otherwise every byte that is not
     // part of a UTF-8 sequence is read as Windows-1252. The rows keep
     // pointing into the text read, which the record set keeps.
-    out.text = RowStore::owning(raw);
+    out.text = raw;
     rt::MixedText found;
     Problems problems;
     problems.fileName = fileName;
-    if (!readRows(rs, out.text.constData(), out.text.size(), true, out.ids, problems)) {
+    if (!readRows(rs, out.text.data(), out.text.size(), true, out.ids, problems)) {
         problems = Problems{};
         problems.fileName = fileName;
-        out.text = rt::toUtf8(raw.constData(), raw.size(), &found);
-        readRows(rs, out.text.constData(), out.text.size(), false, out.ids, problems);
+        out.text = rt::HeldBytes(rt::toUtf8(raw.data(), raw.size(), &found));
+        readRows(rs, out.text.data(), out.text.size(), false, out.ids, problems);
     }
     if (found.mixed())
         out.problems.append(QStringLiteral("%1: line %2: %3 bytes that are not UTF-8 were read as Windows-1252")
                                 .arg(fileName)
-                                .arg(1 + raw.left(found.firstWindows1252).count('\n'))
+                                .arg(1 + std::count(raw.data(), raw.data() + found.firstWindows1252, '\n'))
                                 .arg(found.windows1252Bytes));
     if (problems.count)
         out.problems.append(problems.summary());
@@ -359,7 +359,7 @@ long adoptRows(RecordSet &rs, FileRead &read)
 {
     if (!read.ids.empty())
         rs.mutableStore().retain(read.text);
-    read.text.clear();
+    read.text = rt::HeldBytes();
     const long rows = long(read.ids.size());
     rs.appendStoredRows(std::move(read.ids));
     return rows;
@@ -370,7 +370,7 @@ long adoptRows(RecordSet &rs, FileRead &read)
 long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, QStringList *problemsOut)
 {
     FileRead read;
-    parseBytes(rs, raw, fileName, read);
+    parseBytes(rs, rt::HeldBytes(raw), fileName, read);
     if (problemsOut)
         problemsOut->append(read.problems);
     return adoptRows(rs, read);
@@ -379,7 +379,7 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
 FileRead readFile(RecordSet &rs, const QString &path)
 {
     FileRead read;
-    switch (rt::ReadWholeFile(path, -1, read.bytes, &read.readError)) {
+    switch (rt::MapWholeFile(path, read.bytes, &read.readError)) {
     case rt::ReadStatus::Missing: read.status = FileRead::Missing; return read;
     case rt::ReadStatus::Failed:
         read.status = FileRead::Failed;
@@ -409,7 +409,7 @@ long finishRead(RecordSet &rs, FileRead &read, const QString &path, ImportReport
     const long rows = adoptRows(rs, read);
     if (!read.problems.isEmpty()) {
         // Keep the file as it was before anything can replace it.
-        const QString backup = rt::KeepBackup(path, read.bytes);
+        const QString backup = rt::KeepBackup(path, read.bytes.view());
         if (!backup.isEmpty())
             read.problems.last() += QStringLiteral(". The file as it was is kept as %1").arg(backup);
         else
@@ -419,7 +419,7 @@ long finishRead(RecordSet &rs, FileRead &read, const QString &path, ImportReport
             report->backupPath = backup;
         }
     }
-    read.bytes.clear();
+    read.bytes = rt::HeldBytes();
     return rows;
 }
 

@@ -9,6 +9,8 @@
 // value is written as it stands.
 #pragma once
 
+#include "mappedfile.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -61,8 +63,8 @@ int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QSt
 // not undo an interrupted save (importFile does: fileset::recover).
 struct FileRead {
     enum Status { Missing, Failed, Read } status = Missing;
-    QByteArray bytes;             // the file as read
-    QByteArray text;              // what the parsed rows point into
+    rt::HeldBytes bytes;          // the file as read (mapped where it can be)
+    rt::HeldBytes text;           // what the parsed rows point into
     std::vector<quint32> ids;     // the parsed rows, in the store only
     QStringList problems;         // what the parsing found, in order
     QString readError;            // Failed: the path and why

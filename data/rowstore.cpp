@@ -159,16 +159,9 @@ quint32 RowStore::add(const Field *fields, int count)
     return place(reinterpret_cast<quintptr>(blk));
 }
 
-QByteArray RowStore::owning(const QByteArray &text)
+void RowStore::retain(const rt::HeldBytes &text)
 {
-    // data_ptr() does not detach: it only tells whether the bytes are owned
-    // (fromRawData leaves them to the caller).
-    return const_cast<QByteArray &>(text).data_ptr().isMutable() ? text : QByteArray(text.constData(), text.size());
-}
-
-void RowStore::retain(const QByteArray &text)
-{
-    texts_.push_back(owning(text));
+    texts_.push_back(text);
 }
 
 quint32 RowStore::addInPlace(const char *start, const quint16 *ends, quint16 verbatim)
