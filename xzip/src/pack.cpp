@@ -233,12 +233,16 @@ uint16_t levelFlags(int level)
 // a percent for three times the time, and there its 7 (lazy matching),
 // already about as small as zip -9, is taken. A probe of each larger file
 // tells which kind it is.
+//
+// Pieces of 2 MiB cost under a tenth of a percent against pieces of 4 MiB,
+// and hold half as much memory while they are compressed.
 DeflateOptions deflateOptions(int level)
 {
     DeflateOptions options;
     options.level = level == 9 ? 8 : level;
     options.cheaperLevel = level == 9 ? 7 : 0;
     options.probeGain = 0.01;
+    options.pieceBytes = 2u << 20;
     return options;
 }
 
