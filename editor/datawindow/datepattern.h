@@ -1,8 +1,9 @@
-// Dates typed in the user's pattern ("dd.mm.yyyy", "mm/dd/yyyy", ...) and
-// the edit masks of the data window's fields.
+// The edit masks of the data window's fields, and (from datetext.h) the
+// dates typed in the user's pattern ("dd.mm.yyyy", "mm/dd/yyyy", ...).
 #pragma once
 
-#include <QDate>
+#include "datetext.h"
+
 #include <QString>
 
 class QLineEdit;
@@ -12,11 +13,3 @@ QString inputMaskFor(const QString &mask);
 // Gives `edit` the edit mask `mask` of its column; a time ("00:00") takes
 // only the digits with which a time of the 24-hour clock can go on.
 void setEditMask(QLineEdit *edit, const QString &mask);
-// The text of a date value typed in `pattern`, as yyyy-mm-dd, or "" when the
-// typed text is no date.
-QString isoFromPattern(const QString &text, const QString &pattern);
-// The date that `text` denotes in a pattern such as "dd.mm.yyyy"; an
-// invalid date when it denotes none.
-QDate dateFromPattern(const QString &text, const QString &pattern);
-// The pattern itself when it names day, month and year, else "yyyy-mm-dd".
-QString usablePattern(const QString &pattern);

@@ -25,28 +25,6 @@ using namespace testing_support;
 
 namespace {
 
-// Sets LC_ALL for the life of the object.
-class LocaleScope {
-public:
-    explicit LocaleScope(const char *locale)
-    {
-        if (const char *old = std::getenv("LC_ALL"))
-            old_ = old, had_ = true;
-        setenv("LC_ALL", locale, 1);
-    }
-    ~LocaleScope()
-    {
-        if (had_)
-            setenv("LC_ALL", old_.c_str(), 1);
-        else
-            unsetenv("LC_ALL");
-    }
-
-private:
-    std::string old_;
-    bool had_ = false;
-};
-
 std::string setting(uint32_t code, int32_t *rc = nullptr)
 {
     char buffer[256];
@@ -64,7 +42,7 @@ TEST(GetIntSetting, DateSeparatorAndOrderFollowTheLocale)
     } cases[] = {{"de_DE.UTF-8", ".", "1"}, {"en_US.UTF-8", "/", "0"}, {"sv_SE.UTF-8", "-", "2"},
                  {"nl_NL.UTF-8", "-", "1"}, {"C", "/", "0"},          {"no_SUCH.UTF-8", "/", "0"}};
     for (const auto &c : cases) {
-        LocaleScope scope(c.locale);
+        EnvironmentScope scope("LC_ALL", c.locale);
         int32_t rc = -1;
         EXPECT_EQ(setting(HX_LOCALE_SDATE, &rc), c.separator) << c.locale;
         EXPECT_EQ(rc, 0);
@@ -75,7 +53,7 @@ TEST(GetIntSetting, DateSeparatorAndOrderFollowTheLocale)
 
 TEST(GetIntSetting, OtherCommonSettings)
 {
-    LocaleScope scope("de_DE.UTF-8");
+    EnvironmentScope scope("LC_ALL", "de_DE.UTF-8");
     EXPECT_EQ(setting(HX_LOCALE_SDECIMAL), ",");
     EXPECT_EQ(setting(HX_LOCALE_SSHORTDATE), "dd.MM.yyyy");
     EXPECT_EQ(setting(HX_LOCALE_SMONTHNAME1 + 2), "März");

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/wait.h>
@@ -37,6 +40,23 @@ bool MessageBoxRecorder::sawTitle(const QString &title) const
         if (c.title == title)
             return true;
     return false;
+}
+
+EnvironmentScope::EnvironmentScope(const char *name, const char *value) : name_(name)
+{
+    if (const char *old = std::getenv(name))
+        old_ = old, had_ = true;
+    setenv(name, value, 1);
+    tzset();
+}
+
+EnvironmentScope::~EnvironmentScope()
+{
+    if (had_)
+        setenv(name_.c_str(), old_.c_str(), 1);
+    else
+        unsetenv(name_.c_str());
+    tzset();
 }
 
 WorkingFolder::WorkingFolder() : previous_(QDir::currentPath())

@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace testing_support {
@@ -54,6 +55,21 @@ private:
 // answers what it wrote to `out` (one line per finding); empty with a skip
 // reason when no such user exists.
 QByteArray runAsNobody(const std::function<QByteArray()> &body, QString *skip);
+
+// An environment variable set for the life of the object (TZ is also
+// passed on to the C library's time functions); the previous value, or its
+// absence, comes back afterwards.
+class EnvironmentScope {
+public:
+    EnvironmentScope(const char *name, const char *value);
+    ~EnvironmentScope();
+    EnvironmentScope(const EnvironmentScope &) = delete;
+    EnvironmentScope &operator=(const EnvironmentScope &) = delete;
+
+private:
+    std::string name_, old_;
+    bool had_ = false;
+};
 
 // Restores the external function table when a test ends.
 class ExternalsGuard {
