@@ -249,8 +249,21 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
         return false;
     };
     int line = 1;
+    // Once some rows are read, room for about as many as the rest of the
+    // text holds: lists grown by doubling would hold up to twice that at
+    // the moment they grow.
+    constexpr qsizetype kSampleRows = 4096;
+    const qsizetype sampleStart = p;
+    bool reserved = false;
 
     while (p < n) {
+        if (!reserved && qsizetype(ids.size()) - firstId == kSampleRows) {
+            reserved = true;
+            const double perRow = double(p - sampleStart) / double(kSampleRows);
+            const qsizetype more = qsizetype(double(n - p) / perRow * 1.05) + 16;
+            ids.reserve(ids.size() + size_t(more));
+            store.reserve(more);
+        }
         const int rowLine = line;
         const qsizetype rowStart = p;
         int count = 0;   // fields seen on this line

@@ -194,6 +194,12 @@ QByteArrayView RowStore::verbatim(quint32 id) const
     return length == kNotVerbatim ? QByteArrayView() : QByteArrayView(lineStart(s), length);
 }
 
+void RowStore::reserve(qsizetype more)
+{
+    if (more > 0)
+        slots_.reserve(slots_.size() + size_t(more));
+}
+
 quint32 RowStore::addCopy(quint32 id)
 {
     const quintptr s = slots_[id];
@@ -265,8 +271,13 @@ QByteArrayView RowStore::value(quint32 id, int col0) const
 bool RowStore::isNull(quint32 id, int col0) const
 {
     const quintptr s = slots_[id];
-    if (isLine(s))
+    if (isLine(s)) {
+        // The key column, asked about by filters and indexes for every
+        // row: empty exactly when the line starts with its tab.
+        if (col0 == 0 && columns_ > 1)
+            return lineOf(s)[0] == '\t';
         return lineValue(lineOf(s), col0, columns_).isEmpty();
+    }
     if (s & kInPlace)
         return lineEnds(s)[col0] & kLineNull;
     return ends(id)[col0] & kNull;

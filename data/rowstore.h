@@ -70,6 +70,7 @@ public:
     // they are unchanged since reading; a null view otherwise.
     QByteArrayView verbatim(quint32 id) const;
     quint32 addCopy(quint32 id);               // a new row with the values of row `id`
+    void reserve(qsizetype more);              // room for `more` rows to be added
     void remove(quint32 id);
     void clear();
     void set(quint32 id, int col0, const Field &value); // col0 is 0-based
