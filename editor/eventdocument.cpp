@@ -273,6 +273,18 @@ RowCheck EventDocument::checkRow(const ColumnTable &table, Part part, long row) 
     return check;
 }
 
+namespace {
+// Whether the text holds nothing but spaces: in UTF-8 no other character
+// has the byte of a space in it.
+bool onlySpaces(QByteArrayView text)
+{
+    for (char c : text)
+        if (c != ' ')
+            return false;
+    return true;
+}
+} // namespace
+
 RowCheck EventDocument::checkColumns(const ColumnTable &table, const RecordSet &rs, long row)
 {
     using Kind = ColumnTable::Kind;
@@ -287,7 +299,7 @@ RowCheck EventDocument::checkColumns(const ColumnTable &table, const RecordSet &
         if (c.required) {
             bool missing = false;
             if (c.kind == Kind::Char)
-                missing = isNull || vantel_startup::Trim(rs.GetItemString(row, c.index)).isEmpty();
+                missing = isNull || onlySpaces(rs.rawValue(row, c.index)); // what Trim leaves empty
             else if (c.kind != Kind::Unknown)
                 missing = isNull;
             else
