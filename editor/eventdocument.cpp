@@ -357,8 +357,12 @@ void EventDocument::checkPartRules(Part part, long row, RowCheck &check) const
         fail(QStringLiteral("start_date"), QStringLiteral("Start Date"), endBeforeStartMessage());
         return;
     }
-    const QString time1 = vantel_startup::Trim(dates.GetItemString(row, timeCols_[0]));
-    if (time1.isEmpty() || time1 == QLatin1String("0000")) {
+    QByteArrayView time1 = dates.rawValue(row, timeCols_[0]); // trimmed of spaces, as Trim does
+    while (!time1.isEmpty() && time1.front() == ' ')
+        time1 = time1.sliced(1);
+    while (!time1.isEmpty() && time1.back() == ' ')
+        time1.chop(1);
+    if (time1.isEmpty() || time1 == QByteArrayView("0000")) {
         fail(QStringLiteral("time1"), QStringLiteral("Time"), firstTimeMessage());
         return;
     }
