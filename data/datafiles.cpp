@@ -75,7 +75,7 @@ long importBytes(RecordSet &rs, const QByteArray &raw, const QString &fileName, 
     return adoptRows(rs, read);
 }
 
-FileRead readFile(RecordSet &rs, const QString &path)
+FileRead readFile(RecordSet &rs, const QString &path, int indexCol)
 {
     FileRead read;
     switch (rt::MapWholeFile(path, read.bytes, &read.readError)) {
@@ -90,6 +90,10 @@ FileRead readFile(RecordSet &rs, const QString &path)
     read.readError.clear();
     if (!read.bytes.isEmpty())
         parseBytes(rs, read.bytes, QFileInfo(path).fileName(), read);
+    if (indexCol > 0 && !read.ids.empty()) {
+        read.indexCol = indexCol;
+        read.index = rs.makeIndex(indexCol, read.ids);
+    }
     return read;
 }
 
@@ -105,7 +109,11 @@ long finishRead(RecordSet &rs, FileRead &read, const QString &path, ImportReport
     }
     if (read.bytes.isEmpty())
         return 0;
+    const bool first = rs.allRowCount() == 0;
     const long rows = adoptRows(rs, read);
+    if (first && read.indexCol > 0 && rs.allRowCount() == rows)
+        rs.adoptIndex(read.indexCol, std::move(read.index));
+    read.index = {};
     if (!read.problems.isEmpty()) {
         // Keep the file as it was before anything can replace it.
         const QString backup = rt::KeepBackup(path, read.bytes.view());

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "mappedfile.h"
+#include "recordset.h"
 
 #include <QByteArray>
 #include <QList>
@@ -18,8 +19,6 @@
 
 #include <functional>
 #include <vector>
-
-class RecordSet;
 
 struct ImportReport {
     QStringList problems;   // per file: file name, line number, what is wrong
@@ -68,8 +67,12 @@ struct FileRead {
     std::vector<quint32> ids;     // the parsed rows, in the store only
     QStringList problems;         // what the parsing found, in order
     QString readError;            // Failed: the path and why
+    int indexCol = 0;             // the column indexed for filters along with the reading (0: none)
+    RecordSet::IndexEntries index;
 };
-FileRead readFile(RecordSet &rs, const QString &path);
+// `indexCol`: a column (1-based) that filters will look at, whose index is
+// made with the reading and taken when the rows read are all the rows.
+FileRead readFile(RecordSet &rs, const QString &path, int indexCol = 0);
 long finishRead(RecordSet &rs, FileRead &read, const QString &path, ImportReport *report);
 void dropRead(RecordSet &rs, FileRead &read);
 

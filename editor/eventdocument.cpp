@@ -83,9 +83,12 @@ LoadResult EventDocument::load(const QString &directory)
     // reads end before either set changes.
     datafiles::FileRead dates;
     std::exception_ptr failure;
+    // The date lines are filtered by their event at every change of event:
+    // their index is made along with the reading.
+    const int lineEvent = dates_->columnIndex(QStringLiteral("event_id"));
     std::thread reader([&] {
         try {
-            dates = datafiles::readFile(*dates_, datesPath);
+            dates = datafiles::readFile(*dates_, datesPath, lineEvent);
         } catch (...) {
             failure = std::current_exception();
         }
