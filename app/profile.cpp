@@ -219,6 +219,8 @@ int SetProfileString(const QString &file, const QString &section, const QString 
     for (const Line &l : lines)
         out += l.text + l.end;
 
+    if (out == data && !data.isEmpty())
+        return 1; // the file says so already: nothing to replace, nothing to sync
     QString why;
     const bool written = ReplaceFile(file, out, NewFileMode::Usual, &why);
     if (error)

@@ -71,7 +71,7 @@ int openRegular(const QString &path, struct stat &st, ReadStatus &status, QStrin
 
 // A large fresh buffer is filled page by page by the kernel; asking for
 // huge pages spares most of the page faults (several times faster than
-// small pages, and faster than mapping the file).
+// small pages).
 void adviseLargeBuffer(QByteArray &buffer)
 {
     constexpr quintptr kHuge = 2 * 1024 * 1024;
@@ -83,16 +83,22 @@ void adviseLargeBuffer(QByteArray &buffer)
         ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 }
 
-} // namespace
-
-ReadStatus ReadWholeFile(const QString &path, qint64 maxSize, QByteArray &bytes, QString *reason)
+QString changedText()
 {
-    bytes.clear();
-    struct stat st;
-    ReadStatus status = ReadStatus::Read;
-    const int fd = openRegular(path, st, status, reason);
-    if (fd < 0)
-        return status;
+    return QStringLiteral("it changed while it was being read (another program is writing it)");
+}
+
+// Whether the file open at `fd` is no longer as `st` measured it.
+bool changedSince(int fd, const struct stat &st)
+{
+    struct stat now;
+    return ::fstat(fd, &now) != 0 || now.st_size != st.st_size || now.st_mtim.tv_sec != st.st_mtim.tv_sec
+           || now.st_mtim.tv_nsec != st.st_mtim.tv_nsec;
+}
+
+// Reads the file open at `fd`, measured as `st`, into `bytes`; closes it.
+ReadStatus readOpened(int fd, const struct stat &st, qint64 maxSize, QByteArray &bytes, QString *reason)
+{
     auto fail = [&](const QString &why) {
         ::close(fd);
         bytes.clear();
@@ -100,11 +106,6 @@ ReadStatus ReadWholeFile(const QString &path, qint64 maxSize, QByteArray &bytes,
             *reason = why;
         return ReadStatus::Failed;
     };
-    if (maxSize >= 0 && st.st_size > maxSize)
-        return fail(QStringLiteral("it is larger than %1").arg(sizeText(maxSize)));
-    if (readfile_testing::afterOpen)
-        readfile_testing::afterOpen(fd);
-
     // One buffer of the measured size and one spare byte, so that a file
     // that grew is noticed without a second pass.
     qint64 capacity = qint64(st.st_size) + 1;
@@ -130,15 +131,63 @@ ReadStatus ReadWholeFile(const QString &path, qint64 maxSize, QByteArray &bytes,
     }
     if (maxSize >= 0 && total > maxSize)
         return fail(QStringLiteral("it is larger than %1").arg(sizeText(maxSize)));
-    struct stat after;
-    if (::fstat(fd, &after) != 0)
-        return fail(errnoText(errno));
-    if (total != qint64(st.st_size) || after.st_size != st.st_size || after.st_mtim.tv_sec != st.st_mtim.tv_sec
-        || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)
-        return fail(QStringLiteral("it changed while it was being read (another program is writing it)"));
+    if (total != qint64(st.st_size) || changedSince(fd, st))
+        return fail(changedText());
     ::close(fd);
     bytes.truncate(qsizetype(total));
     return ReadStatus::Read;
+}
+
+} // namespace
+
+ReadStatus ReadWholeFile(const QString &path, qint64 maxSize, QByteArray &bytes, QString *reason)
+{
+    bytes.clear();
+    struct stat st;
+    ReadStatus status = ReadStatus::Read;
+    const int fd = openRegular(path, st, status, reason);
+    if (fd < 0)
+        return status;
+    if (maxSize >= 0 && st.st_size > maxSize) {
+        ::close(fd);
+        if (reason)
+            *reason = QStringLiteral("it is larger than %1").arg(sizeText(maxSize));
+        return ReadStatus::Failed;
+    }
+    if (readfile_testing::afterOpen)
+        readfile_testing::afterOpen(fd);
+    return readOpened(fd, st, maxSize, bytes, reason);
+}
+
+ReadStatus MapWholeFile(const QString &path, HeldBytes &bytes, QString *reason)
+{
+    bytes = HeldBytes();
+    struct stat st;
+    ReadStatus status = ReadStatus::Read;
+    const int fd = openRegular(path, st, status, reason);
+    if (fd < 0)
+        return status;
+    if (readfile_testing::afterOpen)
+        readfile_testing::afterOpen(fd);
+    HeldBytes mapped;
+    if (MapUnderLease(fd, st.st_size, mapped)) {
+        // Under the lease nobody changes the file any more; it may have
+        // changed before.
+        const bool changed = changedSince(fd, st);
+        ::close(fd);
+        if (changed) {
+            if (reason)
+                *reason = changedText();
+            return ReadStatus::Failed;
+        }
+        bytes = std::move(mapped);
+        return ReadStatus::Read;
+    }
+    QByteArray read;
+    status = readOpened(fd, st, -1, read, reason);
+    if (status == ReadStatus::Read)
+        bytes = HeldBytes(read);
+    return status;
 }
 
 QString UnreadableReason(const QString &path)

@@ -4,6 +4,8 @@
 // it is being read is reported instead of being half read.
 #pragma once
 
+#include "mappedfile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -17,6 +19,11 @@ enum class ReadStatus {
 
 // Reads `path` into `bytes` with one read loop. `maxSize` < 0 means no limit.
 ReadStatus ReadWholeFile(const QString &path, qint64 maxSize, QByteArray &bytes, QString *reason = nullptr);
+
+// Reads `path` as ReadWholeFile does, without limit, but maps it into
+// memory instead where it can be held so (see MapUnderLease): no copy is
+// made, and nothing that happens to the file later changes the bytes.
+ReadStatus MapWholeFile(const QString &path, HeldBytes &bytes, QString *reason = nullptr);
 
 // Why an existing path cannot be read as a regular file; empty when it can
 // (or when nothing is there).

@@ -9,6 +9,9 @@
 // value is written as it stands.
 #pragma once
 
+#include "mappedfile.h"
+#include "recordset.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -16,8 +19,6 @@
 
 #include <functional>
 #include <vector>
-
-class RecordSet;
 
 struct ImportReport {
     QStringList problems;   // per file: file name, line number, what is wrong
@@ -65,13 +66,17 @@ int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QSt
 // not undo an interrupted save (importFile does: fileset::recover).
 struct FileRead {
     enum Status { Missing, Failed, Read } status = Missing;
-    QByteArray bytes;             // the file as read
-    QByteArray text;              // what the parsed rows point into
+    rt::HeldBytes bytes;          // the file as read (mapped where it can be)
+    rt::HeldBytes text;           // what the parsed rows point into
     std::vector<quint32> ids;     // the parsed rows, in the store only
     QStringList problems;         // what the parsing found, in order
     QString readError;            // Failed: the path and why
+    int indexCol = 0;             // the column indexed for filters along with the reading (0: none)
+    RecordSet::IndexEntries index;
 };
-FileRead readFile(RecordSet &rs, const QString &path);
+// `indexCol`: a column (1-based) that filters will look at, whose index is
+// made with the reading and taken when the rows read are all the rows.
+FileRead readFile(RecordSet &rs, const QString &path, int indexCol = 0);
 long finishRead(RecordSet &rs, FileRead &read, const QString &path, ImportReport *report);
 void dropRead(RecordSet &rs, FileRead &read);
 

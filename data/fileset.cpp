@@ -269,11 +269,17 @@ int Save::commit(const std::function<void(const QList<QByteArray> &newFiles)> &b
         }
     }
     if (ok) {
+        // Each folder once: a sync of a folder makes every rename in it last.
+        std::vector<QByteArray> synced;
         for (const RecordEntry &e : entries_) {
-            if (!at("sync") || !rt::SyncFolder(rt::FolderOf(e.target))) {
-                ok = fail(display(rt::FolderOf(e.target)), errno);
+            const QByteArray folder = rt::FolderOf(e.target);
+            if (std::find(synced.begin(), synced.end(), folder) != synced.end())
+                continue;
+            if (!at("sync") || !rt::SyncFolder(folder)) {
+                ok = fail(display(folder), errno);
                 break;
             }
+            synced.push_back(folder);
         }
     }
     if (!ok) {

@@ -134,6 +134,13 @@ public:
     // Appends rows built by the reader (ids already in the store), in order.
     void appendStoredRows(std::vector<quint32> &&ids);
     RowStore &mutableStore() { return store_; }
+    // The filter index of column `col` over the stored rows `ids` (in id
+    // order), made from the store alone, so that the thread that read the
+    // rows can make it; adoptIndex() then takes it for those rows, which
+    // must be all the rows.
+    using IndexEntries = std::vector<std::pair<quint32, quint32>>;
+    IndexEntries makeIndex(int col, const std::vector<quint32> &ids) const;
+    void adoptIndex(int col, IndexEntries &&entries);
 
     // ---- changes by place among all rows (see RecordSetObserver) ----------
     void setObserver(RecordSetObserver *observer) { observer_ = observer; }
@@ -195,7 +202,7 @@ private:
     // it: (hash of the value, row id) pairs in order. A lookup checks the
     // values, since different values may share a hash. Rows read in bulk
     // mark it stale; it is built again when next used.
-    using IndexEntry = std::pair<quint32, quint32>;
+    using IndexEntry = IndexEntries::value_type;
     mutable int indexCol_ = 0;
     int scannedCol_ = 0;                   // column that a filter last looked at row by row
     mutable bool indexStale_ = false;

@@ -63,33 +63,47 @@ void RecordSet::ensureIndex(int col) const
     if (indexCol_ == col && !indexStale_)
         return;
     index_.clear();
+    index_ = makeIndex(col, master_);
     indexCol_ = col;
     indexStale_ = false;
-    index_.reserve(master_.size());
-    for (quint32 id : master_)
+}
+
+RecordSet::IndexEntries RecordSet::makeIndex(int col, const std::vector<quint32> &ids) const
+{
+    IndexEntries index;
+    index.reserve(ids.size());
+    for (quint32 id : ids)
         if (!store_.isNull(id, col - 1))
-            index_.emplace_back(hashOf(store_.value(id, col - 1)), id);
+            index.emplace_back(hashOf(store_.value(id, col - 1)), id);
     // Ordered by hash, and by id among equal hashes. Taken in id order (as
     // rows read from a file are), a stable radix sort by the hash gives
     // that order, in three passes over the entries.
     bool idOrder = true;
-    for (size_t i = 1; i < index_.size() && idOrder; ++i)
-        idOrder = index_[i - 1].second < index_[i].second;
-    if (!idOrder || index_.size() < 4096) {
-        std::sort(index_.begin(), index_.end());
+    for (size_t i = 1; i < index.size() && idOrder; ++i)
+        idOrder = index[i - 1].second < index[i].second;
+    if (!idOrder || index.size() < 4096) {
+        std::sort(index.begin(), index.end());
     } else {
-        std::vector<IndexEntry> other(index_.size());
+        IndexEntries other(index.size());
         for (int shift : {0, 11, 22}) {
             size_t count[2049] = {};
-            for (const IndexEntry &e : index_)
+            for (const IndexEntry &e : index)
                 ++count[((e.first >> shift) & 0x7FF) + 1];
             for (int d = 0; d < 2048; ++d)
                 count[d + 1] += count[d];
-            for (const IndexEntry &e : index_)
+            for (const IndexEntry &e : index)
                 other[count[(e.first >> shift) & 0x7FF]++] = e;
-            index_.swap(other);
+            index.swap(other);
         }
     }
+    return index;
+}
+
+void RecordSet::adoptIndex(int col, IndexEntries &&entries)
+{
+    index_ = std::move(entries);
+    indexCol_ = col;
+    indexStale_ = false;
 }
 
 std::pair<std::vector<RecordSet::IndexEntry>::const_iterator, std::vector<RecordSet::IndexEntry>::const_iterator>

@@ -159,16 +159,9 @@ quint32 RowStore::add(const Field *fields, int count)
     return place(reinterpret_cast<quintptr>(blk));
 }
 
-QByteArray RowStore::owning(const QByteArray &text)
+void RowStore::retain(const rt::HeldBytes &text)
 {
-    // data_ptr() does not detach: it only tells whether the bytes are owned
-    // (fromRawData leaves them to the caller).
-    return const_cast<QByteArray &>(text).data_ptr().isMutable() ? text : QByteArray(text.constData(), text.size());
-}
-
-void RowStore::retain(const QByteArray &text)
-{
-    texts_.push_back(owning(text));
+    texts_.push_back(text);
 }
 
 quint32 RowStore::addInPlace(const char *start, const quint16 *ends, quint16 verbatim)
@@ -199,6 +192,12 @@ QByteArrayView RowStore::verbatim(quint32 id) const
         return {};
     const quint16 length = lineEnds(s)[-1];
     return length == kNotVerbatim ? QByteArrayView() : QByteArrayView(lineStart(s), length);
+}
+
+void RowStore::reserve(qsizetype more)
+{
+    if (more > 0)
+        slots_.reserve(slots_.size() + size_t(more));
 }
 
 quint32 RowStore::addCopy(quint32 id)
@@ -272,8 +271,13 @@ QByteArrayView RowStore::value(quint32 id, int col0) const
 bool RowStore::isNull(quint32 id, int col0) const
 {
     const quintptr s = slots_[id];
-    if (isLine(s))
+    if (isLine(s)) {
+        // The key column, asked about by filters and indexes for every
+        // row: empty exactly when the line starts with its tab.
+        if (col0 == 0 && columns_ > 1)
+            return lineOf(s)[0] == '\t';
         return lineValue(lineOf(s), col0, columns_).isEmpty();
+    }
     if (s & kInPlace)
         return lineEnds(s)[col0] & kLineNull;
     return ends(id)[col0] & kNull;

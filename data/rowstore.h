@@ -17,6 +17,8 @@
 // its values are found by counting tabs when asked for.
 #pragma once
 
+#include "mappedfile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -49,11 +51,9 @@ public:
     static constexpr quint16 kLineQuoted = 0x4000u; // the value stood in quotes (no doubled quote inside)
     static constexpr quint16 kLineOffset = 0x3FFFu;
     static constexpr quint16 kNotVerbatim = 0xFFFFu;
-    // Keeps `text` for rows added by addInPlace; held until clear(). The
-    // rows must point into owning(text).
-    void retain(const QByteArray &text);
-    // `text` itself when it owns its bytes, else a copy that does.
-    static QByteArray owning(const QByteArray &text);
+    // Keeps `text` for rows added by addInPlace and addLine; held until
+    // clear(). The rows must point into it.
+    void retain(const rt::HeldBytes &text);
     // A row whose values lie in a retained text from `line` on: value c ends
     // at ends[c] & kLineOffset, and starts one byte (the tab) after the
     // previous value, or its closing quote, and after its own opening quote.
@@ -70,6 +70,7 @@ public:
     // they are unchanged since reading; a null view otherwise.
     QByteArrayView verbatim(quint32 id) const;
     quint32 addCopy(quint32 id);               // a new row with the values of row `id`
+    void reserve(qsizetype more);              // room for `more` rows to be added
     void remove(quint32 id);
     void clear();
     void set(quint32 id, int col0, const Field &value); // col0 is 0-based
@@ -117,6 +118,6 @@ private:
     char *chunkPos_ = nullptr;
     qsizetype chunkLeft_ = 0;
     std::vector<quint32> free_;
-    std::vector<QByteArray> texts_;
+    std::vector<rt::HeldBytes> texts_;
     qsizetype bytes_ = 0;
 };

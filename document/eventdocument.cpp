@@ -83,9 +83,12 @@ LoadResult EventDocument::load(const QString &directory)
     // reads end before either set changes.
     datafiles::FileRead dates;
     std::exception_ptr failure;
+    // The date lines are filtered by their event at every change of event:
+    // their index is made along with the reading.
+    const int lineEvent = dates_->columnIndex(QStringLiteral("event_id"));
     std::thread reader([&] {
         try {
-            dates = datafiles::readFile(*dates_, datesPath);
+            dates = datafiles::readFile(*dates_, datesPath, lineEvent);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -354,6 +357,18 @@ RowCheck EventDocument::checkRow(const ColumnTable &table, const Rows &rows, Par
     return check;
 }
 
+namespace {
+// Whether the text holds nothing but spaces: in UTF-8 no other character
+// has the byte of a space in it.
+bool onlySpaces(QByteArrayView text)
+{
+    for (char c : text)
+        if (c != ' ')
+            return false;
+    return true;
+}
+} // namespace
+
 template <typename Rows>
 RowCheck EventDocument::checkColumns(const ColumnTable &table, const Rows &rs, long row)
 {
@@ -369,7 +384,7 @@ RowCheck EventDocument::checkColumns(const ColumnTable &table, const Rows &rs, l
         if (c.required) {
             bool missing = false;
             if (c.kind == Kind::Char)
-                missing = isNull || vantel_startup::Trim(rs.text(row, c.index)).isEmpty();
+                missing = isNull || onlySpaces(rs.raw(row, c.index)); // what Trim leaves empty
             else if (c.kind != Kind::Unknown)
                 missing = isNull;
             else
@@ -427,8 +442,12 @@ void EventDocument::checkPartRules(const Rows &rows, Part part, long row, RowChe
         fail(QStringLiteral("start_date"), QStringLiteral("Start Date"), endBeforeStartMessage());
         return;
     }
-    const QString time1 = vantel_startup::Trim(rows.text(row, timeCols_[0]));
-    if (time1.isEmpty() || time1 == QLatin1String("0000")) {
+    QByteArrayView time1 = rows.raw(row, timeCols_[0]); // trimmed of spaces, as Trim does
+    while (!time1.isEmpty() && time1.front() == ' ')
+        time1 = time1.sliced(1);
+    while (!time1.isEmpty() && time1.back() == ' ')
+        time1.chop(1);
+    if (time1.isEmpty() || time1 == QByteArrayView("0000")) {
         fail(QStringLiteral("time1"), QStringLiteral("Time"), firstTimeMessage());
         return;
     }

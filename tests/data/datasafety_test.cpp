@@ -7,6 +7,7 @@
 #include "faults.h"
 #include "fileset.h"
 #include "folderlock.h"
+#include "mappedfile.h"
 #include "readfile.h"
 #include "recordset.h"
 #include "testsupport.h"
@@ -178,6 +179,48 @@ TEST(UnreadableDataFile, AFileCutShortWhileBeingReadIsReportedNotHalfLoaded)
     EXPECT_EQ(rows, -1);
     EXPECT_EQ(dates.RowCount(), 0);
     EXPECT_TRUE(report.readError.contains("changed while it was being read")) << report.readError.toStdString();
+}
+
+// A file that another program rewrites in place once it has been read,
+// whether it was mapped or (open for writing elsewhere while it was read)
+// read: the rows stay as they were read, and a save writes them back.
+TEST(UnreadableDataFile, AFileRewrittenInPlaceAfterReadingLeavesTheRowsAsRead)
+{
+    HangGuard guard;
+    WorkingFolder wf;
+    QByteArray content;
+    for (int i = 0; i < 20000; ++i)
+        content += "E" + QByteArray::number(i) + "\tT" + QByteArray::number(i)
+                   + "\tBern\t\t2026-05-01\t2026-05-02\t1000\t\t\t\t\t\t\r\n";
+    const QString path = wf.file("VantelEventDates.txt");
+    for (const bool heldOpen : {false, true}) {
+        SCOPED_TRACE(heldOpen ? "open for writing while read" : "mapped");
+        wf.write("VantelEventDates.txt", content);
+        QFile writer(path);
+        if (heldOpen) {
+            ASSERT_TRUE(writer.open(QIODevice::ReadWrite));
+        }
+        const int mapped = rt::mappedfile_testing::mappedNow(), copied = rt::mappedfile_testing::copiedNow();
+        RecordSet dates(definition("d_event_dates"));
+        ASSERT_EQ(dates.ImportFile(path), 20000);
+        writer.close();
+        if (heldOpen) {
+            EXPECT_EQ(rt::mappedfile_testing::mappedNow(), mapped);
+        } else if (rt::mappedfile_testing::mappedNow() == mapped) {
+            GTEST_SKIP() << "no file leases here: the file was read, not mapped";
+        }
+
+        // Written anew, shorter, as an editor saves in place; then cut short.
+        wf.write("VantelEventDates.txt", "E1\tT1\tZ\xC3\xBCrich\r\n");
+        ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), 4), 0);
+        if (!heldOpen) {
+            EXPECT_EQ(rt::mappedfile_testing::copiedNow(), copied + 1);
+        }
+        EXPECT_EQ(dates.GetItemString(20000, "city"), "Bern");
+        EXPECT_TRUE(datafiles::serialize(dates) == content);
+        ASSERT_EQ(datafiles::saveAs(dates, path), 1);
+        EXPECT_TRUE(wf.read("VantelEventDates.txt") == content);
+    }
 }
 
 // ---- saving the set --------------------------------------------------------------------

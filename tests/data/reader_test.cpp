@@ -86,6 +86,24 @@ TEST(Reader, EveryKindOfLineIsWrittenBackAsItsValuesAre)
     EXPECT_EQ(datafiles::serialize(again), written);
 }
 
+// A date is a day of the calendar: leap years as the Gregorian calendar
+// has them, no year 0; any other date is left empty.
+TEST(Reader, DatesAreTakenAsTheCalendarHasThem)
+{
+    const std::pair<QByteArray, bool> dates[] = {
+        {"2024-02-29", true},  {"2000-02-29", true},  {"2023-02-29", false}, {"1900-02-29", false},
+        {"0000-01-01", false}, {"0001-01-01", true},  {"2026-04-31", false}, {"2026-12-31", true},
+        {"2026-00-10", false}, {"2026-01-00", false}, {"2026-1a-01", false}, {"2026/01/01", false},
+    };
+    QByteArray text;
+    for (const auto &[date, valid] : dates)
+        text += dateLine("EV1", "TI" + date, "Bonn").replace("2026-01-02", date) + "\r\n";
+    RecordSet rs(definition("d_event_dates"));
+    ASSERT_EQ(read(rs, text), long(std::size(dates)));
+    for (int i = 0; i < int(std::size(dates)); ++i)
+        EXPECT_EQ(rs.IsNull(i + 1, "start_date"), !dates[i].second) << dates[i].first.toStdString();
+}
+
 TEST(Reader, RowsChangedCopiedOrRemovedAfterLoadingAreWrittenWithTheirValues)
 {
     QByteArray text;

@@ -4,7 +4,9 @@
 #include "recordsetmodel.h"
 
 #include <QAbstractItemModelTester>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -127,8 +129,12 @@ TEST_F(Dates, RowsCopyWithinTheSet)
 
 // Thousands of lines read from a file, those of each event spread over the
 // whole file: a filter finds every line of its event, in file order, also
-// once rows were changed, inserted, deleted and read in again.
-TEST(RecordSetFilter, FindsTheLinesOfAnEventAmongThousands)
+// once rows were changed, inserted, deleted and read in again; with the
+// index made later or along with the reading of the file.
+class RecordSetFilter : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(IndexMadeWhileReading, RecordSetFilter, ::testing::Bool());
+
+TEST_P(RecordSetFilter, FindsTheLinesOfAnEventAmongThousands)
 {
     RecordSet rs{definition("d_event_dates")};
     constexpr int kEvents = 700, kPerEvent = 9;
@@ -139,7 +145,15 @@ TEST(RecordSetFilter, FindsTheLinesOfAnEventAmongThousands)
                     + "\tBonn\t\t2025-06-01\t2025-06-01\t1900\t0000\t0000\t0000\t0000\t0000\t\r\n";
         return text;
     };
-    ASSERT_EQ(datafiles::importBytes(rs, lines(0, kEvents * kPerEvent), "dates", nullptr), kEvents * kPerEvent);
+    if (GetParam()) {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("dates.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(lines(0, kEvents * kPerEvent)) > 0 && file.flush());
+        datafiles::FileRead read = datafiles::readFile(rs, file.fileName(), rs.columnIndex("event_id"));
+        ASSERT_EQ(datafiles::finishRead(rs, read, file.fileName(), nullptr), kEvents * kPerEvent);
+    } else {
+        ASSERT_EQ(datafiles::importBytes(rs, lines(0, kEvents * kPerEvent), "dates", nullptr), kEvents * kPerEvent);
+    }
     auto shown = [&rs](const QString &event) {
         rs.SetFilter("event_id = '" + event + "'");
         rs.Filter();
