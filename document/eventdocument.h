@@ -123,6 +123,13 @@ public:
     // row of the first (0 when none was made or it is not shown).
     long addDateLines(const QString &eventId, const std::vector<QVariantMap> &lines);
     bool deleteDateLine(long row);
+    // Every date line of `eventId` moves by `days` (negative: earlier), its
+    // times kept, as one step; a date left empty stays empty. false, and
+    // nothing moved, when there is no line or a date would leave the range
+    // the files hold.
+    bool shiftDateLines(const QString &eventId, int days);
+    // The earliest start date of the lines of `eventId` (invalid: none).
+    QDate firstLineDate(const QString &eventId) const;
     // Column `col` of row `row` takes `value`: a text as typed (converted as
     // the column's type takes it), or a value of the column's type (a date),
     // or null. false when it is no value of the column or changes nothing.
