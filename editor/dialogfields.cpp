@@ -2,6 +2,7 @@
 
 #include "datepattern.h"
 #include "globals.h"
+#include "helpviewer.h"
 #include "runtime.h"
 #include "w_calendar.h"
 
@@ -83,7 +84,21 @@ void DatesPageDialog::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_F1 && showHelp) {
         showHelp();
+        // When the help closes, the keys come back here: the window manager
+        // would hand them to the main window, which this dialog blocks.
+        if (QWidget *help = rt::helpWindow())
+            help->installEventFilter(this);
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool DatesPageDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Hide && watched == rt::helpWindow() && isVisible()) {
+        watched->removeEventFilter(this);
+        raise();
+        activateWindow();
+    }
+    return QDialog::eventFilter(watched, event);
 }

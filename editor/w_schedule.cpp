@@ -168,7 +168,7 @@ w_schedule::w_schedule(const QString &datePattern, const QString &city, const QS
     }));
     times_->setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::AnyKeyPressed
                             | QAbstractItemView::DoubleClicked);
-    times_->setSelectionMode(QAbstractItemView::SingleSelection);
+    times_->setSelectionMode(QAbstractItemView::NoSelection);
     times_->setTabKeyNavigation(true);
     times_->setWordWrap(false);
     const QFontMetrics fm = times_->fontMetrics();

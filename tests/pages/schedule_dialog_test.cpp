@@ -30,6 +30,9 @@ protected:
                 return;
             timer->stop();
             seen = true;
+            // Keys go to the dialog's field once the dialog is the active window.
+            EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+            QTRY_VERIFY(dialog->isAncestorOf(QApplication::focusWidget()));
             use(dialog);
             if (dialog->isVisible())
                 dialog->reject();
