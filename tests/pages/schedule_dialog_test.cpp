@@ -1,6 +1,7 @@
 // The dialogs of the dates page, used with the keyboard: date lines from a
 // schedule, and every line moved by days.
 #include "pages_fixture.h"
+#include "w_schedule.h"
 
 #include <QDialog>
 #include <QListWidget>
@@ -201,6 +202,18 @@ TEST_F(DatesDialogs, ShiftDatesMovesEveryLineOfTheEventAsOneStep)
     EXPECT_EQ(lineOf(1), QStringList({"Köln", "NRW", "2025-06-01", "2025-06-02", "1900", "0000", "0000"}));
     EXPECT_EQ(dates()->GetItemString(2, "start_date"), "2025-06-28");
     EXPECT_FALSE(saveEnabled());
+}
+
+TEST(ScheduleWeek, StartsOnTheFirstDayOfTheUsersLocale)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); // Sunday first
+    EXPECT_EQ(w_schedule::weekdayOfRow(0), 6);
+    EXPECT_EQ(w_schedule::weekdayOfRow(1), 0);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // Monday first
+    EXPECT_EQ(w_schedule::weekdayOfRow(0), 0);
+    EXPECT_EQ(w_schedule::weekdayOfRow(6), 6);
+    QLocale::setDefault(before);
 }
 
 } // namespace
