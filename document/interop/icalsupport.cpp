@@ -56,7 +56,11 @@ const QStringList &carriedColumns()
         QStringLiteral("sdescription"),   QStringLiteral("edescription"),   QStringLiteral("category"),
         QStringLiteral("cost"),           QStringLiteral("website"),        QStringLiteral("tickets"),
         QStringLiteral("venue"),          QStringLiteral("venue_address"),  QStringLiteral("contact_person"),
-        QStringLiteral("contact_tel"),    QStringLiteral("contact_email")};
+        QStringLiteral("contact_tel"),    QStringLiteral("contact_email"),
+        // Kept by older files of the event itself; empty in the program's own.
+        QStringLiteral("start_date"),     QStringLiteral("end_date"),       QStringLiteral("time1"),
+        QStringLiteral("time2"),          QStringLiteral("time3"),          QStringLiteral("time4"),
+        QStringLiteral("time5"),          QStringLiteral("time6")};
     return columns;
 }
 

@@ -1,8 +1,13 @@
 // The calendar file and the web page data written from a saved data
 // folder, read back by parsers of their own.
 #include "datalines.h"
+#include "datafiles.h"
+#include "definition.h"
 #include "exportcommand.h"
+#include "icalexport.h"
+#include "icalimport.h"
 #include "jsonld.h"
+#include "savedfolder.h"
 #include "testsupport.h"
 
 #include <QJsonArray>
@@ -27,7 +32,7 @@ protected:
     {
         ASSERT_TRUE(dir_.isValid());
         QStringList ev = QString::fromUtf8(eventLine("EV1", "Konzert; groß, \\schön", "Kurz")).chopped(2).split('\t');
-        ev[8] = '"' + kLong + "\r\nzweite Zeile\""; // edescription, quoted as the files hold a line break
+        ev[8] = '"' + kLong + "\nzweite Zeile\""; // edescription, quoted as the files hold a line break
         ev[18] = QStringLiteral("12,50 €");
         ev[19] = QStringLiteral("www.example.org");
         ev[21] = QStringLiteral("Beethovenhalle");
@@ -141,6 +146,41 @@ TEST_F(Exports, UidsStayAndOnlyChangedLinesRaiseTheirSequence)
     write(QStringLiteral(".vantel-calendar"), "garbage\n");
     ASSERT_TRUE(run(interop::ExportFormat::Calendar, QStringLiteral("5.ics")).ok());
     EXPECT_EQ(parsed(QStringLiteral("5.ics"))[2].toObject()["sequence"].toInt(), 0);
+}
+
+TEST_F(Exports, CalendarReadBackGivesTheSameDataAndTheSameFile)
+{
+    const interop::SavedData saved = interop::readSavedData(dir_.path() + '/');
+    ASSERT_TRUE(saved.ok());
+    interop::CalendarOptions options;
+    options.timeZone = "Europe/Berlin";
+    options.stamp = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
+    interop::SequenceState state;
+    const interop::CalendarFile first = interop::writeCalendar(*saved.events, *saved.dates, state, options);
+
+    interop::ImportContext into;
+    into.timeZone = "Europe/Berlin";
+    const interop::ImportResult read = interop::importCalendar(first.text, into);
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    EXPECT_TRUE(read.findings.empty()) << read.reportLines().join('\n').toStdString();
+    RecordSet events(definition(QStringLiteral("d_events"))), dates(definition(QStringLiteral("d_event_dates")));
+    const interop::Added added = interop::addToRecordSets(read, events, dates, QStringLiteral("ann"), QStringLiteral("pw"));
+    EXPECT_EQ(added.events, 1);
+    EXPECT_EQ(added.lines, 2);
+    // The event without date lines is not in the calendar; the other one
+    // comes back as it was, keys and all.
+    const QByteArray eventsFile = readFile(dir_.filePath("VantelEvents.txt"));
+    EXPECT_EQ(datafiles::serialize(events), eventsFile.left(eventsFile.indexOf("EV2\t")));
+    EXPECT_EQ(datafiles::serialize(dates), readFile(dir_.filePath("VantelEventDates.txt")));
+    interop::SequenceState fresh;
+    EXPECT_EQ(interop::writeCalendar(events, dates, fresh, options).text, first.text);
+
+    // Read into data that has the event already: left out, said why.
+    into.existing.push_back({QStringLiteral("EV1"), QStringLiteral("Konzert"), QDate(2025, 6, 1)});
+    const interop::ImportResult again = interop::importCalendar(first.text, into);
+    EXPECT_TRUE(again.events.empty());
+    EXPECT_EQ(again.reportLines().value(1).toStdString(),
+              "Skipped: VEVENT 1 \"Konzert; groß, \\schön\": the event EV1 is there already");
 }
 
 TEST_F(Exports, WebDataIsSchemaEventsReadyToPaste)
