@@ -70,33 +70,6 @@ struct Reader {
         result.findings.push_back({kind, where, what});
     }
 
-    // A field cut to its column, said in the report.
-    QString fit(const QString &value, const char *column, const QString &where, QString *rest = nullptr)
-    {
-        QString cut;
-        const QString kept = fitted(value, QString::fromLatin1(column), &cut);
-        if (!cut.isEmpty() && !rest)
-            note(Finding::Changed, where, QStringLiteral("%1 cut at %2 characters").arg(QLatin1String(column)).arg(columnWidth(QString::fromLatin1(column))));
-        if (rest)
-            *rest = cut;
-        return kept;
-    }
-
-    bool duplicate(const QString &name, const QDate &first, const QString &where)
-    {
-        for (const KnownEvent &k : ctx.existing)
-            if (k.name.compare(name, Qt::CaseInsensitive) == 0 && k.firstDate == first) {
-                note(Finding::Skipped, where, QStringLiteral("an event of that name and first date is there already"));
-                return true;
-            }
-        for (const NewEvent &e : result.events)
-            if (e.field(QStringLiteral("name")).compare(name, Qt::CaseInsensitive) == 0 && e.firstDate() == first) {
-                note(Finding::Skipped, where, QStringLiteral("the same event comes earlier in the file"));
-                return true;
-            }
-        return false;
-    }
-
     // An entry of a file Vantel wrote: back to its event and line, keys and all.
     void own(icalcomponent *c, const EntryKeys &keys, const Series &series, const QString &where)
     {
@@ -109,12 +82,12 @@ struct Reader {
             NewEvent e;
             e.eventId = keys.eventId;
             e.source = where;
-            e.fields[QStringLiteral("name")] = fit(propText(c, ICAL_SUMMARY_PROPERTY), "name", where);
+            setField(result, e, where, "name", propText(c, ICAL_SUMMARY_PROPERTY));
             for (const QString &column : carriedColumns()) {
                 bool there = false;
                 const QString v = xText(c, fieldProperty(column), &there);
                 if (there)
-                    e.fields[column] = fit(v, column.toLatin1().constData(), where);
+                    setField(result, e, where, column.toLatin1().constData(), v);
             }
             result.events.push_back(std::move(e));
             found = ownEvents.emplace(keys.eventId, result.events.size() - 1).first;
@@ -141,7 +114,7 @@ struct Reader {
     {
         NewEvent e;
         e.source = where;
-        const QString name = fit(propText(c, ICAL_SUMMARY_PROPERTY), "name", where);
+        const QString name = fitted(propText(c, ICAL_SUMMARY_PROPERTY), QStringLiteral("name"), nullptr);
         Days days;
         for (const Moment &m : series.moments) {
             std::vector<QTime> &times = days[m.date];
@@ -161,7 +134,7 @@ struct Reader {
             return;
         }
         e.lines = lines.lines;
-        if (duplicate(name, e.firstDate(), where))
+        if (isDuplicate(ctx, result, name, e.firstDate(), where))
             return;
         for (const QString &change : lines.changes)
             note(Finding::Changed, where, change);
@@ -169,32 +142,10 @@ struct Reader {
             e.incomplete = true;
             note(Finding::ToComplete, where, QStringLiteral("has no time: complete its date lines"));
         }
-        e.fields[QStringLiteral("name")] = name;
-        QString rest;
-        e.fields[QStringLiteral("sdescription")] = fit(propText(c, ICAL_DESCRIPTION_PROPERTY), "sdescription", where, &rest);
-        if (!rest.isEmpty())
-            e.fields[QStringLiteral("edescription")] = fit(rest, "edescription", where);
-        if (e.field(QStringLiteral("sdescription")).isEmpty()) {
-            e.incomplete = true;
-            note(Finding::ToComplete, where, QStringLiteral("has no description"));
-        }
-        e.fields[QStringLiteral("venue")] = fit(propText(c, ICAL_LOCATION_PROPERTY), "venue", where, &rest);
-        if (!rest.isEmpty())
-            e.fields[QStringLiteral("venue_address")] = fit(rest, "venue_address", where);
-        const QString url = propText(c, ICAL_URL_PROPERTY);
-        if (url.size() > columnWidth(QStringLiteral("website")))
-            note(Finding::Changed, where, QStringLiteral("the web site is longer than %1 characters and was left out")
-                                              .arg(columnWidth(QStringLiteral("website"))));
-        else if (!url.isEmpty())
-            e.fields[QStringLiteral("website")] = url;
-        QString category;
-        for (const QString &c : propText(c, ICAL_CATEGORIES_PROPERTY).split(QLatin1Char(',')))
-            if (category.isEmpty())
-                category = categoryCode(c);
-        e.fields[QStringLiteral("category")] = category.isEmpty() ? categoryCode(QStringLiteral("General")) : category;
-        e.fields[QStringLiteral("country")] = ctx.defaultCountry;
-        e.fields[QStringLiteral("city")] = ctx.defaultCity;
-        e.fields[QStringLiteral("state")] = ctx.defaultState;
+        fillForeign({propText(c, ICAL_SUMMARY_PROPERTY), propText(c, ICAL_DESCRIPTION_PROPERTY),
+                     propText(c, ICAL_LOCATION_PROPERTY), QString(), propText(c, ICAL_URL_PROPERTY),
+                     propText(c, ICAL_CATEGORIES_PROPERTY)},
+                    ctx, where, e, result);
         result.events.push_back(std::move(e));
     }
 };

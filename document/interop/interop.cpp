@@ -232,6 +232,68 @@ QString countryCode(const QString &nameOrCode)
     return lookUp("dddw_countries", nameOrCode);
 }
 
+void setField(ImportResult &result, NewEvent &event, const QString &where, const char *column,
+              const QString &value, QString *rest)
+{
+    const QString name = QString::fromLatin1(column);
+    QString cut;
+    event.fields[name] = fitted(value, name, &cut);
+    if (rest)
+        *rest = cut;
+    else if (!cut.isEmpty())
+        result.findings.push_back({Finding::Changed, where,
+                                   QStringLiteral("%1 cut at %2 characters").arg(name).arg(columnWidth(name))});
+}
+
+bool isDuplicate(const ImportContext &context, ImportResult &result, const QString &name, const QDate &first,
+                 const QString &where)
+{
+    for (const KnownEvent &k : context.existing)
+        if (k.name.compare(name, Qt::CaseInsensitive) == 0 && k.firstDate == first) {
+            result.findings.push_back(
+                {Finding::Skipped, where, QStringLiteral("an event of that name and first date is there already")});
+            return true;
+        }
+    for (const NewEvent &e : result.events)
+        if (e.field(QStringLiteral("name")).compare(name, Qt::CaseInsensitive) == 0 && e.firstDate() == first) {
+            result.findings.push_back({Finding::Skipped, where, QStringLiteral("the same event comes earlier in the file")});
+            return true;
+        }
+    return false;
+}
+
+void fillForeign(const ForeignFields &f, const ImportContext &context, const QString &where, NewEvent &e,
+                 ImportResult &result)
+{
+    setField(result, e, where, "name", f.name);
+    QString rest;
+    setField(result, e, where, "sdescription", f.description, &rest);
+    if (!rest.isEmpty())
+        setField(result, e, where, "edescription", rest);
+    if (e.field(QStringLiteral("sdescription")).isEmpty()) {
+        e.incomplete = true;
+        result.findings.push_back({Finding::ToComplete, where, QStringLiteral("has no description")});
+    }
+    setField(result, e, where, "venue", f.venue, &rest);
+    const QString address = f.address.isEmpty() ? rest : rest.isEmpty() ? f.address : rest + QStringLiteral(", ") + f.address;
+    if (!address.isEmpty())
+        setField(result, e, where, "venue_address", address);
+    const int urlWidth = columnWidth(QStringLiteral("website"));
+    if (f.website.size() > urlWidth)
+        result.findings.push_back({Finding::Changed, where,
+                                   QStringLiteral("the web site is longer than %1 characters and was left out").arg(urlWidth)});
+    else if (!f.website.isEmpty())
+        e.fields[QStringLiteral("website")] = f.website;
+    QString category;
+    for (const QString &c : f.category.split(QLatin1Char(',')))
+        if (category.isEmpty())
+            category = categoryCode(c);
+    e.fields[QStringLiteral("category")] = category.isEmpty() ? categoryCode(QStringLiteral("General")) : category;
+    e.fields[QStringLiteral("country")] = context.defaultCountry;
+    e.fields[QStringLiteral("city")] = context.defaultCity;
+    e.fields[QStringLiteral("state")] = context.defaultState;
+}
+
 QString plainText(const QString &text)
 {
     QString out;

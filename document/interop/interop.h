@@ -119,6 +119,23 @@ QString categoryCode(const QString &textOrCode);
 QString categoryText(const QString &code);
 // The two-letter code of a country named by its name or its code.
 QString countryCode(const QString &nameOrCode);
+// The steps of a reader that fill an event: `value` fitted into `column`
+// of `event`, with a finding at `where` when it was cut (the part cut off
+// goes to `rest` instead when that is given, and is not reported).
+void setField(ImportResult &result, NewEvent &event, const QString &where, const char *column,
+              const QString &value, QString *rest = nullptr);
+// Whether an event named `name` with the first date `first` is in the data
+// already or earlier in `result`; when it is, a finding says so.
+bool isDuplicate(const ImportContext &context, ImportResult &result, const QString &name, const QDate &first,
+                 const QString &where);
+// Name, descriptions, venue, web site and category of an event from another
+// program, with the country, city and state of the admin defaults; the
+// findings for what was cut, left out or is to be completed.
+struct ForeignFields {
+    QString name, description, venue, address, website, category;
+};
+void fillForeign(const ForeignFields &fields, const ImportContext &context, const QString &where, NewEvent &event,
+                 ImportResult &result);
 // Texts of other programs in the form Vantel keeps them: line breaks as
 // "\n", no control characters but the tab.
 QString plainText(const QString &text);
