@@ -28,7 +28,9 @@ Moment momentOf(icalproperty *p, icaltimetype t, TimeFrame &frame, QString *unkn
 
 TimeFrame::TimeFrame(icalcomponent *calendar, const QByteArray &localZone) : calendar_(calendar)
 {
-    local_ = QTimeZone(zoneName(localZone));
+    const QByteArray name = zoneName(localZone);
+    localZone_ = icaltimezone_get_builtin_timezone(name.constData());
+    local_ = QTimeZone(name);
     if (!local_.isValid())
         local_ = QTimeZone::systemTimeZone();
 }
@@ -65,6 +67,10 @@ Moment TimeFrame::local(icaltimetype t, icaltimezone *zone) const
         return {QDate(t.year, t.month, t.day), QTime()};
     if (!zone && !icaltime_is_utc(t)) // floating: the wall time as it stands
         return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second)};
+    if (localZone_) {
+        icaltimezone_convert_time(&t, icaltime_is_utc(t) ? icaltimezone_get_utc_timezone() : zone, localZone_);
+        return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second)};
+    }
     const time_t secs = icaltime_as_timet_with_zone(t, icaltime_is_utc(t) ? icaltimezone_get_utc_timezone() : zone);
     const QDateTime here = QDateTime::fromSecsSinceEpoch(qint64(secs), local_);
     return {here.date(), here.time()};

@@ -45,6 +45,7 @@ public:
 private:
     icalcomponent *calendar_;
     QTimeZone local_;
+    icaltimezone *localZone_ = nullptr; // the library's zone of the same name, when it has one (faster)
 };
 
 // The occurrences of one entry and what had to be left out or changed.

@@ -32,19 +32,17 @@ QString propText(icalcomponent *c, icalproperty_kind kind)
     return plainText(text(value)).trimmed();
 }
 
-// The value of an X- property of Vantel's, or null when there is none.
-QString xText(icalcomponent *c, const QByteArray &name, bool *found = nullptr)
+// The X- properties of an entry by name (the first of each name).
+QHash<QByteArray, QString> xTexts(icalcomponent *c)
 {
+    QHash<QByteArray, QString> out;
     for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY))
-        if (name == icalproperty_get_x_name(p)) {
-            if (found)
-                *found = true;
-            return plainText(text(icalproperty_get_x(p)));
-        }
-    if (found)
-        *found = false;
-    return {};
+         p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
+        const QByteArray name(icalproperty_get_x_name(p));
+        if (!out.contains(name))
+            out.insert(name, plainText(text(icalproperty_get_x(p))));
+    }
+    return out;
 }
 
 QString timeText(const QTime &t)
@@ -77,6 +75,7 @@ struct Reader {
             note(Finding::Skipped, where, QStringLiteral("the event %1 is there already").arg(keys.eventId));
             return;
         }
+        const QHash<QByteArray, QString> x = xTexts(c);
         auto found = ownEvents.find(keys.eventId);
         if (found == ownEvents.end()) {
             NewEvent e;
@@ -84,10 +83,8 @@ struct Reader {
             e.source = where;
             setField(result, e, where, "name", propText(c, ICAL_SUMMARY_PROPERTY));
             for (const QString &column : carriedColumns()) {
-                bool there = false;
-                const QString v = xText(c, fieldProperty(column), &there);
-                if (there)
-                    setField(result, e, where, column.toLatin1().constData(), v);
+                if (const auto v = x.constFind(fieldProperty(column)); v != x.constEnd())
+                    setField(result, e, where, column.toLatin1().constData(), *v);
             }
             result.events.push_back(std::move(e));
             found = ownEvents.emplace(keys.eventId, result.events.size() - 1).first;
@@ -101,8 +98,8 @@ struct Reader {
             l.start = first.date;
             l.end = series.moments.back().date;
             l.times = QStringList(6, QStringLiteral("0000"));
-            l.city = xText(c, kLineCity);
-            l.state = xText(c, kLineState);
+            l.city = x.value(kLineCity);
+            l.state = x.value(kLineState);
             e.lines.push_back(l);
             line = e.lines.end() - 1;
         }

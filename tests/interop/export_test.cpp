@@ -2,6 +2,7 @@
 // folder, read back by parsers of their own.
 #include "datalines.h"
 #include "datafiles.h"
+#include "eventdocument.h"
 #include "definition.h"
 #include "exportcommand.h"
 #include "icalexport.h"
@@ -181,6 +182,25 @@ TEST_F(Exports, CalendarReadBackGivesTheSameDataAndTheSameFile)
     EXPECT_TRUE(again.events.empty());
     EXPECT_EQ(again.reportLines().value(1).toStdString(),
               "Skipped: VEVENT 1 \"Konzert; groß, \\schön\": the event EV1 is there already");
+}
+
+TEST_F(Exports, SayWhenTheJournalHoldsChangesTheyDoNotContain)
+{
+    write(QStringLiteral("VantelAdmin.txt"), adminLine("ann", dir_.path() + '/'));
+    const auto note = [&] {
+        const interop::ExportOutcome out = run(interop::ExportFormat::WebData, QStringLiteral("a.json"));
+        EXPECT_TRUE(out.ok());
+        return out.notes.filter(QStringLiteral("unsaved changes")).size();
+    };
+    EXPECT_EQ(note(), 0);
+    EventDocument doc;
+    ASSERT_TRUE(doc.load(dir_.path() + '/').unreadable().isEmpty());
+    doc.events().SetItem(1, QStringLiteral("name"), QStringLiteral("Neu"));
+    doc.closeStep();
+    doc.journal().flush();
+    EXPECT_EQ(note(), 1);
+    const QByteArray json = readFile(dir_.filePath(QStringLiteral("a.json")));
+    EXPECT_TRUE(json.contains("Konzert") && !json.contains("\"Neu\"")) << "the export holds the data as saved";
 }
 
 TEST_F(Exports, WebDataIsSchemaEventsReadyToPaste)
