@@ -102,10 +102,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VANTEL_HOME_PAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The program's own libraries are in the package, not in another one.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${VANTEL_INSTALL_LIBDIR}")
-# Send by e-mail opens the mail program through xdg-email. The calendar
-# library is found by the library scan too; it is named so that the package
-# says it even where the scan is off.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, libical3 (>= 3.0)")
+# Send by e-mail opens the mail program through xdg-email.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
 # No ldconfig in maintainer scripts: cmake/cpack/Internal/CPack/CPackDeb.cmake.
 set(CPACK_MODULE_PATH "${PROJECT_SOURCE_DIR}/cmake/cpack")
 include(CPack)
