@@ -116,15 +116,14 @@ Series expand(icalcomponent *entry, const std::vector<std::pair<icalcomponent *,
             s.changes << QStringLiteral("a repeat rule that is not understood was left out");
             continue;
         }
-        int taken = 0;
+        // The limit counts the occurrences of every rule together.
         for (icaltimetype t = icalrecur_iterator_next(it); !icaltime_is_null_time(t); t = icalrecur_iterator_next(it)) {
-            if (icaltime_compare(t, limit) >= 0 || taken >= kMaxOccurrences) {
+            if (icaltime_compare(t, limit) >= 0 || all.size() > size_t(kMaxOccurrences)) {
                 cut = true;
                 break;
             }
             t.zone = start.zone;
             all.push_back(momentOf(startProp, t, frame, nullptr));
-            ++taken;
         }
         icalrecur_iterator_free(it);
     }
