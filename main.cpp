@@ -1,5 +1,6 @@
 // Vantel: records public events and packs them for an event-listing service.
 #include "commandline.h"
+#include "exportcommand.h"
 #include "globals.h"
 #include "helvex1calls.h"
 #include "launch.h"
@@ -9,6 +10,9 @@
 #include "w_event.h"
 
 #include <QApplication>
+#include <QFileInfo>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -20,6 +24,24 @@ int main(int argc, char *argv[])
     const commandline::Reading command = commandline::read(argc, argv);
     if (command.exitCode)
         return *command.exitCode;
+    if (command.options.exports()) {
+        // No window and no display: the saved files are read and one file written.
+        QCoreApplication core(argc, argv);
+        // The file is named from the folder the program was started in.
+        const QString target = QFileInfo(command.options.exportCalendar.isEmpty() ? command.options.exportWebData
+                                                                                 : command.options.exportCalendar)
+                                   .absoluteFilePath();
+        if (command.options.userFolder) {
+            QString error;
+            if (!launch::enterUserFolder(&error)) {
+                std::fprintf(stderr, "vantel: %s\n", qUtf8Printable(error));
+                return 1;
+            }
+        }
+        return interop::runExportCommand(target, command.options.exportCalendar.isEmpty()
+                                                     ? interop::ExportFormat::WebData
+                                                     : interop::ExportFormat::Calendar);
+    }
     QApplication qapp(argc, argv);
     if (command.options.userFolder) {
         QString error;
