@@ -3,6 +3,7 @@
 #include "exportcommand.h"
 #include "globals.h"
 #include "helvex1calls.h"
+#include "importcommand.h"
 #include "launch.h"
 #include "runtime.h"
 #include "startfolder.h"
@@ -24,12 +25,14 @@ int main(int argc, char *argv[])
     const commandline::Reading command = commandline::read(argc, argv);
     if (command.exitCode)
         return *command.exitCode;
-    if (command.options.exports()) {
+    if (command.options.exports() || !command.options.importFile.isEmpty()) {
         // No window and no display: the saved files are read and one file written.
         QCoreApplication core(argc, argv);
         // The file is named from the folder the program was started in.
-        const QString target = QFileInfo(command.options.exportCalendar.isEmpty() ? command.options.exportWebData
-                                                                                 : command.options.exportCalendar)
+        const QString target = QFileInfo(command.options.exports()
+                                             ? command.options.exportCalendar.isEmpty() ? command.options.exportWebData
+                                                                                        : command.options.exportCalendar
+                                             : command.options.importFile)
                                    .absoluteFilePath();
         if (command.options.userFolder) {
             QString error;
@@ -38,6 +41,8 @@ int main(int argc, char *argv[])
                 return 1;
             }
         }
+        if (!command.options.importFile.isEmpty())
+            return interop::runImportCommand(target);
         return interop::runExportCommand(target, command.options.exportCalendar.isEmpty()
                                                      ? interop::ExportFormat::WebData
                                                      : interop::ExportFormat::Calendar);

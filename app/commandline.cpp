@@ -48,6 +48,10 @@ void describe(QCommandLineParser &parser)
                       QStringLiteral("Write the events as last saved to <file> as web page data (JSON-LD) and end, "
                                      "without a window."),
                       QStringLiteral("file")});
+    parser.addOption({QStringLiteral("import"),
+                      QStringLiteral("Add the events of <file> (a calendar file .ics, or a spreadsheet's .csv or "
+                                     ".txt) to the data and save it, without a window."),
+                      QStringLiteral("file")});
     // Qt's options are single-dash words: "-style" is one option, not five.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const char *name : kQtOptionsWithValue) {
@@ -126,8 +130,19 @@ Reading read(int argc, char *argv[])
     }
     reading.options.exportCalendar = parser.value(QStringLiteral("export-ics"));
     reading.options.exportWebData = parser.value(QStringLiteral("export-jsonld"));
-    if ((calendar || web) && !reading.options.exports())
+    if ((calendar || web) && !reading.options.exports()) {
         reading.exitCode = usageError(QStringLiteral("The file to export to is empty."));
+        return reading;
+    }
+    if (parser.isSet(QStringLiteral("import"))) {
+        if (calendar || web) {
+            reading.exitCode = usageError(QStringLiteral("--import cannot be given together with an export."));
+            return reading;
+        }
+        reading.options.importFile = parser.value(QStringLiteral("import"));
+        if (reading.options.importFile.isEmpty())
+            reading.exitCode = usageError(QStringLiteral("The file to import is empty."));
+    }
     return reading;
 }
 

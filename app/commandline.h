@@ -15,6 +15,8 @@ struct Options {
     // and end, without a window (at most one of them is set).
     QString exportCalendar, exportWebData;
     bool exports() const { return !exportCalendar.isEmpty() || !exportWebData.isEmpty(); }
+    // --import FILE: add the events of FILE to the data and save, without a window.
+    QString importFile;
 };
 
 struct Reading {

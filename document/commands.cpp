@@ -170,6 +170,11 @@ bool EventDocument::deleteDateLine(long row)
                             [&] { dates_->removeAt(place); });
 }
 
+bool EventDocument::addImported(const std::function<void(RecordSet &events, RecordSet &dates)> &append)
+{
+    return history_.perform(Kind::Import, QStringLiteral("Import"), [&] { append(*events_, *dates_); });
+}
+
 bool EventDocument::shiftDateLines(const QString &eventId, int days)
 {
     // Every new date first: when one cannot be stored, nothing moves.

@@ -14,6 +14,7 @@
 #include <QVariantMap>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -123,6 +124,10 @@ public:
     // row of the first (0 when none was made or it is not shown).
     long addDateLines(const QString &eventId, const std::vector<QVariantMap> &lines);
     bool deleteDateLine(long row);
+    // Events and their date lines read from another program's file, as one
+    // step ("Import"): `append` adds them at the end of the events and the
+    // lines, and changes nothing else. Answers whether anything was added.
+    bool addImported(const std::function<void(RecordSet &events, RecordSet &dates)> &append);
     // Every date line of `eventId` moves by `days` (negative: earlier), its
     // times kept, as one step; a date left empty stays empty. false, and
     // nothing moved, when there is no line or a date would leave the range

@@ -4,13 +4,13 @@
 #include "jsonld.h"
 #include "profile.h"
 #include "readfile.h"
+#include "replacefile.h"
 #include "globals.h"
 #include "savedfolder.h"
 #include "startfolder.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <limits>
@@ -19,14 +19,13 @@ namespace interop {
 
 namespace {
 
-// Writes `bytes` to `path` whole or not at all; the reason when not.
+// Writes `bytes` to `path` whole or not at all, every step checked (a full
+// disk never leaves a shortened file); the reason when not.
 QString writeWhole(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("%1 cannot be written: %2.").arg(path, file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("%1 cannot be written: %2.").arg(path, file.errorString());
+    QString error;
+    if (!rt::ReplaceFile(path, bytes, rt::NewFileMode::Usual, &error))
+        return QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(path), error);
     return {};
 }
 
@@ -40,10 +39,7 @@ ExportOutcome exportSavedData(const ExportRequest &request)
         out.error = data.error;
         return out;
     }
-    if (data.unsaved)
-        out.notes << QStringLiteral("There are unsaved changes in %1; the export holds the data as last saved, "
-                                    "without them.")
-                         .arg(QDir::toNativeSeparators(request.dataFolder));
+    out.unsavedInFolder = data.unsaved;
     if (!data.problems.isEmpty())
         out.notes << QStringLiteral("%1 line(s) of the data files could not be read and are not in the export.")
                          .arg(data.problems.size());
@@ -85,28 +81,48 @@ ExportOutcome exportSavedData(const ExportRequest &request)
     return out;
 }
 
-int runExportCommand(const QString &target, ExportFormat format)
+QString workingDataFolder(QString *error)
 {
-    auto fail = [](const QString &why) {
-        std::fprintf(stderr, "vantel: %s\n", qUtf8Printable(why));
-        return 1;
-    };
-    if (!QFileInfo(gs_ini_file_name).isFile())
-        return fail(QStringLiteral("The ini file %1 is not in %2.")
-                        .arg(gs_ini_file_name, QDir::toNativeSeparators(QDir::currentPath())));
-    if (const rt::ProfileCheck check = rt::CheckProfileFile(gs_ini_file_name); !check.unreadable.isEmpty())
-        return fail(QStringLiteral("The ini file %1 cannot be read: %2.").arg(gs_ini_file_name, check.unreadable));
+    if (!QFileInfo(gs_ini_file_name).isFile()) {
+        *error = QStringLiteral("The ini file %1 is not in %2.")
+                     .arg(gs_ini_file_name, QDir::toNativeSeparators(QDir::currentPath()));
+        return {};
+    }
+    if (const rt::ProfileCheck check = rt::CheckProfileFile(gs_ini_file_name); !check.unreadable.isEmpty()) {
+        *error = QStringLiteral("The ini file %1 cannot be read: %2.").arg(gs_ini_file_name, check.unreadable);
+        return {};
+    }
     const QString files = rt::ProfileString(gs_ini_file_name, QStringLiteral("General"), QStringLiteral("Files"),
                                             QStringLiteral("GETDIR"));
+    QString folder = datafiles::dataFolderAtStart(files);
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+int commandFailed(const QString &why)
+{
+    std::fprintf(stderr, "vantel: %s\n", qUtf8Printable(why));
+    return 1;
+}
+
+int runExportCommand(const QString &target, ExportFormat format)
+{
+    QString error;
     ExportRequest request;
-    request.dataFolder = datafiles::dataFolderAtStart(files);
-    if (!request.dataFolder.endsWith(QLatin1Char('/')))
-        request.dataFolder += QLatin1Char('/');
+    request.dataFolder = workingDataFolder(&error);
+    if (!error.isEmpty())
+        return commandFailed(error);
     request.target = target;
     request.format = format;
     const ExportOutcome outcome = exportSavedData(request);
     if (!outcome.ok())
-        return fail(outcome.error);
+        return commandFailed(outcome.error);
+    if (outcome.unsavedInFolder)
+        std::fprintf(stderr, "vantel: %s\n",
+                     qUtf8Printable(QStringLiteral("There are unsaved changes in %1; the export holds the data as "
+                                                   "last saved, without them.")
+                                        .arg(QDir::toNativeSeparators(request.dataFolder))));
     for (const QString &note : outcome.notes)
         std::fprintf(stderr, "vantel: %s\n", qUtf8Printable(note));
     return 0;

@@ -14,7 +14,8 @@ enum class ExportFormat { Calendar, WebData };
 
 struct ExportOutcome {
     QString error;       // nothing was written: why, in one line
-    QStringList notes;   // what the user should know of a written file (unsaved changes, lines left out)
+    QStringList notes;   // what the user should know of a written file (lines left out, ...)
+    bool unsavedInFolder = false; // the folder's journal holds changes that the export (of the saved data) lacks
     long events = 0;     // events written
     bool ok() const { return error.isEmpty(); }
 };
@@ -37,5 +38,12 @@ ExportOutcome exportSavedData(const ExportRequest &request);
 // stderr (the error, or the notes), and the answer is the exit status: 0
 // written, 1 not.
 int runExportCommand(const QString &target, ExportFormat format);
+
+// Shared by the commands: the data folder that the settings file of the
+// working folder names (ending in "/"); empty, with the reason in `error`,
+// when there is no readable settings file.
+QString workingDataFolder(QString *error);
+// Says `why` on stderr ("vantel: ..."); answers the exit status 1.
+int commandFailed(const QString &why);
 
 } // namespace interop

@@ -314,4 +314,30 @@ ImportResult importSpreadsheet(const Spreadsheet &sheet, const ColumnMapping &ma
     return result;
 }
 
+ColumnMapping keptMapping(const QString &kept, const QStringList &header, ColumnMapping guess)
+{
+    for (const QString &pair : kept.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const qsizetype eq = pair.indexOf(QLatin1Char('='));
+        if (eq <= 0 || !importFields().contains(pair.left(eq)))
+            continue;
+        const int col = int(header.indexOf(pair.mid(eq + 1)));
+        if (col < 0)
+            continue;
+        // A column serves one field: the one it was kept for.
+        for (auto it = guess.begin(); it != guess.end();)
+            it = it->second == col ? guess.erase(it) : std::next(it);
+        guess[pair.left(eq)] = col;
+    }
+    return guess;
+}
+
+QString keptText(const ColumnMapping &mapping, const QStringList &header)
+{
+    QStringList pairs;
+    for (const auto &[field, col] : mapping)
+        if (col >= 0 && col < header.size() && !header[col].contains(QLatin1Char(';')))
+            pairs << field + QLatin1Char('=') + header[col];
+    return pairs.join(QLatin1Char(';'));
+}
+
 } // namespace interop

@@ -40,6 +40,12 @@ using ColumnMapping = std::map<QString, int>;
 // "Start time", "Location", "E-mail", ...), each column at most once.
 ColumnMapping guessMapping(const QStringList &header);
 
+// The mapping kept from an earlier import, by the header's names
+// ("name=Title;start_date=Date"), laid over `guess` for `header`; names
+// this header lacks are passed by. keptText makes that text.
+ColumnMapping keptMapping(const QString &kept, const QStringList &header, ColumnMapping guess);
+QString keptText(const ColumnMapping &mapping, const QStringList &header);
+
 // Every row as events to add; a row left out or changed is reported as
 // "row N" (counting the header as row 1, as a spreadsheet numbers them).
 ImportResult importSpreadsheet(const Spreadsheet &sheet, const ColumnMapping &mapping, const ImportContext &context);

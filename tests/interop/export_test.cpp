@@ -195,8 +195,7 @@ TEST_F(Exports, SayWhenTheJournalHoldsChangesTheyDoNotContain)
     EXPECT_EQ(note(), 0);
     EventDocument doc;
     ASSERT_TRUE(doc.load(dir_.path() + '/').unreadable().isEmpty());
-    doc.events().SetItem(1, QStringLiteral("name"), QStringLiteral("Neu"));
-    doc.closeStep();
+    ASSERT_TRUE(doc.setField(EventDocument::Part::Events, 1, QStringLiteral("name"), QStringLiteral("Neu")));
     doc.journal().flush();
     EXPECT_EQ(note(), 1);
     const QByteArray json = readFile(dir_.filePath(QStringLiteral("a.json")));
