@@ -7,6 +7,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 #include <map>
 
 namespace interop {
@@ -243,8 +245,19 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
             else
                 reader.foreign(c, series, where);
         }
-        for (NewEvent &e : reader.result.events)
-            all.events.push_back(std::move(e));
+        // Vantel's own events whose keys are new to the data may still be
+        // there under another key: the same name and first date.
+        for (NewEvent &e : reader.result.events) {
+            const bool there = !e.eventId.isEmpty()
+                               && std::any_of(context.existing.begin(), context.existing.end(), [&](const KnownEvent &k) {
+                                      return k.name.compare(e.field(QStringLiteral("name")), Qt::CaseInsensitive) == 0
+                                             && k.firstDate == e.firstDate();
+                                  });
+            if (there)
+                reader.note(Finding::Skipped, e.source, QStringLiteral("an event of that name and first date is there already"));
+            else
+                all.events.push_back(std::move(e));
+        }
         for (Finding &f : reader.result.findings)
             all.findings.push_back(std::move(f));
     }
