@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace interop {
@@ -166,6 +167,13 @@ std::vector<QByteArray> eventLines(const RecordSet &rs, long place, const EventC
         out.push_back(textProperty(icalproperty_new_categories, category));
     if (!contact.isEmpty())
         out.push_back(textProperty(icalproperty_new_contact, contact));
+    return out;
+}
+
+// The X- lines that carry the event's columns back to Vantel.
+std::vector<QByteArray> carriedLines(const RecordSet &rs, long place)
+{
+    std::vector<QByteArray> out;
     for (const QString &column : carriedColumns()) {
         const QString v = cell(rs, place, rs.columnIndex(column));
         if (!v.isEmpty())
@@ -319,6 +327,10 @@ CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, Sequ
             continue;
         }
         std::vector<QByteArray> shared = eventLines(events, e, ec);
+        // Written once, in the event's first entry: they would double the
+        // size of a file of many entries.
+        const std::vector<QByteArray> carried = carriedLines(events, e);
+        bool carriedWritten = false;
         const auto locationAt = size_t(std::find(shared.begin(), shared.end(), QByteArray()) - shared.begin());
         const QString venue = cell(events, e, ec.venue);
         const QString address = cell(events, e, ec.address).replace(QLatin1Char('\n'), QStringLiteral(", "));
@@ -386,20 +398,24 @@ CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, Sequ
             for (const Entry &entry : entries)
                 for (const QByteArray *l : {&entry.uid, &entry.start, &entry.rule})
                     digest.addData(*l + '\n');
-            for (const std::vector<QByteArray> *group : {&shared, &own})
+            for (const std::vector<QByteArray> *group : {&std::as_const(shared), &carried, &std::as_const(own)})
                 for (const QByteArray &l : *group)
                     digest.addData(l + '\n');
             const int sequence = state.sequence(eventId, timeId, digest.result().left(8).toHex());
             const QByteArray sequenceLine = contentLine(icalproperty_new_sequence(sequence));
+            bool ownWritten = false; // the line's X- lines, in its first entry
             for (const Entry &entry : entries) {
                 body.append("BEGIN:VEVENT\r\n");
                 for (const QByteArray *l : {&entry.uid, &stamp, &sequenceLine, &entry.start, &entry.rule})
                     if (!l->isEmpty())
                         appendFolded(*l, body);
-                for (const std::vector<QByteArray> *group : {&shared, &own})
+                const std::vector<QByteArray> none;
+                for (const std::vector<QByteArray> *group :
+                     {&std::as_const(shared), carriedWritten ? &none : &carried, ownWritten ? &none : &std::as_const(own)})
                     for (const QByteArray &l : *group)
                         if (!l.isEmpty())
                             appendFolded(l, body);
+                carriedWritten = ownWritten = true;
                 body.append("END:VEVENT\r\n");
                 ++file.entries;
             }

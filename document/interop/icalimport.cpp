@@ -7,6 +7,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 #include <map>
 
 namespace interop {
@@ -82,14 +84,14 @@ struct Reader {
             e.eventId = keys.eventId;
             e.source = where;
             setField(result, e, where, "name", propText(c, ICAL_SUMMARY_PROPERTY));
-            for (const QString &column : carriedColumns()) {
-                if (const auto v = x.constFind(fieldProperty(column)); v != x.constEnd())
-                    setField(result, e, where, column.toLatin1().constData(), *v);
-            }
             result.events.push_back(std::move(e));
             found = ownEvents.emplace(keys.eventId, result.events.size() - 1).first;
         }
         NewEvent &e = result.events[found->second];
+        // The fields travel in one entry of the event, whichever comes first.
+        for (const QString &column : carriedColumns())
+            if (const auto v = x.constFind(fieldProperty(column)); v != x.constEnd() && !e.fields.count(column))
+                setField(result, e, where, column.toLatin1().constData(), *v);
         const Moment first = series.moments.front();
         auto line = std::find_if(e.lines.begin(), e.lines.end(), [&](const NewLine &l) { return l.timeId == keys.timeId; });
         if (line == e.lines.end()) {
@@ -98,11 +100,13 @@ struct Reader {
             l.start = first.date;
             l.end = series.moments.back().date;
             l.times = QStringList(6, QStringLiteral("0000"));
-            l.city = x.value(kLineCity);
-            l.state = x.value(kLineState);
             e.lines.push_back(l);
             line = e.lines.end() - 1;
         }
+        if (const auto v = x.constFind(kLineCity); v != x.constEnd())
+            line->city = *v;
+        if (const auto v = x.constFind(kLineState); v != x.constEnd())
+            line->state = *v;
         if (keys.slot >= 1 && first.time.isValid())
             line->times[keys.slot - 1] = timeText(first.time);
     }
@@ -243,8 +247,19 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
             else
                 reader.foreign(c, series, where);
         }
-        for (NewEvent &e : reader.result.events)
-            all.events.push_back(std::move(e));
+        // Vantel's own events whose keys are new to the data may still be
+        // there under another key: the same name and first date.
+        for (NewEvent &e : reader.result.events) {
+            const bool there = !e.eventId.isEmpty()
+                               && std::any_of(context.existing.begin(), context.existing.end(), [&](const KnownEvent &k) {
+                                      return k.name.compare(e.field(QStringLiteral("name")), Qt::CaseInsensitive) == 0
+                                             && k.firstDate == e.firstDate();
+                                  });
+            if (there)
+                reader.note(Finding::Skipped, e.source, QStringLiteral("an event of that name and first date is there already"));
+            else
+                all.events.push_back(std::move(e));
+        }
         for (Finding &f : reader.result.findings)
             all.findings.push_back(std::move(f));
     }

@@ -40,7 +40,9 @@ struct EntryKeys {
 EntryKeys parseEntryUid(const QString &uid);
 
 // The X- properties that carry the columns Vantel joins into DESCRIPTION,
-// LOCATION and CONTACT, so that a file of Vantel's reads back exactly.
+// LOCATION and CONTACT, so that a file of Vantel's reads back exactly: the
+// event's in its first entry, a date line's city and state in the line's
+// first entry.
 QByteArray fieldProperty(const QString &column); // "cost" -> "X-VANTEL-COST"
 constexpr const char *kLineCity = "X-VANTEL-LINE-CITY";
 constexpr const char *kLineState = "X-VANTEL-LINE-STATE";

@@ -182,6 +182,14 @@ TEST_F(Exports, CalendarReadBackGivesTheSameDataAndTheSameFile)
     EXPECT_TRUE(again.events.empty());
     EXPECT_EQ(again.reportLines().value(1).toStdString(),
               "Skipped: VEVENT 1 \"Konzert; groß, \\schön\": the event EV1 is there already");
+    // ... and so is one there under another key with the same name and first date.
+    into.existing.back() = {QStringLiteral("EV9"), QStringLiteral("konzert; GROSS, \\schön"), QDate(2025, 6, 1)};
+    EXPECT_EQ(interop::importCalendar(first.text, into).events.size(), 1u) << "another name";
+    into.existing.back().name = QStringLiteral("KONZERT; groß, \\schön");
+    const interop::ImportResult byName = interop::importCalendar(first.text, into);
+    EXPECT_TRUE(byName.events.empty());
+    EXPECT_EQ(byName.reportLines().value(1).toStdString(),
+              "Skipped: VEVENT 1 \"Konzert; groß, \\schön\": an event of that name and first date is there already");
 }
 
 TEST_F(Exports, SayWhenTheJournalHoldsChangesTheyDoNotContain)

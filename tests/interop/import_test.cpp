@@ -101,6 +101,11 @@ TEST(CalendarImport, WhatIsNoCalendarChangesNothingAndSaysWhy)
     EXPECT_TRUE(named.ok());
     EXPECT_EQ(named.kind, interop::FileKind::Calendar);
     EXPECT_EQ(interop::readImportFile(put("rows.csv", "a;b\r\n")).kind, interop::FileKind::Spreadsheet);
+    QFile big(put("big.ics", "BEGIN:VCALENDAR\r\n"));
+    ASSERT_TRUE(big.resize(interop::kMaxImportBytes + 1)); // sparse: no 50 MB written
+    const interop::ImportFile tooLarge = interop::readImportFile(big.fileName());
+    EXPECT_EQ(tooLarge.error, QStringLiteral("The file big.ics is larger than 50 MB: nothing was imported."));
+    EXPECT_TRUE(tooLarge.bytes.isEmpty());
 
     for (const QByteArray &bytes : {QByteArray("hello"), QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n")}) {
         const interop::ImportResult r = interop::importCalendar(bytes, berlin());
