@@ -3,12 +3,10 @@
 #include "pages_fixture.h"
 #include "w_schedule.h"
 
-#include <QDialog>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 
-#include <functional>
 
 using namespace pages;
 
@@ -16,30 +14,6 @@ namespace {
 
 class DatesDialogs : public PagesTest {
 protected:
-    // Runs `use` on the modal dialog `name` as soon as it is open; what the
-    // dialog still holds open afterwards is cancelled, so that a failed
-    // step never leaves the test waiting.
-    void whenOpen(const char *name, std::function<void(QDialog *)> use)
-    {
-        seen = false;
-        dialogTimer = std::make_unique<QTimer>();
-        QTimer *timer = dialogTimer.get();
-        timer->setInterval(10);
-        QObject::connect(timer, &QTimer::timeout, [this, timer, name, use] {
-            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            if (!dialog || dialog->objectName() != QLatin1String(name))
-                return;
-            timer->stop();
-            seen = true;
-            // Keys go to the dialog's field once the dialog is the active window.
-            EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
-            QTRY_VERIFY(dialog->isAncestorOf(QApplication::focusWidget()));
-            use(dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        });
-        timer->start();
-    }
     void tabs(int n)
     {
         for (int i = 0; i < n; ++i)
@@ -53,16 +27,8 @@ protected:
             f << dates()->GetItemString(row, c);
         return f;
     }
-    void TearDown() override
-    {
-        dialogTimer.reset();
-        PagesTest::TearDown();
-    }
-
     DataWindow *grid() { return dw("dw_event_dates"); }
 
-    bool seen = false;
-    std::unique_ptr<QTimer> dialogTimer;
 };
 
 TEST_F(DatesDialogs, ScheduleTypedWithKeysAddsItsLinesAsOneStep)
