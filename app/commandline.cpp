@@ -40,6 +40,18 @@ void describe(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("user-folder"),
                       QStringLiteral("Work in your own folder (made with a vantel.ini on the first start), "
                                      "as the desktop menu entry does.")});
+    parser.addOption({QStringLiteral("export-ics"),
+                      QStringLiteral("Write the events as last saved to <file> as a calendar file (.ics) and end, "
+                                     "without a window."),
+                      QStringLiteral("file")});
+    parser.addOption({QStringLiteral("export-jsonld"),
+                      QStringLiteral("Write the events as last saved to <file> as web page data (JSON-LD) and end, "
+                                     "without a window."),
+                      QStringLiteral("file")});
+    parser.addOption({QStringLiteral("import"),
+                      QStringLiteral("Add the events of <file> (a calendar file .ics, or a spreadsheet's .csv or "
+                                     ".txt) to the data and save it, without a window."),
+                      QStringLiteral("file")});
     // Qt's options are single-dash words: "-style" is one option, not five.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const char *name : kQtOptionsWithValue) {
@@ -109,6 +121,28 @@ Reading read(int argc, char *argv[])
         reading.exitCode = writeOut(QStringLiteral("vantel %1\n").arg(QStringLiteral(VANTEL_VERSION)));
     }
     reading.options.userFolder = parser.isSet(QStringLiteral("user-folder"));
+    if (reading.exitCode)
+        return reading;
+    const bool calendar = parser.isSet(QStringLiteral("export-ics")), web = parser.isSet(QStringLiteral("export-jsonld"));
+    if (calendar && web) {
+        reading.exitCode = usageError(QStringLiteral("--export-ics and --export-jsonld cannot be given together."));
+        return reading;
+    }
+    reading.options.exportCalendar = parser.value(QStringLiteral("export-ics"));
+    reading.options.exportWebData = parser.value(QStringLiteral("export-jsonld"));
+    if ((calendar || web) && !reading.options.exports()) {
+        reading.exitCode = usageError(QStringLiteral("The file to export to is empty."));
+        return reading;
+    }
+    if (parser.isSet(QStringLiteral("import"))) {
+        if (calendar || web) {
+            reading.exitCode = usageError(QStringLiteral("--import cannot be given together with an export."));
+            return reading;
+        }
+        reading.options.importFile = parser.value(QStringLiteral("import"));
+        if (reading.options.importFile.isEmpty())
+            reading.exitCode = usageError(QStringLiteral("The file to import is empty."));
+    }
     return reading;
 }
 

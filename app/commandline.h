@@ -3,12 +3,20 @@
 // understood is refused, also where there is no display at all.
 #pragma once
 
+#include <QString>
+
 #include <optional>
 
 namespace commandline {
 
 struct Options {
     bool userFolder = false; // --user-folder
+    // --export-ics FILE, --export-jsonld FILE: write the saved data to FILE
+    // and end, without a window (at most one of them is set).
+    QString exportCalendar, exportWebData;
+    bool exports() const { return !exportCalendar.isEmpty() || !exportWebData.isEmpty(); }
+    // --import FILE: add the events of FILE to the data and save, without a window.
+    QString importFile;
 };
 
 struct Reading {

@@ -35,6 +35,26 @@ QString formatKeyTime(const QDateTime &t)
            QStringLiteral("%1").arg(t.time().msec() * 10, 4, 10, QLatin1Char('0'));
 }
 
+QStringList createKeys(const QString &prefix, long count)
+{
+    QStringList out;
+    if (count <= 0)
+        return out;
+    out << gf_create_key(prefix);
+    QDateTime &last = lastKeyTime();
+    const QString trimmed = vantel_startup::Trim(prefix);
+    // The keys hold ten-thousandths; the clock gives milliseconds.
+    const QDateTime base = last;
+    for (long i = 1; i < count; ++i) {
+        const qint64 tenths = base.time().msec() * 10 + i;
+        const QDateTime t = base.addMSecs(tenths / 10 - base.time().msec());
+        out << trimmed + t.toString(QStringLiteral("ddMMyyyyHHmmss"))
+                   + QStringLiteral("%1").arg(t.time().msec() * 10 + tenths % 10, 4, 10, QLatin1Char('0'));
+        last = t;
+    }
+    return out;
+}
+
 } // namespace keys
 
 QString gf_create_key(const QString &as_prefix)

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -18,5 +19,10 @@ using Clock = std::function<QDateTime()>;
 void setClock(Clock clock);  // local wall clock by default; an empty function restores it
 void forgetLastKey();        // starts a fresh sequence (tests)
 QString formatKeyTime(const QDateTime &t); // the 18 digits
+// `count` keys at once, for an import: one pause and one clock reading as
+// gf_create_key makes, then one ten-thousandth of a second apart, each
+// later than any key made before in this run. The next gf_create_key
+// follows the last of them by 100 ms, as it follows its own.
+QStringList createKeys(const QString &prefix, long count);
 
 } // namespace keys

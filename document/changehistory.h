@@ -48,7 +48,7 @@ class ChangeHistory : public QObject, private RecordSetObserver {
     Q_OBJECT
 public:
     // What a step does, as the user asked for it.
-    enum class Kind { NewEvent, CopyEvent, DeleteEvent, NewDateLines, DeleteDateLine, SetField, Restore, Other };
+    enum class Kind { NewEvent, CopyEvent, DeleteEvent, NewDateLines, DeleteDateLine, ShiftDateLines, Import, SetField, Restore, Other };
 
     // `sets` are the admin, event and date record sets, in that order.
     // Fields set one after the other no further apart than `mergeInterval`

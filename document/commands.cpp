@@ -28,6 +28,13 @@ void put(const RecordSet &rs, StoredRow &row, const QString &column, const QVari
         storedValue(rs, col, value, &row[size_t(col - 1)]);
 }
 
+// The date stored at `place` of `rs`; invalid when there is none.
+QDate dateAt(const RecordSet &rs, long place, int col)
+{
+    const QByteArrayView stored = rs.valueAt(place, col).trimmed();
+    return QDate::fromString(QString::fromLatin1(stored.data(), stored.size()), Qt::ISODate);
+}
+
 } // namespace
 
 long EventDocument::appendRow(Part part, const StoredRow &values)
@@ -161,6 +168,49 @@ bool EventDocument::deleteDateLine(long row)
         return false;
     return history_.perform(Kind::DeleteDateLine, QStringLiteral("Delete Date Line"),
                             [&] { dates_->removeAt(place); });
+}
+
+bool EventDocument::addImported(const std::function<void(RecordSet &events, RecordSet &dates)> &append)
+{
+    return history_.perform(Kind::Import, QStringLiteral("Import"), [&] { append(*events_, *dates_); });
+}
+
+bool EventDocument::shiftDateLines(const QString &eventId, int days)
+{
+    // Every new date first: when one cannot be stored, nothing moves.
+    struct Move {
+        long place;
+        int col;
+        StoredValue date;
+    };
+    std::vector<Move> moves;
+    for (long place : linePlaces(eventId))
+        for (int col : {startCol_, endCol_}) {
+            const QDate date = dateAt(*dates_, place, col);
+            if (!date.isValid())
+                continue;
+            Move move{place, col, {}};
+            if (!dates_->variantValue(col, date.addDays(days), &move.date))
+                return false;
+            moves.push_back(std::move(move));
+        }
+    if (days == 0 || moves.empty())
+        return false;
+    return history_.perform(Kind::ShiftDateLines, QStringLiteral("Shift Dates"), [&] {
+        for (const Move &move : moves)
+            dates_->setAt(move.place, move.col, move.date);
+    });
+}
+
+QDate EventDocument::firstLineDate(const QString &eventId) const
+{
+    QDate first;
+    for (long place : linePlaces(eventId)) {
+        const QDate date = dateAt(*dates_, place, startCol_);
+        if (date.isValid() && (!first.isValid() || date < first))
+            first = date;
+    }
+    return first;
 }
 
 bool EventDocument::setField(Part part, long row, int col, const QVariant &value)

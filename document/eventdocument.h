@@ -150,6 +150,17 @@ public:
     // row of the first (0 when none was made or it is not shown).
     long addDateLines(const QString &eventId, const std::vector<QVariantMap> &lines);
     bool deleteDateLine(long row);
+    // Events and their date lines read from another program's file, as one
+    // step ("Import"): `append` adds them at the end of the events and the
+    // lines, and changes nothing else. Answers whether anything was added.
+    bool addImported(const std::function<void(RecordSet &events, RecordSet &dates)> &append);
+    // Every date line of `eventId` moves by `days` (negative: earlier), its
+    // times kept, as one step; a date left empty stays empty. false, and
+    // nothing moved, when there is no line or a date would leave the range
+    // the files hold.
+    bool shiftDateLines(const QString &eventId, int days);
+    // The earliest start date of the lines of `eventId` (invalid: none).
+    QDate firstLineDate(const QString &eventId) const;
     // Column `col` of row `row` takes `value`: a text as typed (converted as
     // the column's type takes it), or a value of the column's type (a date),
     // or null. false when it is no value of the column or changes nothing.

@@ -1,16 +1,20 @@
 #include "eventdatespage.h"
 
 #include "datawindow.h"
+#include "definition.h"
 #include "eventdocument.h"
 #include "globals.h"
 #include "pagehost.h"
 #include "recordset.h"
 #include "runtime.h"
 #include "w_calendar.h"
+#include "w_schedule.h"
+#include "w_shift_dates.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -25,10 +29,16 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
     auto *pb_new_date = pages::button(page, "pb_new_date", QStringLiteral("New"), "new.jpg", "new_focus.jpg", "new_dis.jpg");
     auto *pb_delete_date = pages::button(page, "pb_delete_date", QStringLiteral("Delete"), "delete.jpg",
                                          "delete_focus.jpg", "delete_dis.jpg");
+    auto *pb_schedule = pages::button(page, "pb_schedule", QStringLiteral("Schedule..."), "schedule.jpg",
+                                      "schedule_focus.jpg", "schedule_dis.jpg");
+    pb_schedule->setToolTip(QStringLiteral("Date lines from a schedule (Ctrl+Shift+N)"));
+    auto *pb_shift_dates = pages::button(page, "pb_shift_dates", QStringLiteral("Shift dates..."), "shift.jpg",
+                                         "shift_focus.jpg", "shift_dis.jpg");
+    pb_shift_dates->setToolTip(QStringLiteral("Move every date line of the event by some days"));
     dw_event_dates = makeView(QStringLiteral("dw_event_dates"), QStringLiteral("d_event_dates"), DataWindow::Kind::Grid,
                               &host.document().dates());
     dw_event_dates->gridView()->setAccessibleName(QStringLiteral("Event Dates & Times"));
-    layOutUnderRow({pb_new_date, pb_delete_date}, {p_1, st_1});
+    layOutUnderRow({pb_new_date, pb_delete_date, pb_schedule, pb_shift_dates}, {p_1, st_1});
 
     pages::connectEditorBehaviour(host, dw_event_dates, QStringLiteral("eventdates.htm"));
     const QString pattern = usablePattern(gs_short_date_format);
@@ -39,6 +49,11 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
     dw_event_dates->ue_key = [this](int k, quint32 flags) { return ue_key(k, flags); };
     connect(pb_new_date, &QPushButton::clicked, this, &EventDatesPage::pb_new_date_clicked);
     connect(pb_delete_date, &QPushButton::clicked, this, &EventDatesPage::pb_delete_date_clicked);
+    connect(pb_schedule, &QPushButton::clicked, this, &EventDatesPage::pb_schedule_clicked);
+    connect(pb_shift_dates, &QPushButton::clicked, this, &EventDatesPage::pb_shift_dates_clicked);
+    auto *scheduleKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N), this);
+    scheduleKey->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(scheduleKey, &QShortcut::activated, this, &EventDatesPage::pb_schedule_clicked);
 }
 
 void EventDatesPage::ue_set_filter(const QString &as_filter_key)
@@ -76,13 +91,25 @@ long EventDatesPage::ue_enter()
     return 1;
 }
 
+bool EventDatesPage::hasEvent()
+{
+    if (host_.document().events().RowCount() >= 1)
+        return true;
+    rt::MessageBox(QStringLiteral("Event Dates"),
+                   QStringLiteral("You must have a selected event before adding date information!"));
+    return false;
+}
+
+void EventDatesPage::showHelp()
+{
+    host_.setHelpTopic(QStringLiteral("eventdates.htm"));
+    host_.key(rt::KeyF1, 0);
+}
+
 void EventDatesPage::pb_new_date_clicked()
 {
-    if (host_.document().events().RowCount() < 1) {
-        rt::MessageBox(QStringLiteral("Event Dates"),
-                       QStringLiteral("You must have a selected event before adding date information!"));
+    if (!hasEvent())
         return;
-    }
     if (!ue_row_populated(1)) {
         rt::MessageBox(QStringLiteral("New Event"), host_.message(15));
         return;
@@ -120,4 +147,76 @@ bool EventDatesPage::ue_key(int k, quint32 keyflags)
         return true;
     }
     return false;
+}
+
+void EventDatesPage::pb_schedule_clicked()
+{
+    if (!hasEvent())
+        return;
+    dw_event_dates->AcceptText();
+    EventDocument &doc = host_.document();
+    // The place of the current line, else the admin defaults.
+    const long current = dw_event_dates->GetRow();
+    QString city, state;
+    if (current >= 1) {
+        city = doc.dates().GetItemString(current, QStringLiteral("city"));
+        state = doc.dates().GetItemString(current, QStringLiteral("state"));
+    }
+    if (city.isEmpty() && state.isEmpty()) {
+        const AdminValues defaults = doc.adminValues();
+        city = defaults.city;
+        state = defaults.state;
+    }
+    w_schedule dialog(usablePattern(gs_short_date_format), city, state, window());
+    const Definition &def = doc.dates().definition();
+    dialog.setTextLimits(def.columns[size_t(doc.dates().columnIndex(QStringLiteral("city")) - 1)].width,
+                         def.columns[size_t(doc.dates().columnIndex(QStringLiteral("state")) - 1)].width);
+    dialog.showHelp = [this] { showHelp(); };
+    if (dialog.exec() != QDialog::Accepted || !dialog.result().ok())
+        return;
+    std::vector<QVariantMap> lines;
+    for (const schedule::Line &line : dialog.result().lines) {
+        QVariantMap values{{QStringLiteral("start_date"), line.start},
+                           {QStringLiteral("end_date"), line.end},
+                           {QStringLiteral("city"), line.city},
+                           {QStringLiteral("state"), line.state}};
+        const QStringList times = line.fileTimes();
+        for (int i = 0; i < times.size(); ++i)
+            values.insert(QStringLiteral("time%1").arg(i + 1), times[i]);
+        lines.push_back(values);
+    }
+    const long first = doc.addDateLines(host_.currentEventId(), lines);
+    if (first < 1)
+        return;
+    dw_event_dates->ScrollToRow(first);
+    dw_event_dates->SetFocus();
+    dw_event_dates->SetColumn(5);
+}
+
+void EventDatesPage::pb_shift_dates_clicked()
+{
+    if (!hasEvent())
+        return;
+    dw_event_dates->AcceptText();
+    EventDocument &doc = host_.document();
+    const QString eventId = host_.currentEventId();
+    const QDate first = doc.firstLineDate(eventId);
+    if (!first.isValid()) {
+        rt::MessageBox(QStringLiteral("Shift Dates"), QStringLiteral("This event has no date line with a start date to move."));
+        return;
+    }
+    w_shift_dates dialog(first, usablePattern(gs_short_date_format), window());
+    dialog.showHelp = [this] { showHelp(); };
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const long current = dw_event_dates->GetRow();
+    if (!doc.shiftDateLines(eventId, dialog.days())) {
+        rt::MessageBox(QStringLiteral("Shift Dates"),
+                       QStringLiteral("The dates cannot be moved by %1 days: a date would leave the range the files hold.")
+                           .arg(dialog.days()));
+        return;
+    }
+    if (current >= 1)
+        dw_event_dates->ScrollToRow(current);
+    dw_event_dates->SetFocus();
 }

@@ -1,5 +1,6 @@
 // The Event Dates & Times tab page: the date lines of the current event, New
-// and Delete, F3 for the calendar, Tab out of the last field for a new line.
+// and Delete, F3 for the calendar, Tab out of the last field for a new line,
+// lines made from a schedule (Ctrl+Shift+N) and all lines moved by days.
 #pragma once
 
 #include "pagehost.h"
@@ -20,11 +21,17 @@ public:
     bool ue_key(int key, quint32 keyflags);
     void pb_new_date_clicked();
     void pb_delete_date_clicked();
+    void pb_schedule_clicked();
+    void pb_shift_dates_clicked();
 
 private:
     // A new last line of the current event with the admin defaults, made
     // current; answers its row.
     long insertLine();
+    // Whether there is an event whose lines the page shows; says so if not.
+    bool hasEvent();
+    // F1 in the page's dialogs: the page's help.
+    void showHelp();
 
     DataWindow *dw_event_dates = nullptr;
 };

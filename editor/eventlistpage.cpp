@@ -4,6 +4,7 @@
 #include "eventdatespage.h"
 #include "eventdetailpage.h"
 #include "eventdocument.h"
+#include "importrun.h"
 #include "pagehost.h"
 #include "recordset.h"
 #include "runtime.h"
@@ -22,10 +23,13 @@ EventListPage::EventListPage(PageHost &host, QWidget *parent)
     auto *pb_new_copy =
         pages::button(page, "pb_new_copy", QStringLiteral("Copy   "), "new_copy.jpg", "new_copy.jpg", "new_copy.jpg");
     auto *pb_4 = pages::button(page, "pb_4", QStringLiteral("Delete"), "delete.jpg", "delete_focus.jpg", "delete_dis.jpg");
+    auto *pb_import = pages::button(page, "pb_import", QStringLiteral("Import..."), "import.jpg", "import_focus.jpg",
+                                    "import_dis.jpg");
+    pb_import->setToolTip(QStringLiteral("Add events from a calendar file (.ics) or a spreadsheet (.csv)"));
     dw_event_list = makeView(QStringLiteral("dw_event_list"), QStringLiteral("d_list"), DataWindow::Kind::Grid,
                              &host.document().events());
     dw_event_list->gridView()->setAccessibleName(QStringLiteral("Events"));
-    layOutUnderRow({pb_new, pb_new_copy, pb_4}, {});
+    layOutUnderRow({pb_new, pb_new_copy, pb_4}, {pb_import});
 
     dw_event_list->Modify(QStringLiteral("DataWindow.NoUserPrompt='yes'"));
     connect(dw_event_list, &DataWindow::rowFocusChanged, this, [this](long row) { rowfocuschanged(row); });
@@ -43,6 +47,7 @@ EventListPage::EventListPage(PageHost &host, QWidget *parent)
     connect(pb_new, &QPushButton::clicked, this, &EventListPage::pb_new_clicked);
     connect(pb_new_copy, &QPushButton::clicked, this, &EventListPage::pb_new_copy_clicked);
     connect(pb_4, &QPushButton::clicked, this, &EventListPage::pb_4_clicked);
+    connect(pb_import, &QPushButton::clicked, this, &EventListPage::pb_import_clicked);
 }
 
 void EventListPage::follow(EventDetailPage *detail, EventDatesPage *dates)
@@ -118,4 +123,14 @@ void EventListPage::pb_4_clicked()
     const long ll_row = dw_event_list->GetRow();
     if (ll_row > 0)
         host_.document().deleteEvent(ll_row);
+}
+
+void EventListPage::pb_import_clicked()
+{
+    dw_event_list->AcceptText();
+    const long first = importrun::run(window(), host_.document());
+    if (first >= 1) {
+        dw_event_list->ScrollToRow(first);
+        dw_event_list->SetFocus();
+    }
 }

@@ -22,6 +22,8 @@ public:
     void pb_new_clicked();
     void pb_new_copy_clicked();
     void pb_4_clicked();
+    // Import...: events from a calendar file or a spreadsheet, as one step.
+    void pb_import_clicked();
 
 private:
     // The event just made is the current one on the dates page, with line

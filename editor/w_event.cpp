@@ -2,6 +2,7 @@
 
 #include "datafiles.h"
 #include "datawindow.h"
+#include "exportmenu.h"
 #include "exportmessages.h"
 #include "exportrun.h"
 #include "externals.h"
@@ -127,6 +128,7 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
     buttons->addStretch();
     buttons->addWidget(pb_save);
     buttons->addWidget(pb_export);
+    buttons->addWidget(exportmenu::makeButton(this, pb_export, *doc_));
     buttons->addWidget(pb_close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tab_1);

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Builds the fuzz targets of the data-file reader and the settings-file
-# reader with clang into build-fuzz/ and runs each for SECONDS (default 60)
+# Builds the fuzz targets of the data-file, settings-file, calendar and
+# spreadsheet readers with clang into build-fuzz/ and runs each for SECONDS (default 60)
 # from its seed corpus in tests/fuzz/corpus. A finding is kept in
 # build-fuzz/ as crash-*, leak-* or timeout-* and fails the run.
 set -e
@@ -8,9 +8,9 @@ secs=${1:-60}
 cd "$(dirname "$0")/.."
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DVANTEL_FUZZ=ON -DVANTEL_BENCHMARKS=OFF
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_datafile fuzz_profile
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_datafile fuzz_profile fuzz_calendar fuzz_spreadsheet
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-for target in datafile profile; do
+for target in datafile profile calendar spreadsheet; do
   work=$(mktemp -d) # inputs found on the way; the seeds stay as they are
   echo "fuzzing the $target reader for $secs s"
   status=0

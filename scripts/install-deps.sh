@@ -6,6 +6,7 @@ PKGS="build-essential cmake pkg-config git
  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
  libgtest-dev libgmock-dev googletest libbenchmark-dev
  libzip-dev libdeflate-dev zlib1g-dev libssl-dev zip unzip python3
+ libical-dev python3-icalendar
  libcups2-dev cups-daemon cups-client
  libsystemd-dev dbus
  libx11-dev libxrandr-dev

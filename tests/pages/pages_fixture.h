@@ -5,11 +5,16 @@
 #include "mainwindow_fixture.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTableView>
 #include <QTimer>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace pages {
 
@@ -40,6 +45,7 @@ protected:
     void TearDown() override
     {
         calendarTimer.reset();
+        dialogTimer.reset();
         if (w)
             w->hide();
         MainWindowFixture::TearDown();
@@ -144,9 +150,43 @@ protected:
         timer->start();
     }
 
+    // Runs `use` on the modal dialog `name` (its objectName or class) as
+    // soon as it is open; dialogs asked for one after the other are
+    // answered in that order. What a dialog still holds open afterwards is
+    // cancelled, so that a failed step never leaves the test waiting.
+    void whenOpen(const char *name, std::function<void(QDialog *)> use)
+    {
+        seen = false;
+        dialogSteps.push_back({QLatin1String(name), std::move(use)});
+        if (dialogTimer)
+            return;
+        dialogTimer = std::make_unique<QTimer>();
+        dialogTimer->setInterval(10);
+        QObject::connect(dialogTimer.get(), &QTimer::timeout, [this] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (dialogSteps.empty() || !dialog
+                || (dialog->objectName() != dialogSteps.front().first
+                    && QLatin1String(dialog->metaObject()->className()) != dialogSteps.front().first))
+                return;
+            const auto use = std::move(dialogSteps.front().second);
+            dialogSteps.erase(dialogSteps.begin());
+            seen = true;
+            // Keys go to the dialog's field once the dialog is the active window.
+            EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+            QTRY_VERIFY(dialog->isAncestorOf(QApplication::focusWidget()));
+            use(dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        dialogTimer->start();
+    }
+
     QString browsed; // what the folder dialog answers
     bool calendarSeen = false;
     std::unique_ptr<QTimer> calendarTimer;
+    bool seen = false; // whenOpen's dialog was there
+    std::vector<std::pair<QString, std::function<void(QDialog *)>>> dialogSteps;
+    std::unique_ptr<QTimer> dialogTimer;
 };
 
 } // namespace pages

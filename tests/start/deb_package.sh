@@ -24,7 +24,7 @@ done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libc6 libqt6widgets6 libzip4 xdg-utils; do
+for lib in libc6 libqt6widgets6 libzip4 libical3 xdg-utils; do
   grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib"
 done
 grep -qi "helvex\|xzip" <<<"$depends" && fail "Depends names the package's own libraries"
