@@ -295,11 +295,11 @@ TEST_F(KeyboardUse, TabVisitsTheButtonsOfAPageInTheirRowThenItsGrid)
     clickTab(List);
     QWidget *grid = focused();
     ASSERT_TRUE(dw("dw_event_list")->isAncestorOf(grid));
-    for (const char *name : {"pb_4", "pb_new_copy", "pb_new"}) {
+    for (const char *name : {"pb_import", "pb_4", "pb_new_copy", "pb_new"}) {
         press(Qt::Key_Backtab, Qt::ShiftModifier);
         EXPECT_EQ(focused()->objectName(), name);
     }
-    for (const char *name : {"pb_new_copy", "pb_4"}) {
+    for (const char *name : {"pb_new_copy", "pb_4", "pb_import"}) {
         press(Qt::Key_Tab);
         EXPECT_EQ(focused()->objectName(), name);
     }
