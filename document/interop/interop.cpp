@@ -85,19 +85,21 @@ ImportContext contextFor(const RecordSet &admin, const RecordSet &events, const 
     return ctx;
 }
 
-ImportFile readImportFile(const QString &path)
+ImportFile readImportFile(const QString &path, qint64 maxBytes)
 {
     ImportFile file;
     const QString name = QFileInfo(path).fileName();
     QString reason;
-    switch (rt::ReadWholeFile(path, kMaxImportBytes, file.bytes, &reason)) {
+    switch (rt::ReadWholeFile(path, maxBytes, file.bytes, &reason)) {
     case rt::ReadStatus::Missing:
         file.error = QStringLiteral("The file %1 does not exist.").arg(path);
         return file;
     case rt::ReadStatus::Failed:
         file.bytes.clear();
-        if (QFileInfo(path).isFile() && QFileInfo(path).size() > kMaxImportBytes)
-            file.error = QStringLiteral("The file %1 is larger than 50 MB: nothing was imported.").arg(name);
+        if (QFileInfo(path).isFile() && QFileInfo(path).size() > maxBytes)
+            file.error = QStringLiteral("The file %1 is larger than %2 MB: nothing was imported.")
+                             .arg(name)
+                             .arg(maxBytes / (1024 * 1024));
         else
             file.error = QStringLiteral("The file %1 cannot be read: %2.").arg(path, reason);
         return file;

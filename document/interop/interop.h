@@ -89,10 +89,11 @@ struct ImportFile {
     QString error; // why it cannot be imported: missing, unreadable, empty, too large, no known kind
     bool ok() const { return error.isEmpty(); }
 };
-// Reads `path` (a regular file of at most kMaxImportBytes). .ics, .ical and
-// .ifb files, and any whose text begins with BEGIN:VCALENDAR, are calendars;
-// .csv and .txt files are spreadsheets.
-ImportFile readImportFile(const QString &path);
+// Reads `path` (a regular file of at most `maxBytes`: the window and the
+// command line keep to kMaxImportBytes). .ics, .ical and .ifb files, and any
+// whose text begins with BEGIN:VCALENDAR, are calendars; .csv and .txt files
+// are spreadsheets.
+ImportFile readImportFile(const QString &path, qint64 maxBytes = kMaxImportBytes);
 
 // ---- Adding what was found
 // Makes a record key for a prefix ("EV", "TI").

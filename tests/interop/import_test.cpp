@@ -107,12 +107,27 @@ TEST(CalendarImport, WhatIsNoCalendarChangesNothingAndSaysWhy)
     EXPECT_EQ(tooLarge.error, QStringLiteral("The file big.ics is larger than 50 MB: nothing was imported."));
     EXPECT_TRUE(tooLarge.bytes.isEmpty());
 
-    for (const QByteArray &bytes : {QByteArray("hello"), QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n")}) {
+    // A calendar the file ends inside of is cut short: none.
+    const QByteArray cutShort = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:A\r\nDTSTART:20260310T180000Z\r\nEND:VEVENT\r\n";
+    for (const QByteArray &bytes : {QByteArray("hello"), QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n"),
+                                    cutShort}) {
         const interop::ImportResult r = interop::importCalendar(bytes, berlin());
         EXPECT_FALSE(r.ok()) << bytes.toStdString();
         EXPECT_TRUE(r.events.empty());
         EXPECT_EQ(r.reportLines(), QStringList{r.error});
     }
+    // Read a component at a time: a time zone after the entries that name
+    // it, a folded BEGIN line, and a second calendar still count.
+    const QByteArray late = "BEGIN:VCALENDAR\r\nBEGIN:VEV\r\n ENT\r\nSUMMARY:Late zone\r\n"
+                            "DTSTART;TZID=Far/Away:20260310T180000\r\nEND:VEVENT\r\n"
+                            "BEGIN:VTIMEZONE\r\nTZID:Far/Away\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+                            "TZOFFSETFROM:+0500\r\nTZOFFSETTO:+0500\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\nEND:VCALENDAR\r\n"
+                            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:Second\r\nDTSTART:20260311T180000Z\r\n"
+                            "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    const interop::ImportResult both = interop::importCalendar(late, berlin());
+    ASSERT_EQ(both.events.size(), 2u) << both.reportLines().join('\n').toStdString();
+    EXPECT_EQ(lineText(both.events[0].lines.front()), "2026-03-10 2026-03-10 1400 0000 0000 0000 0000 0000 Bonn");
+    EXPECT_EQ(both.events[1].field("name"), "Second");
 }
 
 } // namespace
