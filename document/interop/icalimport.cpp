@@ -117,14 +117,15 @@ struct Reader {
         e.source = where;
         const QString name = fitted(propText(c, ICAL_SUMMARY_PROPERTY), QStringLiteral("name"), nullptr);
         Days days;
+        QStringList midnights; // said once the entry is known to come in
         for (const Moment &m : series.moments) {
             std::vector<QTime> &times = days[m.date];
             if (!m.time.isValid())
                 continue;
             if (m.time.hour() == 0 && m.time.minute() == 0) {
-                note(Finding::ToComplete, where,
-                     QStringLiteral("starts at midnight on %1, which a date line cannot hold: it comes without a time")
-                         .arg(dateText(m.date, ctx.datePattern)));
+                midnights << QStringLiteral("starts at midnight on %1, which a date line cannot hold: it comes without "
+                                            "a time")
+                                 .arg(dateText(m.date, ctx.datePattern));
                 continue;
             }
             times.push_back(m.time);
@@ -137,6 +138,8 @@ struct Reader {
         e.lines = lines.lines;
         if (isDuplicate(ctx, result, name, e.firstDate(), where))
             return;
+        for (const QString &midnight : midnights)
+            note(Finding::ToComplete, where, midnight);
         for (const QString &change : lines.changes)
             note(Finding::Changed, where, change);
         if (lines.untimed) {
@@ -295,6 +298,7 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
         return notCalendar();
     ImportResult all;
     long number = 0, components = 0;
+    QHash<QString, long> others; // components that are no events, by kind: they are numbered too
     for (const std::vector<Piece> &pieces : calendars) {
         // The calendar keeps its time zones and the entries that move or
         // cancel single occurrences; the other entries are read, taken and
@@ -333,7 +337,7 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
             ++components;
             if (kind != ICAL_VEVENT_COMPONENT) {
                 const QString name = QString::fromUtf8(icalcomponent_kind_to_string(kind));
-                reader.note(Finding::Skipped, name,
+                reader.note(Finding::Skipped, QStringLiteral("%1 %2").arg(name).arg(++others[name]),
                             QStringLiteral("is no event"));
                 continue;
             }

@@ -53,9 +53,10 @@ struct ImportResult {
     std::vector<Finding> findings; // in the order found
     bool ok() const { return error.isEmpty(); }
     long lineCount() const;
-    // The report as the user reads it: a heading with the numbers, then one
-    // line per finding ("Skipped: VEVENT 2 \"Yoga\": cancelled."); or the
-    // error alone.
+    // The report of the events added, as the user reads it: a heading with
+    // the numbers, then one line per component or row found of note with
+    // its reasons ("Skipped: VEVENT 2 \"Yoga\": cancelled"; a component left
+    // out says only why); or the error alone.
     QStringList reportLines() const;
 };
 

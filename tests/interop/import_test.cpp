@@ -62,15 +62,12 @@ TEST(CalendarImport, FilesOfOtherProgramsGiveLocalTimesAndAnExactReport)
         "  1997-09-23 1997-09-23 1500 0000 0000 0000 0000 0000 Bonn",
         "Unknown zone | x |  | 70 | 1 lines",
         "  1997-09-04 1997-09-04 1000 0000 0000 0000 0000 0000 Bonn",
-        "5 events with 110 date lines to add; 4 skipped, 4 changed, 1 to complete.",
-        "Skipped: VTODO: is no event",
+        "5 events with 110 date lines added; 4 skipped, 2 changed, 1 to complete.",
+        "Skipped: VTODO 1: is no event",
         "To complete: VEVENT 3 \"Our Blissful Anniversary\": has no time: complete its date lines",
         "Changed: VEVENT 4 \"Every Tuesday forever\": VEVENT 5 \"Every Tuesday forever\" moves the occurrence of "
-        "1997-09-09 15:00 to 1997-09-10 17:00",
-        "Changed: VEVENT 4 \"Every Tuesday forever\": VEVENT 6 \"Every Tuesday forever\" cancels the occurrence of "
-        "1997-09-16 15:00",
-        "Changed: VEVENT 4 \"Every Tuesday forever\": repeats beyond two years or 1,000 occurrences; only those up to "
-        "1999-08-31 15:00 are taken",
+        "1997-09-09 15:00 to 1997-09-10 17:00; VEVENT 6 \"Every Tuesday forever\" cancels the occurrence of "
+        "1997-09-16 15:00; repeats beyond two years or 1,000 occurrences; only those up to 1999-08-31 15:00 are taken",
         "Skipped: VEVENT 7 \"Called off\": cancelled",
         "Skipped: VEVENT 8 \"No start\": no DTSTART",
         "Changed: VEVENT 9 \"Unknown zone\": time zone Mars/Olympus unknown: its times are taken as local times",
