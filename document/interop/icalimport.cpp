@@ -205,13 +205,20 @@ Line nextLine(QByteArrayView all, qsizetype &at)
             part.chop(1);
         text.append(part);
     }
-    if (startsWithNoCase(text, "BEGIN:")) {
-        line.kind = Line::Begin;
-        line.value = text.mid(6);
-    } else if (startsWithNoCase(text, "END:")) {
-        line.kind = Line::End;
-        line.value = text.mid(4);
-    } else if (startsWithNoCase(text, "RECURRENCE-ID") && text.size() > 13 && (text[13] == ':' || text[13] == ';')) {
+    // The name as the library reads it: up to the parameters or the value,
+    // blanks after it not counting.
+    const qsizetype colon = text.indexOf(':');
+    qsizetype nameEnd = text.indexOf(';');
+    if (nameEnd < 0 || (colon >= 0 && colon < nameEnd))
+        nameEnd = colon;
+    if (nameEnd < 0)
+        return line;
+    const QByteArrayView name = QByteArrayView(text).first(nameEnd).trimmed();
+    const auto is = [&](QByteArrayView word) { return name.size() == word.size() && startsWithNoCase(name, word); };
+    if (is("BEGIN") || is("END")) {
+        line.kind = is("BEGIN") ? Line::Begin : Line::End;
+        line.value = colon >= 0 ? text.mid(colon + 1) : QByteArray();
+    } else if (is("RECURRENCE-ID")) {
         line.kind = Line::RecurrenceId;
     }
     return line;
@@ -257,6 +264,18 @@ std::vector<std::vector<Piece>> cutCalendars(QByteArrayView all)
     return calendars;
 }
 
+// What the library could not read of `c` and of the components within it
+// (it leaves such a line out and says so in an X-LIC-ERROR property).
+void unreadLines(icalcomponent *c, QStringList &out)
+{
+    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_XLICERROR_PROPERTY))
+        out << text(icalproperty_get_xlicerror(p)).left(80);
+    for (icalcomponent *inner = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); inner;
+         inner = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        unreadLines(inner, out);
+}
+
 Component parsePiece(QByteArrayView text)
 {
     const QByteArray own = text.toByteArray(); // the library reads up to a zero
@@ -292,7 +311,7 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
     };
     if (!bytes.toUpper().contains("BEGIN:VCALENDAR"))
         return notCalendar();
-    icalerror_set_errors_are_fatal(0);
+    LibraryMessages messages;
     const std::vector<std::vector<Piece>> calendars = cutCalendars(bytes);
     if (calendars.empty())
         return notCalendar();
@@ -305,6 +324,21 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
         // freed one at a time.
         const Component calendar = zonesOf(pieces);
         Reader reader(calendar.get(), context);
+        // Whatever the library said, in the report at the component it read.
+        const auto heard = [&](const QString &where) {
+            for (const QString &m : messages.take())
+                reader.note(Finding::Changed, where, QStringLiteral("the calendar library reported: %1").arg(m.left(120)));
+        };
+        for (icalcomponent *z = icalcomponent_get_first_component(calendar.get(), ICAL_VTIMEZONE_COMPONENT); z;
+             z = icalcomponent_get_next_component(calendar.get(), ICAL_VTIMEZONE_COMPONENT)) {
+            icalproperty *tzid = icalcomponent_get_first_property(z, ICAL_TZID_PROPERTY);
+            const QString where = QStringLiteral("VTIMEZONE %1").arg(tzid ? text(icalproperty_get_tzid(tzid)) : QString());
+            QStringList unread;
+            unreadLines(z, unread);
+            for (const QString &u : unread)
+                reader.note(Finding::Changed, where, QStringLiteral("a line was not understood and left out (%1)").arg(u));
+        }
+        heard(QStringLiteral("VTIMEZONE"));
         const auto read = [&](const Piece &piece) -> icalcomponent * {
             Component c = parsePiece(piece.text);
             if (!c)
@@ -333,6 +367,7 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
                 // What the library makes of it (an unknown name, an X- component).
                 const Component c = parsePiece(piece.text);
                 kind = c ? icalcomponent_isa(c.get()) : ICAL_XLICINVALID_COMPONENT;
+                messages.take(); // of no matter: it is left out whole
             }
             ++components;
             if (kind != ICAL_VEVENT_COMPONENT) {
@@ -346,6 +381,7 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
                 icalcomponent *c = read(piece);
                 const QString uid = c ? text(icalcomponent_get_uid(c)) : QString();
                 const QString where = c ? whereOf(c, pending.number) : QString();
+                heard(c ? where : QStringLiteral("VEVENT %1").arg(pending.number));
                 if (c && icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) && !uid.isEmpty()) {
                     if (!overrides.contains(uid))
                         overrideOrder.push_back(uid);
@@ -359,10 +395,10 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
         }
         QSet<QString> masters;
         const auto take = [&](icalcomponent *c, const QString &where) {
-            for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY); p;
-                 p = icalcomponent_get_next_property(c, ICAL_XLICERROR_PROPERTY))
-                reader.note(Finding::Changed, where, QStringLiteral("a property was not understood and left out (%1)")
-                                                         .arg(text(icalproperty_get_xlicerror(p)).left(80)));
+            QStringList unread;
+            unreadLines(c, unread);
+            for (const QString &u : unread)
+                reader.note(Finding::Changed, where, QStringLiteral("a property was not understood and left out (%1)").arg(u));
             if (isCancelled(c)) {
                 reader.note(Finding::Skipped, where, QStringLiteral("cancelled"));
                 return;
@@ -400,12 +436,16 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
         for (const Pending &pending : entries) {
             icalcomponent *c = pending.read ? pending.read : read(*pending.piece);
             if (!c) {
+                heard(QStringLiteral("VEVENT %1").arg(pending.number));
                 reader.note(Finding::Skipped, QStringLiteral("VEVENT %1").arg(pending.number),
                             QStringLiteral("cannot be read"));
                 continue;
             }
+            const QString where = pending.read ? pending.where : whereOf(c, pending.number);
+            heard(where);
             masters.insert(text(icalcomponent_get_uid(c)));
-            take(c, pending.read ? pending.where : whereOf(c, pending.number));
+            take(c, where);
+            heard(where);
             if (!pending.read) {
                 icalcomponent_remove_component(calendar.get(), c);
                 icalcomponent_free(c);
@@ -413,8 +453,10 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
         }
         for (const QString &uid : overrideOrder)
             if (!masters.contains(uid)) // an occurrence whose series is not in the file stands alone
-                for (const auto &[c, where] : overrides.value(uid))
+                for (const auto &[c, where] : overrides.value(uid)) {
                     take(c, where);
+                    heard(where);
+                }
         // Vantel's own events whose keys are new to the data may still be
         // there under another key: the same name and first date.
         for (NewEvent &e : reader.result.events) {

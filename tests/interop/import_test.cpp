@@ -114,14 +114,24 @@ TEST(CalendarImport, WhatIsNoCalendarChangesNothingAndSaysWhy)
         EXPECT_EQ(r.reportLines(), QStringList{r.error});
     }
     // Read a component at a time: a time zone after the entries that name
-    // it, a folded BEGIN line, and a second calendar still count.
+    // it, a folded BEGIN line, a second calendar and a line of an alarm
+    // within an entry still count; a stray END after them does not.
     const QByteArray late = "BEGIN:VCALENDAR\r\nBEGIN:VEV\r\n ENT\r\nSUMMARY:Late zone\r\n"
                             "DTSTART;TZID=Far/Away:20260310T180000\r\nEND:VEVENT\r\n"
                             "BEGIN:VTIMEZONE\r\nTZID:Far/Away\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
                             "TZOFFSETFROM:+0500\r\nTZOFFSETTO:+0500\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\nEND:VCALENDAR\r\n"
-                            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:Second\r\nDTSTART:20260311T180000Z\r\n"
-                            "END:VEVENT\r\nEND:VCALENDAR\r\n";
+                            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:Second\r\nDESCRIPTION:x\r\nDTSTART:20260311T180000Z\r\n"
+                            "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nNOT A LINE\r\nEND:VALARM\r\n"
+                            "END:VEVENT\r\nEND:VCALENDAR\r\nEND:VEVENT\r\n";
+    // What the library finds amiss goes into the report, not to the terminal.
+    testing::internal::CaptureStderr();
     const interop::ImportResult both = interop::importCalendar(late, berlin());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(both.reportLines(),
+              QStringList({"2 events with 2 date lines added; 0 skipped, 1 changed, 1 to complete.",
+                           "To complete: VEVENT 1 \"Late zone\": has no description",
+                           "Changed: VEVENT 2 \"Second\": a property was not understood and left out (Got a data line, "
+                           "but could not find a property name or component begin tag: NOT )"}));
     ASSERT_EQ(both.events.size(), 2u) << both.reportLines().join('\n').toStdString();
     EXPECT_EQ(lineText(both.events[0].lines.front()), "2026-03-10 2026-03-10 1400 0000 0000 0000 0000 0000 Bonn");
     EXPECT_EQ(both.events[1].field("name"), "Second");
