@@ -303,18 +303,16 @@ Component zonesOf(const std::vector<Piece> &pieces)
 
 ImportResult importCalendar(const QByteArray &input, const ImportContext &context)
 {
-    const QByteArray bytes = input.startsWith("\xEF\xBB\xBF") ? input.mid(3) : input;
-    const auto notCalendar = [] {
+    QByteArrayView bytes(input); // no copy: the pieces are views of it
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    LibraryMessages messages;
+    const std::vector<std::vector<Piece>> calendars = cutCalendars(bytes);
+    if (calendars.empty()) {
         ImportResult r;
         r.error = QStringLiteral("The file is not a calendar file (iCalendar): nothing was imported.");
         return r;
-    };
-    if (!bytes.toUpper().contains("BEGIN:VCALENDAR"))
-        return notCalendar();
-    LibraryMessages messages;
-    const std::vector<std::vector<Piece>> calendars = cutCalendars(bytes);
-    if (calendars.empty())
-        return notCalendar();
+    }
     ImportResult all;
     long number = 0, components = 0;
     QHash<QString, long> others; // components that are no events, by kind: they are numbered too
