@@ -188,23 +188,25 @@ Line nextLine(QByteArrayView all, qsizetype &at)
         const qsizetype e = all.indexOf('\n', from);
         return e < 0 ? all.size() : e;
     };
-    std::vector<std::pair<qsizetype, qsizetype>> parts{{start, lineEnd(start)}};
-    at = parts.back().second + 1;
-    while (at < all.size() && (all[at] == ' ' || all[at] == '\t')) {
-        parts.emplace_back(at + 1, lineEnd(at));
-        at = parts.back().second + 1;
-    }
     Line line;
     const char first = start < all.size() ? char(all[start] | 0x20) : 0;
-    if (first != 'b' && first != 'e' && first != 'r')
-        return line;
+    // Only BEGIN, END and RECURRENCE-ID lines matter; the others are passed over.
+    const bool wanted = first == 'b' || first == 'e' || first == 'r';
     QByteArray text;
-    for (const auto &[from, to] : parts) {
-        QByteArrayView part = all.sliced(from, to - from);
-        if (part.endsWith('\r'))
-            part.chop(1);
-        text.append(part);
+    for (qsizetype from = start, end = lineEnd(start);; end = lineEnd(from)) {
+        if (wanted) {
+            QByteArrayView part = all.sliced(from, end - from);
+            if (part.endsWith('\r'))
+                part.chop(1);
+            text.append(part);
+        }
+        at = end + 1;
+        if (at >= all.size() || (all[at] != ' ' && all[at] != '\t'))
+            break;
+        from = at + 1;
     }
+    if (!wanted)
+        return line;
     // The name as the library reads it: up to the parameters or the value,
     // blanks after it not counting.
     const qsizetype colon = text.indexOf(':');
