@@ -141,6 +141,13 @@ bool TakeOverMode(int fd, const struct stat *old, NewFileMode mode)
 
 bool ReplaceFile(const QString &path, QByteArrayView bytes, NewFileMode mode, QString *error)
 {
+    return ReplaceFileInPieces(
+        path, [bytes](const PieceWriter &write) { return write(bytes); }, mode, error);
+}
+
+bool ReplaceFileInPieces(const QString &path, const std::function<bool(const PieceWriter &)> &produce,
+                         NewFileMode mode, QString *error)
+{
     if (error)
         error->clear();
     const QByteArray target = ResolveLinks(QFile::encodeName(path));
@@ -153,8 +160,22 @@ bool ReplaceFile(const QString &path, QByteArrayView bytes, NewFileMode mode, QS
     // Held while the file is written, so that a clean-up of leftovers by
     // another start leaves it alone.
     (void)::flock(fd, LOCK_EX | LOCK_NB);
-    bool ok = TakeOverMode(fd, hadOld ? &old : nullptr, mode) && WriteAll(fd, bytes) && ::fdatasync(fd) == 0;
+    int writeErr = 0;
+    const PieceWriter write = [fd, &writeErr](QByteArrayView piece) {
+        if (writeErr == 0 && !WriteAll(fd, piece))
+            writeErr = errno;
+        return writeErr == 0;
+    };
+    bool ok = TakeOverMode(fd, hadOld ? &old : nullptr, mode);
     int err = errno;
+    if (ok && !produce(write)) {
+        ok = false;
+        err = writeErr != 0 ? writeErr : ECANCELED;
+    }
+    if (ok && ::fdatasync(fd) != 0) {
+        ok = false;
+        err = errno;
+    }
     if (::close(fd) != 0 && ok) {
         ok = false;
         err = errno;

@@ -13,6 +13,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 #include <sys/stat.h>
 
 namespace rt {
@@ -29,6 +31,14 @@ enum class NewFileMode {
 // not be synced (the new content is in place but may not survive a power
 // cut).
 bool ReplaceFile(const QString &path, QByteArrayView bytes, NewFileMode mode, QString *error);
+
+// The same for content too large to hold at once: `produce` hands it over
+// piece by piece through the function it is given, which answers false when
+// a piece could not be written; `produce` answers false to give up (the old
+// file then stays).
+using PieceWriter = std::function<bool(QByteArrayView piece)>;
+bool ReplaceFileInPieces(const QString &path, const std::function<bool(const PieceWriter &)> &produce,
+                         NewFileMode mode, QString *error);
 
 // Removes the temporary files that interrupted replacements of `path` left
 // behind ("<name>.XXXXXX" beside it and beside the file its links lead to),

@@ -1,7 +1,10 @@
 // The calendar file of a large data folder: Vantel writing it from the
 // saved files and reading it back into an import plan, against Python's
-// icalendar module reading the same file and writing the same calendar, in
-// alternated rounds.
+// icalendar module reading the same file and writing the same calendar.
+// Each side runs in a process of its own, in alternated rounds, so that its
+// peak memory is its own.
+#include "bench_run.h"
+#include "bench_table.h"
 #include "exportcommand.h"
 #include "generate.h"
 #include "icalimport.h"
@@ -10,37 +13,87 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <limits>
 
 namespace {
 
 const char kUsage[] =
     "Usage: vantel_interop_bench [--events N] [--lines-per-event K] [--rounds R] [--python PATH]\n"
     "\n"
-    "Generates a data folder of N events (20000 by default) with K date lines each (2), and\n"
-    "in R rounds (3) measures:\n"
+    "Generates a data folder of N events (100000 by default) with K date lines each (2), and\n"
+    "in R alternated rounds (5 at least) measures, each side in a process of its own:\n"
     "\n"
     "  export   the calendar file written from the saved files   against icalendar writing the same calendar\n"
     "  import   the calendar file read into an import plan       against icalendar parsing the file\n"
     "\n"
-    "Vantel's time should be at most half the peer's (ratio <= 0.5). The peer is bench/peer_ical.py\n"
-    "run by PATH (by default /usr/bin/python3, which has Debian's python3-icalendar).\n"
-    "\n"
-    "Both readers hold the whole calendar in memory: Vantel's side peaks at about 1.7 GB for\n"
-    "10,000 events with two lines of three times (60,000 entries, 60 MB), so --events 100000\n"
-    "wants a machine with well over 17 GB free for each side.\n";
+    "and the peak memory of each side. Vantel's time should be at most half the peer's\n"
+    "(ratio <= 0.5). The import reads the file without the 50 MB limit of the window and of\n"
+    "--import (the calendar of 100,000 events is about 600 MB). A round whose export and import\n"
+    "do not agree with each other and with the peer (events, entries, date lines, nothing\n"
+    "skipped) makes its figures a MISS. The peer is bench/peer_ical.py run by PATH (by default\n"
+    "/usr/bin/python3, which has Debian's python3-icalendar).\n";
 
-double median(std::vector<double> v)
+constexpr const char *kZone = "Europe/Berlin";
+
+// The child's side of a round: prints "key value" lines.
+int exportChild(const QString &data, const QString &target)
 {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    interop::ExportRequest request;
+    request.dataFolder = data;
+    request.target = target;
+    request.timeZone = kZone;
+    QElapsedTimer t;
+    t.start();
+    const interop::ExportOutcome out = interop::exportSavedData(request);
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
+    if (!out.ok()) {
+        std::fprintf(stderr, "export failed: %s\n", qPrintable(out.error));
+        return 1;
+    }
+    std::printf("seconds %.6f\nevents %ld\nnotes %lld\n", seconds, out.events, qlonglong(out.notes.size()));
+    return 0;
+}
+
+int importChild(const QString &file)
+{
+    interop::ImportContext ctx;
+    ctx.timeZone = kZone;
+    QElapsedTimer t;
+    t.start();
+    const interop::ImportFile in = interop::readImportFile(file, std::numeric_limits<qint64>::max());
+    if (!in.ok()) {
+        std::fprintf(stderr, "import failed: %s\n", qPrintable(in.error));
+        return 1;
+    }
+    const interop::ImportResult plan = interop::importCalendar(in.bytes, ctx);
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
+    if (!plan.ok()) {
+        std::fprintf(stderr, "import failed: %s\n", qPrintable(plan.error));
+        return 1;
+    }
+    long skipped = 0;
+    for (const interop::Finding &f : plan.findings)
+        skipped += f.kind == interop::Finding::Skipped;
+    std::printf("seconds %.6f\nevents %lld\nlines %ld\nskipped %ld\n", seconds, qlonglong(plan.events.size()),
+                plan.lineCount(), skipped);
+    return 0;
+}
+
+// The VEVENTs of a calendar file, counted without holding it.
+long entriesIn(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    long n = 0;
+    while (!f.atEnd())
+        n += f.readLine().startsWith("BEGIN:VEVENT");
+    return n;
 }
 
 } // namespace
@@ -50,7 +103,12 @@ int main(int argc, char **argv)
     if (answerHelp(argc, argv, kUsage))
         return 0;
     QCoreApplication app(argc, argv);
-    long events = 20000, perEvent = 2, rounds = 3;
+    if (argc == 4 && !std::strcmp(argv[1], "export"))
+        return exportChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc == 3 && !std::strcmp(argv[1], "import"))
+        return importChild(QString::fromLocal8Bit(argv[2]));
+
+    long events = 100000, perEvent = 2, rounds = 5;
     QString python = QStringLiteral("/usr/bin/python3");
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--events"))
@@ -58,67 +116,81 @@ int main(int argc, char **argv)
         else if (!std::strcmp(argv[i], "--lines-per-event"))
             perEvent = std::atol(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--rounds"))
-            rounds = std::atol(argv[i + 1]);
+            rounds = std::max(5L, std::atol(argv[i + 1]));
         else if (!std::strcmp(argv[i], "--python"))
             python = QString::fromLocal8Bit(argv[i + 1]);
     }
     QTemporaryDir dir;
     const QString data = dir.filePath(QStringLiteral("data/"));
+    const QString ics = dir.filePath(QStringLiteral("vantel.ics")), peerIcs = dir.filePath(QStringLiteral("peer.ics"));
+    const QString errors = dir.filePath(QStringLiteral("stderr.txt"));
+    const QString self = QCoreApplication::applicationFilePath();
+    const QString peerScript = QStringLiteral(VANTEL_BENCH_SOURCE_DIR "/peer_ical.py");
     std::printf("%ld events, %ld date lines: generating ...\n", events, events * perEvent);
     std::fflush(stdout);
     generate(data, events, events * perEvent, {true, false});
 
-    interop::ExportRequest request;
-    request.dataFolder = data;
-    request.target = dir.filePath(QStringLiteral("vantel.ics"));
-    request.timeZone = "Europe/Berlin";
-    std::vector<double> exportTimes, importTimes, peerWrite, peerParse;
-    long entries = 0, peerEntries = 0;
+    Figure exportTime("calendar export", "s", 1, "icalendar write", 0.5);
+    Figure importTime("calendar import", "s", 1, "icalendar parse", 0.5);
+    Figure exportMemory("export peak memory", "MB", 1.0 / 1024, "icalendar");
+    Figure importMemory("import peak memory", "MB", 1.0 / 1024, "icalendar");
+    const std::vector<Figure *> all{&exportTime, &importTime, &exportMemory, &importMemory};
+    double megabytes = 0;
+    long entries = -1;
     for (long r = 0; r < rounds; ++r) {
-        QElapsedTimer t;
-        t.start();
-        const interop::ExportOutcome out = interop::exportSavedData(request);
-        exportTimes.push_back(double(t.nsecsElapsed()) / 1e9);
-        if (!out.ok()) {
-            std::fprintf(stderr, "export failed: %s\n", qPrintable(out.error));
-            return 1;
+        const int round = int(r);
+        const auto failAll = [&](const QString &why) {
+            for (Figure *f : all)
+                f->fail(round, why);
+        };
+        ChildRun ours, back, peer;
+        const auto runOurs = [&] {
+            ours = runChild(self, {QStringLiteral("export"), data, ics}, QString(), {}, errors);
+            if (ours.ok)
+                back = runChild(self, {QStringLiteral("import"), ics}, QString(), {}, errors);
+        };
+        const auto runPeer = [&] { peer = runChild(python, {peerScript, ics, peerIcs}, QString(), {}, errors); };
+        if (r == 0) // the peer reads what the export wrote
+            runOurs();
+        else if (r % 2 == 0) {
+            runOurs();
+            runPeer();
+        } else {
+            runPeer();
+            runOurs();
         }
-        QFile file(request.target);
-        file.open(QIODevice::ReadOnly);
-        const QByteArray bytes = file.readAll();
-        interop::ImportContext ctx;
-        ctx.timeZone = "Europe/Berlin";
-        t.restart();
-        const interop::ImportResult plan = interop::importCalendar(bytes, ctx);
-        importTimes.push_back(double(t.nsecsElapsed()) / 1e9);
-        entries = plan.lineCount();
-
-        QProcess peer;
-        peer.start(python, {QStringLiteral(VANTEL_BENCH_SOURCE_DIR "/peer_ical.py"), request.target,
-                            dir.filePath(QStringLiteral("peer.ics"))});
-        if (!peer.waitForFinished(-1) || peer.exitCode() != 0) {
-            std::fprintf(stderr, "the peer failed: %s\n", peer.readAllStandardError().constData());
-            return 1;
+        if (r == 0) {
+            runPeer();
+            entries = entriesIn(ics);
+            megabytes = double(QFile(ics).size()) / 1e6;
         }
-        for (const QByteArray &line : peer.readAllStandardOutput().split('\n')) {
-            const QList<QByteArray> f = line.split(' ');
-            if (f.size() != 2)
-                continue;
-            if (f[0] == "parse")
-                peerParse.push_back(f[1].toDouble());
-            else if (f[0] == "write")
-                peerWrite.push_back(f[1].toDouble());
-            else if (f[0] == "events")
-                peerEntries = f[1].toLong();
+        if (!ours.ok || !back.ok || !peer.ok) {
+            failAll(QStringLiteral("a side failed: %1").arg(!ours.ok ? ours.failure : !back.ok ? back.failure : peer.failure));
+            continue;
         }
-        std::printf("round %ld of %ld done\n", r + 1, rounds);
+        const long exported = long(ours.values.num("events")), imported = long(back.values.num("events"));
+        if (exported != events || imported != exported)
+            failAll(QStringLiteral("events exported %1, imported %2, in the folder %3").arg(exported).arg(imported).arg(events));
+        if (long(back.values.num("lines")) != events * perEvent || back.values.num("skipped") != 0)
+            failAll(QStringLiteral("the import planned %1 date lines of %2 and skipped %3")
+                        .arg(QString::fromUtf8(back.values.str("lines")), QString::number(events * perEvent),
+                             QString::fromUtf8(back.values.str("skipped"))));
+        if (long(peer.values.num("events")) != entries)
+            failAll(QStringLiteral("the peer read %1 VEVENTs of %2").arg(QString::fromUtf8(peer.values.str("events"))).arg(entries));
+        exportTime.add(ours.values.num("seconds"), peer.values.num("write"));
+        importTime.add(back.values.num("seconds"), peer.values.num("parse"));
+        exportMemory.add(double(ours.maxRssKb), double(peer.maxRssKb));
+        importMemory.add(double(back.maxRssKb), double(peer.maxRssKb));
+        std::printf("round %ld of %ld: export %.2f s, import %.2f s, icalendar %.2f s + %.2f s\n", r + 1, rounds,
+                    ours.values.num("seconds"), back.values.num("seconds"), peer.values.num("parse"),
+                    peer.values.num("write"));
         std::fflush(stdout);
     }
-    std::printf("\n%-8s %12s %12s %8s\n", "", "Vantel (s)", "icalendar (s)", "ratio");
-    const double e = median(exportTimes), pw = median(peerWrite), i = median(importTimes), pp = median(peerParse);
-    std::printf("%-8s %12.3f %12.3f %8.2f%s\n", "export", e, pw, e / pw, e / pw <= 0.5 ? "" : "  ABOVE 0.5");
-    std::printf("%-8s %12.3f %12.3f %8.2f%s\n", "import", i, pp, i / pp, i / pp <= 0.5 ? "" : "  ABOVE 0.5");
-    std::printf("(%ld VEVENTs, %.1f MB, read by the peer; %ld date lines in Vantel's import plan)\n", peerEntries,
-                double(QFile(request.target).size()) / 1e6, entries);
+    std::printf("\n%ld VEVENTs, %.1f MB (icalendar's memory is that of its parse and write together)\n\n", entries,
+                megabytes);
+    printTableHead();
+    for (const Figure *f : all)
+        printFigure(*f);
+    printChecks({all.begin(), all.end()});
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "eventdocument.h"
 #include "globals.h"
+#include "pagehost.h"
 #include "runtime.h"
 
 #include <QDir>
@@ -38,11 +39,13 @@ private:
 
 QPushButton *makeButton(QWidget *parent, QPushButton *exportButton, const EventDocument &doc)
 {
-    auto *button = new QPushButton(QStringLiteral("More"), parent);
-    button->setObjectName(QStringLiteral("pb_export_menu"));
+    // A picture button like those beside it; its picture has the menu's arrow.
+    QPushButton *button = pages::button(parent, "pb_export_menu", QStringLiteral("More"), "more.jpg", "more_focus.jpg",
+                                        "more_dis.jpg");
     button->setAccessibleName(QStringLiteral("Other export formats"));
     button->setToolTip(QStringLiteral("Export as a calendar file (.ics) or as web page data (JSON-LD)"));
-    button->setMinimumHeight(exportButton->sizeHint().height());
+    // Reached with Tab straight after Export, where it stands.
+    QWidget::setTabOrder(exportButton, button);
     auto *menu = new QMenu(button);
     menu->setObjectName(QStringLiteral("m_export"));
     const EventDocument *document = &doc;

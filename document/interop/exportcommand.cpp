@@ -65,9 +65,19 @@ ExportOutcome exportSavedData(const ExportRequest &request)
     CalendarOptions options;
     options.timeZone = request.timeZone;
     options.stamp = request.stamp;
-    const CalendarFile file = writeCalendar(*data.events, *data.dates, state, options);
-    if (const QString e = writeWhole(request.target, file.text); !e.isEmpty()) {
-        out.error = e;
+    // Written as it is made: a calendar of many events is larger than the
+    // data files by far.
+    CalendarFile file;
+    QString error;
+    const bool written = rt::ReplaceFileInPieces(
+        request.target,
+        [&](const rt::PieceWriter &write) {
+            file = writeCalendar(*data.events, *data.dates, state, options, write);
+            return file.complete;
+        },
+        rt::NewFileMode::Usual, &error);
+    if (!written) {
+        out.error = QStringLiteral("%1 cannot be written: %2").arg(QDir::toNativeSeparators(request.target), error);
         return out;
     }
     out.events = file.events;

@@ -285,6 +285,18 @@ void appendFolded(QByteArrayView line, QByteArray &out)
 CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, SequenceState &state,
                            const CalendarOptions &options)
 {
+    QByteArray text;
+    CalendarFile file = writeCalendar(events, dates, state, options, [&text](QByteArrayView piece) {
+        text.append(piece);
+        return true;
+    });
+    file.text = std::move(text);
+    return file;
+}
+
+CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, SequenceState &state,
+                           const CalendarOptions &options, const CalendarWriter &write)
+{
     CalendarFile file;
     const EventCols ec(events);
     const DateCols dc(dates);
@@ -317,8 +329,21 @@ CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, Sequ
     stampValue.zone = icaltimezone_get_utc_timezone();
     const QByteArray stamp = contentLine(icalproperty_new_dtstamp(stampValue));
 
+    // The heading now, the time zone before the first entry (a calendar
+    // without entries has none), the entries in pieces of about a megabyte.
     QByteArray body;
-    for (long e = 0; e < events.allRowCount(); ++e) {
+    for (const QByteArray &l : {QByteArray("BEGIN:VCALENDAR"), contentLine(icalproperty_new_version("2.0")),
+                                contentLine(icalproperty_new_prodid("-//Vantel//Events//EN")),
+                                contentLine(icalproperty_new_calscale("GREGORIAN")),
+                                contentLine(icalproperty_new_method(ICAL_METHOD_PUBLISH))})
+        appendFolded(l, body);
+    constexpr qsizetype kPiece = 1 << 20;
+    const auto handOver = [&] {
+        file.complete = file.complete && write(body);
+        body.clear();
+        return file.complete;
+    };
+    for (long e = 0; e < events.allRowCount() && file.complete; ++e) {
         const QString eventId = QString::fromUtf8(events.valueAt(e, ec.id));
         const QString name = cell(events, e, ec.name);
         const auto found = byEvent.constFind(events.valueAt(e, ec.id).toByteArray());
@@ -405,6 +430,8 @@ CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, Sequ
             const QByteArray sequenceLine = contentLine(icalproperty_new_sequence(sequence));
             bool ownWritten = false; // the line's X- lines, in its first entry
             for (const Entry &entry : entries) {
+                if (file.entries == 0)
+                    body.append(vtimezone(z, firstTimed));
                 body.append("BEGIN:VEVENT\r\n");
                 for (const QByteArray *l : {&entry.uid, &stamp, &sequenceLine, &entry.start, &entry.rule})
                     if (!l->isEmpty())
@@ -420,6 +447,8 @@ CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, Sequ
                 ++file.entries;
             }
             any = true;
+            if (body.size() >= kPiece && !handOver())
+                break;
         }
         if (any)
             ++file.events;
@@ -431,17 +460,10 @@ CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, Sequ
     if (strays > 0)
         file.leftOut << QStringLiteral("%1 date line(s) belong to no event.").arg(strays);
 
-    QByteArray &out = file.text;
-    out.reserve(body.size() + 4096);
-    for (const QByteArray &l : {QByteArray("BEGIN:VCALENDAR"), contentLine(icalproperty_new_version("2.0")),
-                                contentLine(icalproperty_new_prodid("-//Vantel//Events//EN")),
-                                contentLine(icalproperty_new_calscale("GREGORIAN")),
-                                contentLine(icalproperty_new_method(ICAL_METHOD_PUBLISH))})
-        appendFolded(l, out);
-    if (file.entries > 0)
-        out.append(vtimezone(z, firstTimed));
-    out.append(body);
-    out.append("END:VCALENDAR\r\n");
+    if (file.complete) {
+        body.append("END:VCALENDAR\r\n");
+        handOver();
+    }
     return file;
 }
 

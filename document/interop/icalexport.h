@@ -23,6 +23,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class RecordSet;
 
 namespace interop {
@@ -64,12 +66,20 @@ struct CalendarFile {
     // events without date lines.
     QStringList leftOut;
     QString warning; // the time zone could not be written (times are then in UTC)
+    bool complete = true;
 };
 
 // The calendar of every event of `events` with its lines of `dates` (all
 // rows, whatever filter is set), in the order of the record sets.
 CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, SequenceState &state,
                            const CalendarOptions &options = {});
+// The same text handed to `write` in pieces, in order, instead of kept in
+// `text` (which stays empty), so that a large calendar never is in memory
+// whole. Stops at the first piece `write` refuses; `complete` says whether
+// every piece was taken.
+using CalendarWriter = std::function<bool(QByteArrayView piece)>;
+CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, SequenceState &state,
+                           const CalendarOptions &options, const CalendarWriter &write);
 
 // Folds one content line (without its line end) at 75 octets, never inside
 // a UTF-8 character, and appends it to `out` with CRLF.

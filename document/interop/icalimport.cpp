@@ -117,14 +117,15 @@ struct Reader {
         e.source = where;
         const QString name = fitted(propText(c, ICAL_SUMMARY_PROPERTY), QStringLiteral("name"), nullptr);
         Days days;
+        QStringList midnights; // said once the entry is known to come in
         for (const Moment &m : series.moments) {
             std::vector<QTime> &times = days[m.date];
             if (!m.time.isValid())
                 continue;
             if (m.time.hour() == 0 && m.time.minute() == 0) {
-                note(Finding::ToComplete, where,
-                     QStringLiteral("starts at midnight on %1, which a date line cannot hold: it comes without a time")
-                         .arg(dateText(m.date, ctx.datePattern)));
+                midnights << QStringLiteral("starts at midnight on %1, which a date line cannot hold: it comes without "
+                                            "a time")
+                                 .arg(dateText(m.date, ctx.datePattern));
                 continue;
             }
             times.push_back(m.time);
@@ -137,6 +138,8 @@ struct Reader {
         e.lines = lines.lines;
         if (isDuplicate(ctx, result, name, e.firstDate(), where))
             return;
+        for (const QString &midnight : midnights)
+            note(Finding::ToComplete, where, midnight);
         for (const QString &change : lines.changes)
             note(Finding::Changed, where, change);
         if (lines.untimed) {
@@ -151,25 +154,162 @@ struct Reader {
     }
 };
 
+// ---- The file cut into its components
+//
+// The file is read one component at a time: the library's tree of a whole
+// calendar of many entries is many times the size of its text. The cuts are
+// made at the lines that begin and end components, the library reads each
+// piece.
+
+// A component of a calendar as the file has it.
+struct Piece {
+    QByteArrayView text;
+    QByteArray name;          // as its BEGIN line names it
+    bool mayOverride = false; // one of its own lines is named RECURRENCE-ID
+};
+
+// One content line: where the next begins, and what the line is when that
+// matters to the cutting.
+struct Line {
+    enum Kind { Other, Begin, End, RecurrenceId } kind = Other;
+    QByteArray value; // of a BEGIN or END line
+};
+
+bool startsWithNoCase(QByteArrayView text, QByteArrayView word)
+{
+    return text.size() >= word.size() && qstrnicmp(text.data(), word.data(), size_t(word.size())) == 0;
+}
+
+// The content line from `at` with its continuation lines; moves `at` past it.
+Line nextLine(QByteArrayView all, qsizetype &at)
+{
+    const qsizetype start = at;
+    const auto lineEnd = [&](qsizetype from) {
+        const qsizetype e = all.indexOf('\n', from);
+        return e < 0 ? all.size() : e;
+    };
+    Line line;
+    const char first = start < all.size() ? char(all[start] | 0x20) : 0;
+    // Only BEGIN, END and RECURRENCE-ID lines matter; the others are passed over.
+    const bool wanted = first == 'b' || first == 'e' || first == 'r';
+    QByteArray text;
+    for (qsizetype from = start, end = lineEnd(start);; end = lineEnd(from)) {
+        if (wanted) {
+            QByteArrayView part = all.sliced(from, end - from);
+            if (part.endsWith('\r'))
+                part.chop(1);
+            text.append(part);
+        }
+        at = end + 1;
+        if (at >= all.size() || (all[at] != ' ' && all[at] != '\t'))
+            break;
+        from = at + 1;
+    }
+    if (!wanted)
+        return line;
+    // The name as the library reads it: up to the parameters or the value,
+    // blanks after it not counting.
+    const qsizetype colon = text.indexOf(':');
+    qsizetype nameEnd = text.indexOf(';');
+    if (nameEnd < 0 || (colon >= 0 && colon < nameEnd))
+        nameEnd = colon;
+    if (nameEnd < 0)
+        return line;
+    const QByteArrayView name = QByteArrayView(text).first(nameEnd).trimmed();
+    const auto is = [&](QByteArrayView word) { return name.size() == word.size() && startsWithNoCase(name, word); };
+    if (is("BEGIN") || is("END")) {
+        line.kind = is("BEGIN") ? Line::Begin : Line::End;
+        line.value = colon >= 0 ? text.mid(colon + 1) : QByteArray();
+    } else if (is("RECURRENCE-ID")) {
+        line.kind = Line::RecurrenceId;
+    }
+    return line;
+}
+
+// The components of each VCALENDAR of the file, in order. A calendar that
+// the file ends inside of is cut short and left out, as the library does.
+std::vector<std::vector<Piece>> cutCalendars(QByteArrayView all)
+{
+    std::vector<std::vector<Piece>> calendars;
+    int depth = 0;
+    bool inCalendar = false;
+    qsizetype pieceStart = -1;
+    Piece piece;
+    for (qsizetype at = 0; at < all.size();) {
+        const qsizetype lineStart = at;
+        const Line line = nextLine(all, at);
+        const qsizetype lineStop = std::min(at, all.size());
+        if (line.kind == Line::Begin) {
+            if (depth == 0) {
+                inCalendar = icalcomponent_string_to_kind(line.value.constData()) == ICAL_VCALENDAR_COMPONENT;
+                if (inCalendar)
+                    calendars.emplace_back();
+            } else if (depth == 1 && inCalendar) {
+                pieceStart = lineStart;
+                piece = Piece{{}, line.value, false};
+            }
+            ++depth;
+        } else if (line.kind == Line::End && depth > 0) {
+            if (--depth == 0)
+                inCalendar = false;
+            if (depth == 1 && pieceStart >= 0) {
+                piece.text = all.sliced(pieceStart, lineStop - pieceStart);
+                calendars.back().push_back(piece);
+                pieceStart = -1;
+            }
+        } else if (line.kind == Line::RecurrenceId && depth == 2) {
+            piece.mayOverride = true;
+        }
+    }
+    if (inCalendar)
+        calendars.pop_back();
+    return calendars;
+}
+
+// What the library could not read of `c` and of the components within it
+// (it leaves such a line out and says so in an X-LIC-ERROR property).
+void unreadLines(icalcomponent *c, QStringList &out)
+{
+    for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_XLICERROR_PROPERTY))
+        out << text(icalproperty_get_xlicerror(p)).left(80);
+    for (icalcomponent *inner = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT); inner;
+         inner = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT))
+        unreadLines(inner, out);
+}
+
+Component parsePiece(QByteArrayView text)
+{
+    const QByteArray own = text.toByteArray(); // the library reads up to a zero
+    return Component(icalparser_parse_string(own.constData()));
+}
+
+// The calendar holding the time zones of `pieces` alone.
+Component zonesOf(const std::vector<Piece> &pieces)
+{
+    QByteArray text = "BEGIN:VCALENDAR\r\n";
+    for (const Piece &p : pieces)
+        if (icalcomponent_string_to_kind(p.name.constData()) == ICAL_VTIMEZONE_COMPONENT) {
+            text.append(p.text);
+            if (!text.endsWith('\n'))
+                text.append("\r\n");
+        }
+    text.append("END:VCALENDAR\r\n");
+    Component calendar(icalparser_parse_string(text.constData()));
+    if (!calendar || icalcomponent_isa(calendar.get()) != ICAL_VCALENDAR_COMPONENT)
+        calendar.reset(icalcomponent_new_vcalendar());
+    return calendar;
+}
+
 } // namespace
 
 ImportResult importCalendar(const QByteArray &input, const ImportContext &context)
 {
-    QByteArray bytes = input.startsWith("\xEF\xBB\xBF") ? input.mid(3) : input;
-    if (!bytes.toUpper().contains("BEGIN:VCALENDAR")) {
-        ImportResult r;
-        r.error = QStringLiteral("The file is not a calendar file (iCalendar): nothing was imported.");
-        return r;
-    }
-    icalerror_set_errors_are_fatal(0);
-    Component root(icalparser_parse_string(bytes.constData()));
-    std::vector<icalcomponent *> calendars;
-    if (root && icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT)
-        calendars.push_back(root.get());
-    else if (root)
-        for (icalcomponent *c = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT); c;
-             c = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT))
-            calendars.push_back(c);
+    QByteArrayView bytes(input); // no copy: the pieces are views of it
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    LibraryMessages messages;
+    const std::vector<std::vector<Piece>> calendars = cutCalendars(bytes);
     if (calendars.empty()) {
         ImportResult r;
         r.error = QStringLiteral("The file is not a calendar file (iCalendar): nothing was imported.");
@@ -177,52 +317,98 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
     }
     ImportResult all;
     long number = 0, components = 0;
-    for (icalcomponent *calendar : calendars) {
-        Reader reader(calendar, context);
-        // The entries that move or cancel single occurrences, by UID.
+    QHash<QString, long> others; // components that are no events, by kind: they are numbered too
+    for (const std::vector<Piece> &pieces : calendars) {
+        // The calendar keeps its time zones and the entries that move or
+        // cancel single occurrences; the other entries are read, taken and
+        // freed one at a time.
+        const Component calendar = zonesOf(pieces);
+        Reader reader(calendar.get(), context);
+        // Whatever the library said, in the report at the component it read.
+        const auto heard = [&](const QString &where) {
+            for (const QString &m : messages.take())
+                reader.note(Finding::Changed, where, QStringLiteral("the calendar library reported: %1").arg(m.left(120)));
+        };
+        for (icalcomponent *z = icalcomponent_get_first_component(calendar.get(), ICAL_VTIMEZONE_COMPONENT); z;
+             z = icalcomponent_get_next_component(calendar.get(), ICAL_VTIMEZONE_COMPONENT)) {
+            icalproperty *tzid = icalcomponent_get_first_property(z, ICAL_TZID_PROPERTY);
+            const QString where = QStringLiteral("VTIMEZONE %1").arg(tzid ? text(icalproperty_get_tzid(tzid)) : QString());
+            QStringList unread;
+            unreadLines(z, unread);
+            for (const QString &u : unread)
+                reader.note(Finding::Changed, where, QStringLiteral("a line was not understood and left out (%1)").arg(u));
+        }
+        heard(QStringLiteral("VTIMEZONE"));
+        const auto read = [&](const Piece &piece) -> icalcomponent * {
+            Component c = parsePiece(piece.text);
+            if (!c)
+                return nullptr;
+            icalcomponent *entry = c.release();
+            icalcomponent_add_component(calendar.get(), entry);
+            return entry;
+        };
+        const auto whereOf = [](icalcomponent *c, long n) {
+            return QStringLiteral("VEVENT %1 \"%2\"").arg(n).arg(propText(c, ICAL_SUMMARY_PROPERTY).left(60));
+        };
+        struct Pending {
+            const Piece *piece;
+            long number;
+            icalcomponent *read; // already read (and kept in the calendar), or null
+            QString where;
+        };
         QHash<QString, std::vector<std::pair<icalcomponent *, QString>>> overrides;
-        std::vector<std::pair<icalcomponent *, QString>> entries;
-        for (icalcomponent *c = icalcomponent_get_first_component(calendar, ICAL_ANY_COMPONENT); c;
-             c = icalcomponent_get_next_component(calendar, ICAL_ANY_COMPONENT)) {
-            const icalcomponent_kind kind = icalcomponent_isa(c);
+        std::vector<QString> overrideOrder; // their UIDs as first seen
+        std::vector<Pending> entries;
+        for (const Piece &piece : pieces) {
+            icalcomponent_kind kind = icalcomponent_string_to_kind(piece.name.constData());
             if (kind == ICAL_VTIMEZONE_COMPONENT)
                 continue;
+            if (kind != ICAL_VEVENT_COMPONENT) {
+                // What the library makes of it (an unknown name, an X- component).
+                const Component c = parsePiece(piece.text);
+                kind = c ? icalcomponent_isa(c.get()) : ICAL_XLICINVALID_COMPONENT;
+                messages.take(); // of no matter: it is left out whole
+            }
             ++components;
             if (kind != ICAL_VEVENT_COMPONENT) {
-                reader.note(Finding::Skipped, QString::fromUtf8(icalcomponent_kind_to_string(kind)),
+                const QString name = QString::fromUtf8(icalcomponent_kind_to_string(kind));
+                reader.note(Finding::Skipped, QStringLiteral("%1 %2").arg(name).arg(++others[name]),
                             QStringLiteral("is no event"));
                 continue;
             }
-            const QString summary = propText(c, ICAL_SUMMARY_PROPERTY);
-            const QString where = QStringLiteral("VEVENT %1 \"%2\"").arg(++number).arg(summary.left(60));
-            const QString uid = text(icalcomponent_get_uid(c));
-            if (icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) && !uid.isEmpty())
-                overrides[uid].emplace_back(c, where);
-            else
-                entries.emplace_back(c, where);
+            Pending pending{&piece, ++number, nullptr, {}};
+            if (piece.mayOverride) {
+                icalcomponent *c = read(piece);
+                const QString uid = c ? text(icalcomponent_get_uid(c)) : QString();
+                const QString where = c ? whereOf(c, pending.number) : QString();
+                heard(c ? where : QStringLiteral("VEVENT %1").arg(pending.number));
+                if (c && icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY) && !uid.isEmpty()) {
+                    if (!overrides.contains(uid))
+                        overrideOrder.push_back(uid);
+                    overrides[uid].emplace_back(c, where);
+                    continue;
+                }
+                pending.read = c;
+                pending.where = where;
+            }
+            entries.push_back(std::move(pending));
         }
         QSet<QString> masters;
-        for (const auto &[c, where] : entries)
-            masters.insert(text(icalcomponent_get_uid(c)));
-        for (auto it = overrides.begin(); it != overrides.end(); ++it)
-            if (!masters.contains(it.key())) // an occurrence whose series is not in the file stands alone
-                for (const auto &o : it.value())
-                    entries.push_back(o);
-        for (const auto &[c, where] : entries) {
-            for (icalproperty *p = icalcomponent_get_first_property(c, ICAL_XLICERROR_PROPERTY); p;
-                 p = icalcomponent_get_next_property(c, ICAL_XLICERROR_PROPERTY))
-                reader.note(Finding::Changed, where, QStringLiteral("a property was not understood and left out (%1)")
-                                                         .arg(text(icalproperty_get_xlicerror(p)).left(80)));
+        const auto take = [&](icalcomponent *c, const QString &where) {
+            QStringList unread;
+            unreadLines(c, unread);
+            for (const QString &u : unread)
+                reader.note(Finding::Changed, where, QStringLiteral("a property was not understood and left out (%1)").arg(u));
             if (isCancelled(c)) {
                 reader.note(Finding::Skipped, where, QStringLiteral("cancelled"));
-                continue;
+                return;
             }
             const icalproperty_class cls = icalcomponent_get_first_property(c, ICAL_CLASS_PROPERTY)
                                                ? icalproperty_get_class(icalcomponent_get_first_property(c, ICAL_CLASS_PROPERTY))
                                                : ICAL_CLASS_PUBLIC;
             if (cls == ICAL_CLASS_PRIVATE || cls == ICAL_CLASS_CONFIDENTIAL) {
                 reader.note(Finding::Skipped, where, QStringLiteral("private"));
-                continue;
+                return;
             }
             const QString uid = text(icalcomponent_get_uid(c));
             const bool master = !icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
@@ -230,11 +416,11 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
                                          reader.frame, context.datePattern);
             if (!series.hasStart) {
                 reader.note(Finding::Skipped, where, QStringLiteral("no DTSTART"));
-                continue;
+                return;
             }
             if (series.moments.empty()) {
                 reader.note(Finding::Skipped, where, QStringLiteral("every occurrence is excluded or cancelled"));
-                continue;
+                return;
             }
             if (!series.unknownZone.isEmpty())
                 reader.note(Finding::Changed, where, QStringLiteral("time zone %1 unknown: its times are taken as local times")
@@ -246,7 +432,31 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
                 reader.own(c, keys, series, where);
             else
                 reader.foreign(c, series, where);
+        };
+        for (const Pending &pending : entries) {
+            icalcomponent *c = pending.read ? pending.read : read(*pending.piece);
+            if (!c) {
+                heard(QStringLiteral("VEVENT %1").arg(pending.number));
+                reader.note(Finding::Skipped, QStringLiteral("VEVENT %1").arg(pending.number),
+                            QStringLiteral("cannot be read"));
+                continue;
+            }
+            const QString where = pending.read ? pending.where : whereOf(c, pending.number);
+            heard(where);
+            masters.insert(text(icalcomponent_get_uid(c)));
+            take(c, where);
+            heard(where);
+            if (!pending.read) {
+                icalcomponent_remove_component(calendar.get(), c);
+                icalcomponent_free(c);
+            }
         }
+        for (const QString &uid : overrideOrder)
+            if (!masters.contains(uid)) // an occurrence whose series is not in the file stands alone
+                for (const auto &[c, where] : overrides.value(uid)) {
+                    take(c, where);
+                    heard(where);
+                }
         // Vantel's own events whose keys are new to the data may still be
         // there under another key: the same name and first date.
         for (NewEvent &e : reader.result.events) {

@@ -3,7 +3,61 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace interop::ical {
+
+LibraryMessages::LibraryMessages()
+{
+    icalerror_set_errors_are_fatal(0);
+    for (int e = ICAL_BADARG_ERROR; e <= ICAL_UNKNOWN_ERROR; ++e)
+        icalerror_set_error_state(icalerrorenum(e), ICAL_ERROR_NONFATAL);
+    std::fflush(stderr);
+    caught_ = ::memfd_create("vantel-calendar-messages", MFD_CLOEXEC);
+    saved_ = caught_ >= 0 ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0) : -1;
+    if (saved_ < 0 || ::dup2(caught_, STDERR_FILENO) < 0) { // nothing caught then, but nothing lost either
+        if (saved_ >= 0)
+            ::close(saved_);
+        if (caught_ >= 0)
+            ::close(caught_);
+        saved_ = caught_ = -1;
+    }
+}
+
+LibraryMessages::~LibraryMessages()
+{
+    if (saved_ < 0)
+        return;
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    ::close(caught_);
+}
+
+QStringList LibraryMessages::take()
+{
+    if (caught_ < 0)
+        return {};
+    std::fflush(stderr);
+    const off_t size = ::lseek(caught_, 0, SEEK_END);
+    if (size <= 0)
+        return {};
+    QByteArray text(qsizetype(size), Qt::Uninitialized);
+    const ssize_t got = ::pread(caught_, text.data(), size_t(size), 0);
+    text.truncate(got > 0 ? qsizetype(got) : 0);
+    if (::ftruncate(caught_, 0) == 0)
+        ::lseek(caught_, 0, SEEK_SET);
+    // "function(), file.c:123: message" or "file.c:123: message"
+    static const QRegularExpression place(QStringLiteral("^(\\S+\\(\\), )?\\S+:\\d+: "));
+    QStringList out;
+    for (const QByteArray &line : text.split('\n'))
+        if (const QString m = QString::fromUtf8(line).remove(place).trimmed(); !m.isEmpty())
+            out << m;
+    return out;
+}
 
 QByteArray zoneName(const QByteArray &iana)
 {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <libical/ical.h>
 
@@ -21,6 +22,24 @@ inline QString text(const char *s)
 {
     return s ? QString::fromUtf8(s) : QString();
 }
+
+// What the library says while it reads. Its errors are made never fatal
+// (no abort), and what it writes on the standard error in the meantime is
+// caught rather than shown, to go into the report: a reader owns one for as
+// long as it reads. Not for two threads at once.
+class LibraryMessages {
+public:
+    LibraryMessages();
+    ~LibraryMessages(); // the standard error as it was
+    LibraryMessages(const LibraryMessages &) = delete;
+    LibraryMessages &operator=(const LibraryMessages &) = delete;
+    // The messages since the last call, one a line, without the library's
+    // source places.
+    QStringList take();
+
+private:
+    int saved_ = -1, caught_ = -1;
+};
 
 // The library's zone of an IANA name ("Europe/Berlin"); the names of UTC
 // ("UTC", "GMT", "Etc/UTC", ...) give the zone Etc/UTC, which carries a

@@ -68,11 +68,16 @@ int runImportCommand(const QString &path)
     }
     if (!result.ok())
         return commandFailed(result.error);
-    for (const QString &line : result.reportLines())
-        std::printf("%s\n", qUtf8Printable(line));
-    std::fflush(stdout);
-    if (result.events.empty())
+    // The report says what was added: it comes once the events are saved.
+    const auto report = [&result] {
+        for (const QString &line : result.reportLines())
+            std::printf("%s\n", qUtf8Printable(line));
+        std::fflush(stdout);
+    };
+    if (result.events.empty()) {
+        report();
         return 0;
+    }
     const AdminValues admin = doc.adminValues();
     doc.addImported([&](RecordSet &events, RecordSet &dates) {
         addToRecordSets(result, events, dates, admin.login, admin.password);
@@ -80,6 +85,7 @@ int runImportCommand(const QString &path)
     const SaveResult saved = doc.save(folder);
     if (!saved.ok())
         return commandFailed(saved.error);
+    report();
     if (!saved.error.isEmpty())
         std::fprintf(stderr, "vantel: %s\n", qUtf8Printable(saved.error));
     doc.discardUnsavedWork();

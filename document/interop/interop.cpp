@@ -37,22 +37,49 @@ QStringList ImportResult::reportLines() const
 {
     if (!ok())
         return {error};
-    long skipped = 0, changed = 0, toComplete = 0;
-    for (const Finding &f : findings)
-        (f.kind == Finding::Skipped ? skipped : f.kind == Finding::Changed ? changed : toComplete) += 1;
-    const long n = long(events.size()), lines = lineCount();
+    // One line per component or row, in the order first named: the reason
+    // it was left out, or all that was changed of it and is to be completed.
+    struct Line {
+        Finding::Kind kind;
+        QString where;
+        QStringList what;
+    };
+    std::vector<Line> lines;
+    QHash<QString, size_t> lineOf;
+    for (const Finding &f : findings) {
+        const auto it = lineOf.constFind(f.where);
+        if (it == lineOf.constEnd()) {
+            lineOf.insert(f.where, lines.size());
+            lines.push_back({f.kind, f.where, {f.what}});
+            continue;
+        }
+        Line &l = lines[*it];
+        if (l.kind == Finding::Skipped) // left out for its first reason; the rest does not matter
+            continue;
+        if (f.kind == Finding::Skipped) {
+            l = {Finding::Skipped, f.where, {f.what}};
+            continue;
+        }
+        if (f.kind == Finding::ToComplete)
+            l.kind = Finding::ToComplete;
+        l.what << f.what;
+    }
+    long count[3] = {0, 0, 0};
+    for (const Line &l : lines)
+        ++count[l.kind];
+    const long n = long(events.size()), dateLines = lineCount();
     QStringList out;
-    out << QStringLiteral("%1 %2 with %3 date %4 to add; %5 skipped, %6 changed, %7 to complete.")
+    out << QStringLiteral("%1 %2 with %3 date %4 added; %5 skipped, %6 changed, %7 to complete.")
                .arg(n)
                .arg(n == 1 ? QStringLiteral("event") : QStringLiteral("events"))
-               .arg(lines)
-               .arg(lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
-               .arg(skipped)
-               .arg(changed)
-               .arg(toComplete);
+               .arg(dateLines)
+               .arg(dateLines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
+               .arg(count[Finding::Skipped])
+               .arg(count[Finding::Changed])
+               .arg(count[Finding::ToComplete]);
     static const char *const kinds[] = {"Skipped", "Changed", "To complete"};
-    for (const Finding &f : findings)
-        out << QStringLiteral("%1: %2: %3").arg(QLatin1String(kinds[f.kind]), f.where, f.what);
+    for (const Line &l : lines)
+        out << QStringLiteral("%1: %2: %3").arg(QLatin1String(kinds[l.kind]), l.where, l.what.join(QStringLiteral("; ")));
     return out;
 }
 
@@ -85,19 +112,21 @@ ImportContext contextFor(const RecordSet &admin, const RecordSet &events, const 
     return ctx;
 }
 
-ImportFile readImportFile(const QString &path)
+ImportFile readImportFile(const QString &path, qint64 maxBytes)
 {
     ImportFile file;
     const QString name = QFileInfo(path).fileName();
     QString reason;
-    switch (rt::ReadWholeFile(path, kMaxImportBytes, file.bytes, &reason)) {
+    switch (rt::ReadWholeFile(path, maxBytes, file.bytes, &reason)) {
     case rt::ReadStatus::Missing:
         file.error = QStringLiteral("The file %1 does not exist.").arg(path);
         return file;
     case rt::ReadStatus::Failed:
         file.bytes.clear();
-        if (QFileInfo(path).isFile() && QFileInfo(path).size() > kMaxImportBytes)
-            file.error = QStringLiteral("The file %1 is larger than 50 MB: nothing was imported.").arg(name);
+        if (QFileInfo(path).isFile() && QFileInfo(path).size() > maxBytes)
+            file.error = QStringLiteral("The file %1 is larger than %2 MB: nothing was imported.")
+                             .arg(name)
+                             .arg(maxBytes / (1024 * 1024));
         else
             file.error = QStringLiteral("The file %1 cannot be read: %2.").arg(path, reason);
         return file;

@@ -53,9 +53,10 @@ struct ImportResult {
     std::vector<Finding> findings; // in the order found
     bool ok() const { return error.isEmpty(); }
     long lineCount() const;
-    // The report as the user reads it: a heading with the numbers, then one
-    // line per finding ("Skipped: VEVENT 2 \"Yoga\": cancelled."); or the
-    // error alone.
+    // The report of the events added, as the user reads it: a heading with
+    // the numbers, then one line per component or row found of note with
+    // its reasons ("Skipped: VEVENT 2 \"Yoga\": cancelled"; a component left
+    // out says only why); or the error alone.
     QStringList reportLines() const;
 };
 
@@ -89,10 +90,11 @@ struct ImportFile {
     QString error; // why it cannot be imported: missing, unreadable, empty, too large, no known kind
     bool ok() const { return error.isEmpty(); }
 };
-// Reads `path` (a regular file of at most kMaxImportBytes). .ics, .ical and
-// .ifb files, and any whose text begins with BEGIN:VCALENDAR, are calendars;
-// .csv and .txt files are spreadsheets.
-ImportFile readImportFile(const QString &path);
+// Reads `path` (a regular file of at most `maxBytes`: the window and the
+// command line keep to kMaxImportBytes). .ics, .ical and .ifb files, and any
+// whose text begins with BEGIN:VCALENDAR, are calendars; .csv and .txt files
+// are spreadsheets.
+ImportFile readImportFile(const QString &path, qint64 maxBytes = kMaxImportBytes);
 
 // ---- Adding what was found
 // Makes a record key for a prefix ("EV", "TI").

@@ -62,15 +62,12 @@ TEST(CalendarImport, FilesOfOtherProgramsGiveLocalTimesAndAnExactReport)
         "  1997-09-23 1997-09-23 1500 0000 0000 0000 0000 0000 Bonn",
         "Unknown zone | x |  | 70 | 1 lines",
         "  1997-09-04 1997-09-04 1000 0000 0000 0000 0000 0000 Bonn",
-        "5 events with 110 date lines to add; 4 skipped, 4 changed, 1 to complete.",
-        "Skipped: VTODO: is no event",
+        "5 events with 110 date lines added; 4 skipped, 2 changed, 1 to complete.",
+        "Skipped: VTODO 1: is no event",
         "To complete: VEVENT 3 \"Our Blissful Anniversary\": has no time: complete its date lines",
         "Changed: VEVENT 4 \"Every Tuesday forever\": VEVENT 5 \"Every Tuesday forever\" moves the occurrence of "
-        "1997-09-09 15:00 to 1997-09-10 17:00",
-        "Changed: VEVENT 4 \"Every Tuesday forever\": VEVENT 6 \"Every Tuesday forever\" cancels the occurrence of "
-        "1997-09-16 15:00",
-        "Changed: VEVENT 4 \"Every Tuesday forever\": repeats beyond two years or 1,000 occurrences; only those up to "
-        "1999-08-31 15:00 are taken",
+        "1997-09-09 15:00 to 1997-09-10 17:00; VEVENT 6 \"Every Tuesday forever\" cancels the occurrence of "
+        "1997-09-16 15:00; repeats beyond two years or 1,000 occurrences; only those up to 1999-08-31 15:00 are taken",
         "Skipped: VEVENT 7 \"Called off\": cancelled",
         "Skipped: VEVENT 8 \"No start\": no DTSTART",
         "Changed: VEVENT 9 \"Unknown zone\": time zone Mars/Olympus unknown: its times are taken as local times",
@@ -107,12 +104,37 @@ TEST(CalendarImport, WhatIsNoCalendarChangesNothingAndSaysWhy)
     EXPECT_EQ(tooLarge.error, QStringLiteral("The file big.ics is larger than 50 MB: nothing was imported."));
     EXPECT_TRUE(tooLarge.bytes.isEmpty());
 
-    for (const QByteArray &bytes : {QByteArray("hello"), QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n")}) {
+    // A calendar the file ends inside of is cut short: none.
+    const QByteArray cutShort = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:A\r\nDTSTART:20260310T180000Z\r\nEND:VEVENT\r\n";
+    for (const QByteArray &bytes : {QByteArray("hello"), QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n"),
+                                    cutShort}) {
         const interop::ImportResult r = interop::importCalendar(bytes, berlin());
         EXPECT_FALSE(r.ok()) << bytes.toStdString();
         EXPECT_TRUE(r.events.empty());
         EXPECT_EQ(r.reportLines(), QStringList{r.error});
     }
+    // Read a component at a time: a time zone after the entries that name
+    // it, a folded BEGIN line, a second calendar and a line of an alarm
+    // within an entry still count; a stray END after them does not.
+    const QByteArray late = "BEGIN:VCALENDAR\r\nBEGIN:VEV\r\n ENT\r\nSUMMARY:Late zone\r\n"
+                            "DTSTART;TZID=Far/Away:20260310T180000\r\nEND:VEVENT\r\n"
+                            "BEGIN:VTIMEZONE\r\nTZID:Far/Away\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+                            "TZOFFSETFROM:+0500\r\nTZOFFSETTO:+0500\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\nEND:VCALENDAR\r\n"
+                            "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:Second\r\nDESCRIPTION:x\r\nDTSTART:20260311T180000Z\r\n"
+                            "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nNOT A LINE\r\nEND:VALARM\r\n"
+                            "END:VEVENT\r\nEND:VCALENDAR\r\nEND:VEVENT\r\n";
+    // What the library finds amiss goes into the report, not to the terminal.
+    testing::internal::CaptureStderr();
+    const interop::ImportResult both = interop::importCalendar(late, berlin());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(both.reportLines(),
+              QStringList({"2 events with 2 date lines added; 0 skipped, 1 changed, 1 to complete.",
+                           "To complete: VEVENT 1 \"Late zone\": has no description",
+                           "Changed: VEVENT 2 \"Second\": a property was not understood and left out (Got a data line, "
+                           "but could not find a property name or component begin tag: NOT )"}));
+    ASSERT_EQ(both.events.size(), 2u) << both.reportLines().join('\n').toStdString();
+    EXPECT_EQ(lineText(both.events[0].lines.front()), "2026-03-10 2026-03-10 1400 0000 0000 0000 0000 0000 Bonn");
+    EXPECT_EQ(both.events[1].field("name"), "Second");
 }
 
 } // namespace

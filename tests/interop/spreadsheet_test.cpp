@@ -84,12 +84,11 @@ TEST(Spreadsheet, RowsOfOneEventBecomeItsDateLinesAndEveryOtherRowIsReported)
         "  2025-06-07 2025-06-07 2000 0000 0000 0000 0000 0000 Köln",
         "Tanz |  | Kurz | DE",
         "  2025-06-09 2025-06-09 0000 0000 0000 0000 0000 0000 Bonn",
-        "3 events with 4 date lines to add; 3 skipped, 2 changed, 1 to complete.",
+        "3 events with 4 date lines added; 3 skipped, 0 changed, 1 to complete.",
         "Skipped: row 5: no event name",
         "Skipped: row 6: \"2025-13-01\" is no date",
-        "Changed: row 7: end date \"01.06.2025\" left out: the start date alone is taken",
-        "Changed: row 7: \"25:00\" is no time a date line can hold: left out",
-        "To complete: row 7: has no time: complete its date lines",
+        "To complete: row 7: end date \"01.06.2025\" left out: the start date alone is taken; \"25:00\" is no time a "
+        "date line can hold: left out; has no time: complete its date lines",
         "Skipped: row 8: an event of that name and first date is there already",
     };
     EXPECT_EQ(got.join('\n').toStdString(), want.join('\n').toStdString());

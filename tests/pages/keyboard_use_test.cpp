@@ -1,6 +1,7 @@
 // The pages used the way a person uses them: typing, Tab, Shift+Tab, Enter,
 // clicks elsewhere, Delete one event after another, Save in the middle of an
 // edit, the arrow keys right after start-up and F1 on an empty page.
+#include "vo_base_pic_button.h"
 #include "pages_fixture.h"
 
 #include "helpviewer.h"
@@ -317,6 +318,14 @@ TEST_F(KeyboardUse, TabVisitsTheButtonsOfAPageInTheirRowThenItsGrid)
         EXPECT_EQ(focused()->objectName(), button);
     }
     EXPECT_EQ(dates()->GetItemString(1, "state"), "Saxony");
+
+    // The bar under the pages: the menu of the other exports is a picture
+    // button like those beside it, reached with Tab straight after Export.
+    button("pb_export")->setFocus();
+    press(Qt::Key_Tab);
+    EXPECT_EQ(focused()->objectName(), "pb_export_menu");
+    EXPECT_NE(qobject_cast<vo_base_pic_button *>(focused()), nullptr);
+    EXPECT_EQ(focused()->height(), button("pb_export")->height());
 }
 
 // A screen reader finds a name on every field, drop-down, grid and button of
