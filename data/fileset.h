@@ -96,7 +96,7 @@ bool interrupted(const QString &path);
 QString blockedMessage(const QString &path, const QString &problem);
 
 namespace testing {
-// Called before every step that changes a folder ("temp", "record",
+// Called before every step that changes a folder ("temp", "flush", "record",
 // "aside", "replace", "sync", "commit", "durable", "cleanup",
 // "rollback"); a nonzero answer makes the step fail with that error number.
 extern int (*step)(const char *what);
