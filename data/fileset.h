@@ -29,6 +29,7 @@
 
 #include <functional>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace fileset {
@@ -43,7 +44,8 @@ public:
     Save &operator=(const Save &) = delete;
 
     // Writes `content` to a temporary file beside the file `path` names
-    // (through links). The new file keeps the old file's mode, owner and
+    // (through links) and starts its way to the disk; commit() waits until
+    // every new file is there before anything is moved. The new file keeps the old file's mode, owner and
     // group; where there was no file, `ownerOnly` gives it mode 0600. false,
     // with the error set, when the file cannot be written, when an existing
     // file at `path` cannot be read (a file whose content was never seen is
@@ -66,8 +68,12 @@ public:
 
 private:
     bool fail(const QString &path, int err);
+    void closeUnsynced();
     QString *error_;
     std::vector<RecordEntry> entries_;
+    // The new files whose way to the disk add() started, open until
+    // commit() has waited for them: each with the path add() was given.
+    std::vector<std::pair<int, QString>> unsynced_;
     QByteArray recordFolder_;
     bool committed_ = false;
 };
@@ -90,7 +96,7 @@ bool interrupted(const QString &path);
 QString blockedMessage(const QString &path, const QString &problem);
 
 namespace testing {
-// Called before every step that changes a folder ("temp", "record",
+// Called before every step that changes a folder ("temp", "flush", "record",
 // "aside", "replace", "sync", "commit", "durable", "cleanup",
 // "rollback"); a nonzero answer makes the step fail with that error number.
 extern int (*step)(const char *what);

@@ -161,11 +161,13 @@ bool savedSince(const QStringList &files, const std::vector<Stamp> &saving)
 } // namespace
 
 // The files the changes start from: known by their row counts at once and
-// by their contents' hashes once the first write (or a save) has read them.
+// by their contents' hashes once they have been read, which starts with the
+// first change, away from the user's thread.
 struct Journal::Baseline {
     QStringList files;
     RowCounts counts{};
     QList<QByteArray> hashes; // empty until computed
+    bool summing = false;     // its hash() is queued (looked at on the user's thread only)
 
     void hash()
     {
@@ -275,10 +277,23 @@ void Journal::saveFailed()
     startWrite();
 }
 
+// The first change after a start or a save queues the hashes of the files it
+// starts from, so that they are ready, or nearly, when the journal is first
+// written or the files are saved: a save then need not read the old files
+// after writing the new ones.
+void Journal::sumBaselineSoon()
+{
+    if (!baseline_ || baseline_->summing)
+        return;
+    baseline_->summing = true;
+    pool_->start([base = baseline_] { base->hash(); });
+}
+
 void Journal::record(const RowChange &change)
 {
     if (folder_.isEmpty())
         return;
+    sumBaselineSoon();
     log_ += encode(change);
     ++recorded_;
     if (!timer_.isActive())
@@ -289,6 +304,7 @@ void Journal::typed()
 {
     if (folder_.isEmpty())
         return;
+    sumBaselineSoon();
     typingChanged_ = true;
     if (!timer_.isActive())
         timer_.start();

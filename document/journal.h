@@ -69,6 +69,7 @@ private:
     struct Baseline;
     void write();
     void startWrite();
+    void sumBaselineSoon();
     void waitForWrites();
 
     std::unique_ptr<QThreadPool> pool_;
