@@ -97,12 +97,12 @@ public:
 
     int SetFilter(const QString &expr);          // "" or "<char column> = '<value>'"; anything else -1
     int Filter();                                // applies; 1 / -1
-    // Passes only the rows whose char column `col` holds `value`, at once;
-    // col 0 passes every row. false (nothing changed) for another column.
-    bool filterOn(int col, QByteArrayView value);
     QString filterText() const { return filterText_; }
     long Find(const QString &expr, long first, long last) const; // "<column> = '<value>'"; 0 none; -1 bad expression
     long rowWhere(int col, const QString &value) const; // first row whose char column `col` holds `value`; 0 none
+    // Every row whose char column `col` holds `value`, in row order, found
+    // through the index of that column; none for another column.
+    std::vector<long> rowsWhere(int col, QByteArrayView value) const;
     int RowsCopy(long first, long last, RecordSet &target, long before); // before past the end appends; 1 / -1
 
     // The value being edited in a view: AcceptText moves it into the set.

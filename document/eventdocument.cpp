@@ -108,9 +108,6 @@ LoadResult EventDocument::load(const QString &directory)
     }
     if (datafiles::finishRead(*events_, events, eventsPath, &result.events) >= 1) {
         fileset::recover(datesPath); // leftovers of an interrupted save of the dates, as before reading them
-        // The lines shown are those of the first event, as the window shows
-        // them at the start: the lines of all the others are never listed.
-        filterDates(events_->GetItemString(1, QStringLiteral("event_id")));
         datafiles::finishRead(*dates_, dates, datesPath, &result.dates);
     } else {
         datafiles::dropRead(*dates_, dates);
@@ -460,19 +457,6 @@ void EventDocument::checkPartRules(const Rows &rows, Part part, long row, RowChe
             return;
         }
     }
-}
-
-// ---- Date lines shown --------------------------------------------------------
-
-void EventDocument::filterDates(const QString &eventId)
-{
-    if (!eventId.isEmpty())
-        dates_->filterOn(lineEventCol_, eventId.toUtf8());
-}
-
-void EventDocument::showAllDates()
-{
-    dates_->filterOn(0, {});
 }
 
 // ---- Finding events ------------------------------------------------------------

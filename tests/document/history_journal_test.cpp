@@ -50,7 +50,6 @@ protected:
         auto d = std::make_unique<EventDocument>();
         d->journal().setDelay(20);
         d->load(dataDir());
-        d->filterDates("EV1");
         return d;
     }
     QByteArray files() const

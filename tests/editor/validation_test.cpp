@@ -110,7 +110,7 @@ TEST_F(Validation, FirstFaultyEventComesOnTheDetailPageAtItsFirstFaultyField)
     EXPECT_EQ(dw("dw_events")->GetColumnName(), "name");
     EXPECT_EQ(w->focusWidget(), dw("dw_events")->editorFor("name"));
     // The dates page follows the event now shown.
-    const RecordSet *dateLines = dw("dw_event_dates")->recordSet();
+    const ShownLines *dateLines = shownLines();
     ASSERT_EQ(dateLines->RowCount(), 1);
     EXPECT_EQ(dateLines->GetItemString(1, "event_id"), "EV3");
     EXPECT_EQ(listedErrors(), (QStringList{"3|Event Name|This is a required field !",
@@ -144,7 +144,7 @@ TEST_F(Validation, FaultyDateLineOfAnotherEventSelectsThatEventAndLine)
     EXPECT_EQ(w->is_event_id, "EV2");
     EXPECT_EQ(counter(), "Event 2 of 3");
     DataWindow *datesDw = dw("dw_event_dates");
-    const RecordSet *lines = datesDw->recordSet();
+    const ShownLines *lines = shownLines();
     ASSERT_EQ(lines->RowCount(), 2);
     EXPECT_EQ(lines->GetItemString(1, "event_id"), "EV2");
     ASSERT_GE(datesDw->GetRow(), 1);
@@ -156,7 +156,7 @@ TEST_F(Validation, FaultyDateLineOfAnotherEventSelectsThatEventAndLine)
 
     // Mended, the next save stops at the third event's line.
     datesDw->SetColumn("time1");
-    w->document().setField(EventDocument::Part::Dates, datesDw->GetRow(), "time1", QString("2000"));
+    w->document().setField(EventDocument::Part::Dates, datesDw->sourceRow(datesDw->GetRow()), "time1", QString("2000"));
     click("pb_save");
     ASSERT_EQ(w->errors().size(), 1u);
     expectEntry(0, 5, "Start Date", "start_date", "The end date may not occur before the start date !");
@@ -184,7 +184,7 @@ TEST_F(Validation, FaultyDateLineOfTheCurrentEventKeepsAllLinesShown)
     EXPECT_EQ(w->is_event_id, "EV1");
     EXPECT_EQ(counter(), "Event 1 of 2");
     DataWindow *datesDw = dw("dw_event_dates");
-    const RecordSet *lines = datesDw->recordSet();
+    const ShownLines *lines = shownLines();
     ASSERT_EQ(lines->RowCount(), 4);
     EXPECT_EQ(lines->GetItemString(datesDw->GetRow(), "time_id"), "TI1_2");
     EXPECT_EQ(datesDw->GetColumnName(), "time1");
@@ -203,7 +203,7 @@ TEST_F(Validation, RowCheckOfAViewFillsTheErrorList)
     writeEvents(1);
     openWindow();
     DataWindow *datesDw = dw("dw_event_dates");
-    const RecordSet *lines = datesDw->recordSet();
+    const ShownLines *lines = shownLines();
     ASSERT_EQ(lines->RowCount(), 1);
     w->document().setField(EventDocument::Part::Dates, 1, "start_date", QDate(1752, 12, 31));
     w->document().setField(EventDocument::Part::Dates, 1, "end_date", QDate(3001, 1, 1));

@@ -83,7 +83,7 @@ protected:
     }
 
     const RecordSet *events() const { return dw("dw_event_list")->recordSet(); }
-    const RecordSet *dates() const { return dw("dw_event_dates")->recordSet(); }
+    const ShownLines *dates() const { return shownLines(); }
     int page() const { return tabs()->currentIndex(); }
     bool saveEnabled() const { return child<QPushButton>("pb_save")->isEnabled(); }
 
