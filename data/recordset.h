@@ -132,13 +132,16 @@ public:
     QByteArrayView rawValue(long row, int col) const;
     quint32 rowId(long row) const;               // storage id of passing row `row`
     // Appends rows built by the reader (ids already in the store), in order.
-    void appendStoredRows(std::vector<quint32> &&ids);
+    // With `indexCol`, `index` is the filter index of that column over the
+    // rows, made by the reader (see makeIndex); it is taken when they are
+    // all the rows, before anyone hears of them.
+    using IndexEntries = std::vector<std::pair<quint32, quint32>>;
+    void appendStoredRows(std::vector<quint32> &&ids, int indexCol = 0, IndexEntries &&index = {});
     RowStore &mutableStore() { return store_; }
     // The filter index of column `col` over the stored rows `ids` (in id
     // order), made from the store alone, so that the thread that read the
     // rows can make it; adoptIndex() then takes it for those rows, which
     // must be all the rows.
-    using IndexEntries = std::vector<std::pair<quint32, quint32>>;
     IndexEntries makeIndex(int col, const std::vector<quint32> &ids) const;
     void adoptIndex(int col, IndexEntries &&entries);
 

@@ -38,7 +38,9 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
     pb_shift_dates->setToolTip(QStringLiteral("Move every date line of the event by some days"));
     dw_event_dates = makeView(QStringLiteral("dw_event_dates"), QStringLiteral("d_event_dates"), DataWindow::Kind::Grid,
                               nullptr);
+    // Until an event is chosen, the lines of none (those without a key).
     lines_ = new RecordSetView(host.document().dates(), this);
+    lines_->showOnly(lines_->recordSet().columnIndex(QStringLiteral("event_id")), {});
     dw_event_dates->present(lines_);
     dw_event_dates->gridView()->setAccessibleName(QStringLiteral("Event Dates & Times"));
     layOutUnderRow({pb_new_date, pb_delete_date, pb_schedule, pb_shift_dates}, {p_1, st_1});
