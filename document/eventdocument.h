@@ -44,9 +44,13 @@ struct FirstFault {
 };
 
 struct SaveResult {
-    int code = 1;  // as datafiles::saveAll: 1 saved; -2 failed and an old file is still to be put back; else nothing was replaced
+    enum Kind {
+        Saved,         // the three files are written
+        NotSaved,      // nothing was replaced: the files are as last saved
+        PutBackPending // failed, and a file as last saved is still to be put back (the next start does)
+    } kind = Saved;
     QString error; // which file failed and why; when saved, a warning (or empty)
-    bool ok() const { return code == 1; }
+    bool ok() const { return kind == Saved; }
 };
 
 // One failed check of the whole data, as plain as the data: the part and

@@ -421,7 +421,7 @@ long w_event::pb_save_clicked()
     const SaveResult saved = doc_->save(gs_directory);
     if (!saved.ok()) {
         rt::MessageBox(QStringLiteral("Save"),
-                       (saved.code == -2 ? QStringLiteral("Your event data could not be saved, and not every file as "
+                       (saved.kind == SaveResult::PutBackPending ? QStringLiteral("Your event data could not be saved, and not every file as "
                                                        "last saved could be put back yet; the next start of Vantel "
                                                        "puts them back.")
                                       : QStringLiteral("Your event data could not be saved; the files as last saved "
