@@ -54,13 +54,15 @@ void parseBytes(RecordSet &rs, const rt::HeldBytes &raw, const QString &fileName
 }
 
 // The parsed rows become the record set's rows.
+// With the index that the reader made, when they are all the rows.
 long adoptRows(RecordSet &rs, FileRead &read)
 {
     if (!read.ids.empty())
         rs.mutableStore().retain(read.text);
     read.text = rt::HeldBytes();
     const long rows = long(read.ids.size());
-    rs.appendStoredRows(std::move(read.ids));
+    rs.appendStoredRows(std::move(read.ids), read.indexCol, std::move(read.index));
+    read.index = {};
     return rows;
 }
 
@@ -109,11 +111,7 @@ long finishRead(RecordSet &rs, FileRead &read, const QString &path, ImportReport
     }
     if (read.bytes.isEmpty())
         return 0;
-    const bool first = rs.allRowCount() == 0;
     const long rows = adoptRows(rs, read);
-    if (first && read.indexCol > 0 && rs.allRowCount() == rows)
-        rs.adoptIndex(read.indexCol, std::move(read.index));
-    read.index = {};
     if (!read.problems.isEmpty()) {
         // Keep the file as it was before anything can replace it.
         const QString backup = rt::KeepBackup(path, read.bytes.view());

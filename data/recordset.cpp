@@ -146,10 +146,11 @@ int RecordSet::Reset()
     return 1;
 }
 
-void RecordSet::appendStoredRows(std::vector<quint32> &&ids)
+void RecordSet::appendStoredRows(std::vector<quint32> &&ids, int indexCol, IndexEntries &&index)
 {
     if (ids.empty())
         return;
+    const bool whole = master_.empty();
     quint64 seq = master_.empty() ? 0 : seq_[master_.back()];
     quint32 maxId = *std::max_element(ids.begin(), ids.end());
     if (seq_.size() <= maxId)
@@ -170,6 +171,8 @@ void RecordSet::appendStoredRows(std::vector<quint32> &&ids)
     }
     ids = {};
     indexStale_ = indexCol_ != 0;
+    if (whole && indexCol > 0)
+        adoptIndex(indexCol, std::move(index));
     emit rowsReset();
 }
 

@@ -97,12 +97,12 @@ public:
 
     int SetFilter(const QString &expr);          // "" or "<char column> = '<value>'"; anything else -1
     int Filter();                                // applies; 1 / -1
-    // Passes only the rows whose char column `col` holds `value`, at once;
-    // col 0 passes every row. false (nothing changed) for another column.
-    bool filterOn(int col, QByteArrayView value);
     QString filterText() const { return filterText_; }
     long Find(const QString &expr, long first, long last) const; // "<column> = '<value>'"; 0 none; -1 bad expression
     long rowWhere(int col, const QString &value) const; // first row whose char column `col` holds `value`; 0 none
+    // Every row whose char column `col` holds `value`, in row order, found
+    // through the index of that column; none for another column.
+    std::vector<long> rowsWhere(int col, QByteArrayView value) const;
     int RowsCopy(long first, long last, RecordSet &target, long before); // before past the end appends; 1 / -1
 
     // The value being edited in a view: AcceptText moves it into the set.
@@ -132,13 +132,16 @@ public:
     QByteArrayView rawValue(long row, int col) const;
     quint32 rowId(long row) const;               // storage id of passing row `row`
     // Appends rows built by the reader (ids already in the store), in order.
-    void appendStoredRows(std::vector<quint32> &&ids);
+    // With `indexCol`, `index` is the filter index of that column over the
+    // rows, made by the reader (see makeIndex); it is taken when they are
+    // all the rows, before anyone hears of them.
+    using IndexEntries = std::vector<std::pair<quint32, quint32>>;
+    void appendStoredRows(std::vector<quint32> &&ids, int indexCol = 0, IndexEntries &&index = {});
     RowStore &mutableStore() { return store_; }
     // The filter index of column `col` over the stored rows `ids` (in id
     // order), made from the store alone, so that the thread that read the
     // rows can make it; adoptIndex() then takes it for those rows, which
     // must be all the rows.
-    using IndexEntries = std::vector<std::pair<quint32, quint32>>;
     IndexEntries makeIndex(int col, const std::vector<quint32> &ids) const;
     void adoptIndex(int col, IndexEntries &&entries);
 

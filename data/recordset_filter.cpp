@@ -37,16 +37,6 @@ int RecordSet::SetFilter(const QString &expr)
     return 1;
 }
 
-bool RecordSet::filterOn(int col, QByteArrayView value)
-{
-    if (col != 0 && (!validCol(col) || def_.columns[size_t(col - 1)].type != ColType::Char))
-        return false;
-    pending_ = col == 0 ? FilterExpr{} : FilterExpr{col, value.toByteArray()};
-    filterText_.clear();
-    Filter();
-    return true;
-}
-
 bool RecordSet::passes(quint32 id) const
 {
     if (applied_.col == 0)
@@ -176,6 +166,26 @@ long RecordSet::rowWhere(int col, const QString &value) const
     if (!validCol(col) || def_.columns[size_t(col - 1)].type != ColType::Char)
         return 0;
     return findRow(FilterExpr{col, value.toUtf8()}, 1, RowCount());
+}
+
+std::vector<long> RecordSet::rowsWhere(int col, QByteArrayView value) const
+{
+    std::vector<long> rows;
+    if (!validCol(col) || def_.columns[size_t(col - 1)].type != ColType::Char)
+        return rows;
+    ensureIndex(col);
+    const auto [from, to] = indexRange(value);
+    for (auto it = from; it != to; ++it) {
+        const quint32 id = it->second;
+        if (store_.isNull(id, col - 1) || store_.value(id, col - 1) != value)
+            continue; // another value of the same hash
+        const auto pos = std::lower_bound(visible_.begin(), visible_.end(), seq_[id],
+                                          [this](quint32 x, quint64 s) { return seq_[x] < s; });
+        if (pos != visible_.end() && *pos == id)
+            rows.push_back(long(pos - visible_.begin()) + 1);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 long RecordSet::findRow(const FilterExpr &f, long first, long last) const

@@ -1,5 +1,6 @@
 #include "recordsetmodel.h"
 #include "recordset.h"
+#include "recordsetview.h"
 #include "contrast.h"
 #include "globals.h"
 
@@ -66,27 +67,44 @@ RecordSetModel::RecordSetModel(RecordSet *rs, QObject *parent) : RecordSetModel(
         };
 }
 
-RecordSetModel::RecordSetModel(const RecordSet *rs, QObject *parent) : QAbstractTableModel(parent), rs_(rs)
+RecordSetModel::RecordSetModel(const RecordSet *rs, QObject *parent)
+    : QAbstractTableModel(parent), rs_(rs), view_(rs ? new RecordSetView(*rs, this) : nullptr)
 {
-    rows_ = rs_ ? int(rs_->RowCount()) : 0;
-    if (!rs_)
+    follow();
+}
+
+RecordSetModel::RecordSetModel(const RecordSetView *view, QObject *parent)
+    : QAbstractTableModel(parent), rs_(view ? &view->recordSet() : nullptr), view_(view)
+{
+    follow();
+}
+
+long RecordSetModel::sourceRow(long row) const
+{
+    return view_ ? view_->sourceRow(row) : 0;
+}
+
+void RecordSetModel::follow()
+{
+    rows_ = view_ ? int(view_->RowCount()) : 0;
+    if (!view_)
         return;
-    connect(rs_, &RecordSet::rowsReset, this, [this] {
+    connect(view_, &RecordSetView::rowsReset, this, [this] {
         beginResetModel();
-        rows_ = int(rs_->RowCount());
+        rows_ = int(view_->RowCount());
         endResetModel();
     });
-    connect(rs_, &RecordSet::rowsInserted, this, [this](long first, long last) {
+    connect(view_, &RecordSetView::rowsInserted, this, [this](long first, long last) {
         beginInsertRows(QModelIndex(), int(first - 1), int(last - 1));
-        rows_ = int(rs_->RowCount());
+        rows_ = int(view_->RowCount());
         endInsertRows();
     });
-    connect(rs_, &RecordSet::rowsRemoved, this, [this](long first, long last) {
+    connect(view_, &RecordSetView::rowsRemoved, this, [this](long first, long last) {
         beginRemoveRows(QModelIndex(), int(first - 1), int(last - 1));
-        rows_ = int(rs_->RowCount());
+        rows_ = int(view_->RowCount());
         endRemoveRows();
     });
-    connect(rs_, &RecordSet::itemChanged, this, [this](long row, int col) {
+    connect(view_, &RecordSetView::itemChanged, this, [this](long row, int col) {
         const QModelIndex i = index(int(row - 1), col - 1);
         emit dataChanged(i, i);
         // current_column decides the highlight of the whole row.
@@ -94,7 +112,7 @@ RecordSetModel::RecordSetModel(const RecordSet *rs, QObject *parent) : QAbstract
             emit dataChanged(index(int(row - 1), 0), index(int(row - 1), columnCount() - 1),
                              {Qt::BackgroundRole, Qt::ForegroundRole});
     });
-    connect(rs_, &RecordSet::presentationChanged, this, [this] {
+    connect(view_, &RecordSetView::presentationChanged, this, [this] {
         if (rows_ > 0)
             emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1));
     });
@@ -153,8 +171,8 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const
     const long row = index.row() + 1;
     const int col = index.column() + 1;
     switch (role) {
-    case Qt::DisplayRole: return formatValue(*rs_, row, col);
-    case Qt::EditRole: return rs_->GetItem(row, col);
+    case Qt::DisplayRole: return formatValue(*rs_, sourceRow(row), col);
+    case Qt::EditRole: return rs_->GetItem(sourceRow(row), col);
     case Qt::BackgroundRole: {
         const QColor c = background(row, col);
         return c.isValid() ? QVariant(c) : QVariant();
@@ -171,7 +189,8 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const
 
 QColor RecordSetModel::background(long row, int col) const
 {
-    const QColor c = fieldBackground(*rs_, row, col, currentRow_);
+    const QColor c = row == currentRow_ ? fieldBackground(*rs_, sourceRow(row), col, sourceRow(row))
+                                        : fieldBackground(*rs_, sourceRow(row), col, 0);
     return c.isValid() ? c : rowBackground(rs_->definition(), row);
 }
 
@@ -180,7 +199,7 @@ bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, in
     if (!rs_ || role != Qt::EditRole || !index.isValid() || index.row() >= rows_)
         return false;
     // dataChanged comes through the record set's itemChanged.
-    return writer_ && writer_(index.row() + 1, index.column() + 1, value);
+    return writer_ && writer_(sourceRow(index.row() + 1), index.column() + 1, value);
 }
 
 QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, int role) const

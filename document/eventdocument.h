@@ -44,9 +44,13 @@ struct FirstFault {
 };
 
 struct SaveResult {
-    int code = 1;  // as datafiles::saveAll: 1 saved; -2 failed and an old file is still to be put back; else nothing was replaced
+    enum Kind {
+        Saved,         // the three files are written
+        NotSaved,      // nothing was replaced: the files are as last saved
+        PutBackPending // failed, and a file as last saved is still to be put back (the next start does)
+    } kind = Saved;
     QString error; // which file failed and why; when saved, a warning (or empty)
-    bool ok() const { return code == 1; }
+    bool ok() const { return kind == Saved; }
 };
 
 // One failed check of the whole data, as plain as the data: the part and
@@ -124,7 +128,8 @@ public:
     // Each changes the data as one step of the undo history (none when it
     // changes nothing); the journal hears every change. New events and
     // lines take the defaults of the admin record. Rows are those of the
-    // record sets above.
+    // record sets above, which hold every row (the date lines of all
+    // events: a view shows those of one event).
 
     // What New and Copy made: the event's row and key, and the key of the
     // first date line that was made fresh (empty when lines were copied).
@@ -143,11 +148,11 @@ public:
     // Event `row` goes with its date lines; with the last event every line goes.
     bool deleteEvent(long row);
     // A new last date line of event `eventId`, with the admin record's state
-    // and city; answers its row (0 when none was made or it is not shown).
+    // and city; answers its row (0 when none was made).
     long newDateLine(const QString &eventId);
     // New last date lines of `eventId` as one step, each with the values
     // named (column name to value) over those of newDateLine; answers the
-    // row of the first (0 when none was made or it is not shown).
+    // row of the first (0 when none was made).
     long addDateLines(const QString &eventId, const std::vector<QVariantMap> &lines);
     bool deleteDateLine(long row);
     // Events and their date lines read from another program's file, as one
@@ -206,11 +211,6 @@ public:
     // part before it is checked (the window takes the typing of its views
     // into the data then).
     Validation validate(const std::function<void(Part)> &beforePart = {}) const;
-
-    // ---- Date lines shown
-    // Only the lines of `eventId`; nothing happens for an empty key.
-    void filterDates(const QString &eventId);
-    void showAllDates();
 
     // ---- Finding events
     // The first event after row `after` (wrapping round to row 1) whose

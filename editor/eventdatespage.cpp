@@ -6,6 +6,7 @@
 #include "globals.h"
 #include "pagehost.h"
 #include "recordset.h"
+#include "recordsetview.h"
 #include "runtime.h"
 #include "w_calendar.h"
 #include "w_schedule.h"
@@ -36,7 +37,11 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
                                          "shift_focus.jpg", "shift_dis.jpg");
     pb_shift_dates->setToolTip(QStringLiteral("Move every date line of the event by some days"));
     dw_event_dates = makeView(QStringLiteral("dw_event_dates"), QStringLiteral("d_event_dates"), DataWindow::Kind::Grid,
-                              &host.document().dates());
+                              nullptr);
+    // Until an event is chosen, the lines of none (those without a key).
+    lines_ = new RecordSetView(host.document().dates(), this);
+    lines_->showOnly(lines_->recordSet().columnIndex(QStringLiteral("event_id")), {});
+    dw_event_dates->present(lines_);
     dw_event_dates->gridView()->setAccessibleName(QStringLiteral("Event Dates & Times"));
     layOutUnderRow({pb_new_date, pb_delete_date, pb_schedule, pb_shift_dates}, {p_1, st_1});
 
@@ -58,21 +63,27 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
 
 void EventDatesPage::ue_set_filter(const QString &as_filter_key)
 {
-    host_.document().filterDates(as_filter_key);
+    if (!as_filter_key.isEmpty())
+        lines_->showOnly(lines_->recordSet().columnIndex(QStringLiteral("event_id")), as_filter_key.toUtf8());
+}
+
+void EventDatesPage::showAllLines()
+{
+    lines_->showAll();
 }
 
 bool EventDatesPage::ue_row_populated(int ai_row)
 {
     const EventDocument &doc = host_.document();
-    for (long row = ai_row; row <= doc.dates().RowCount(); ++row)
-        if (!doc.lineComplete(row))
+    for (long row = ai_row; row <= lines_->RowCount(); ++row)
+        if (!doc.lineComplete(lines_->sourceRow(row)))
             return false;
     return true;
 }
 
 long EventDatesPage::insertLine()
 {
-    const long ll_row = host_.document().newDateLine(host_.currentEventId());
+    const long ll_row = lines_->rowOf(host_.document().newDateLine(host_.currentEventId()));
     if (ll_row >= 1)
         dw_event_dates->ScrollToRow(ll_row);
     return ll_row;
@@ -123,7 +134,7 @@ void EventDatesPage::pb_delete_date_clicked()
 {
     const long ll_row = dw_event_dates->GetRow();
     if (ll_row > 0)
-        host_.document().deleteDateLine(ll_row);
+        host_.document().deleteDateLine(lines_->sourceRow(ll_row));
 }
 
 bool EventDatesPage::ue_key(int k, quint32 keyflags)
@@ -137,7 +148,7 @@ bool EventDatesPage::ue_key(int k, quint32 keyflags)
         if (ls_date.isEmpty())
             return true;
         const QDate date = dateFromPattern(ls_date, gs_short_date_format);
-        const long row = dw_event_dates->GetRow();
+        const long row = lines_->sourceRow(dw_event_dates->GetRow());
         if (date.isValid() && row >= 1)
             host_.document().setField(EventDocument::Part::Dates, row, column, date);
         return true;
@@ -156,7 +167,7 @@ void EventDatesPage::pb_schedule_clicked()
     dw_event_dates->AcceptText();
     EventDocument &doc = host_.document();
     // The place of the current line, else the admin defaults.
-    const long current = dw_event_dates->GetRow();
+    const long current = lines_->sourceRow(dw_event_dates->GetRow());
     QString city, state;
     if (current >= 1) {
         city = doc.dates().GetItemString(current, QStringLiteral("city"));
@@ -185,7 +196,7 @@ void EventDatesPage::pb_schedule_clicked()
             values.insert(QStringLiteral("time%1").arg(i + 1), times[i]);
         lines.push_back(values);
     }
-    const long first = doc.addDateLines(host_.currentEventId(), lines);
+    const long first = lines_->rowOf(doc.addDateLines(host_.currentEventId(), lines));
     if (first < 1)
         return;
     dw_event_dates->ScrollToRow(first);

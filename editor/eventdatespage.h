@@ -5,6 +5,7 @@
 
 #include "pagehost.h"
 
+class RecordSetView;
 
 class EventDatesPage : public EventPage {
     Q_OBJECT
@@ -14,6 +15,8 @@ public:
 
     // Shows the lines of `as_filter_key` only; nothing for an empty key.
     void ue_set_filter(const QString &as_filter_key);
+    // Shows the lines of every event (until the next ue_set_filter).
+    void showAllLines();
     // Whether the lines from `ai_row` on have a city, both dates and a first time.
     bool ue_row_populated(int ai_row);
     void ue_tab_out();
@@ -34,4 +37,6 @@ private:
     void showHelp();
 
     DataWindow *dw_event_dates = nullptr;
+    // The lines the page shows: a view over all the lines of all events.
+    RecordSetView *lines_ = nullptr;
 };

@@ -78,11 +78,12 @@ bool EventListPage::ue_row_populated(int ai_row)
     return host_.document().eventsComplete(ai_row);
 }
 
-void EventListPage::showDateLines(const EventDocument::EventMade &made, long line)
+void EventListPage::showDateLines(const EventDocument::EventMade &made)
 {
     host_.currentEventId() = made.eventId;
     dates_->ue_set_filter(made.eventId);
-    dates_->view()->ScrollToRow(line);
+    DataWindow *lines = dates_->view();
+    lines->ScrollToRow(made.freshLineId.isEmpty() ? 1 : lines->rowOfSource(host_.document().lineRow(made.freshLineId)));
 }
 
 void EventListPage::pb_new_clicked()
@@ -96,7 +97,7 @@ void EventListPage::pb_new_clicked()
         return;
     dw_event_list->ScrollToRow(made.row);
     if (!made.freshLineId.isEmpty())
-        showDateLines(made, host_.document().lineRow(made.freshLineId));
+        showDateLines(made);
     host_.SelectTab(QStringLiteral("tabpage_events_detail"));
 }
 
@@ -112,7 +113,7 @@ void EventListPage::pb_new_copy_clicked()
     if (made.row <= 0)
         return;
     // A copy without lines of its own gets a fresh one, on the detail page.
-    showDateLines(made, made.freshLineId.isEmpty() ? 1 : host_.document().lineRow(made.freshLineId));
+    showDateLines(made);
     if (!made.freshLineId.isEmpty())
         host_.SelectTab(QStringLiteral("tabpage_events_detail"));
     dw_event_list->ScrollToRow(made.row);

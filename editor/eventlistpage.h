@@ -26,9 +26,9 @@ public:
     void pb_import_clicked();
 
 private:
-    // The event just made is the current one on the dates page, with line
-    // `line` of the date lines current.
-    void showDateLines(const EventDocument::EventMade &made, long line);
+    // The event just made is the current one on the dates page, with its
+    // fresh line current (its first line when it has none).
+    void showDateLines(const EventDocument::EventMade &made);
 
     DataWindow *dw_event_list = nullptr;
     EventDetailPage *detail_ = nullptr;

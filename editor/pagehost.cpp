@@ -117,10 +117,10 @@ void connectEditorBehaviour(PageHost &host, DataWindow *dw, const QString &helpT
         EventDocument::Part p;
         return part(&p) && host.document().setField(p, row, col, value);
     });
-    auto note = [&host, part](long row, const QString &column) {
+    auto note = [&host, part, dw](long row, const QString &column) {
         EventDocument::Part p;
         if (row >= 1 && part(&p))
-            host.document().noteCurrentColumn(p, row, column);
+            host.document().noteCurrentColumn(p, dw->sourceRow(row), column);
     };
     QObject::connect(dw, &DataWindow::getFocus, dw, [&host, dw, note, helpTopic] {
         note(dw->GetRow(), dw->GetColumnName());

@@ -418,12 +418,10 @@ long w_event::pb_save_clicked()
     }
 
     // The three files are written together: all or none.
-    dw_event_dates->SetRedraw(false);
     const SaveResult saved = doc_->save(gs_directory);
-    dw_event_dates->SetRedraw(true);
     if (!saved.ok()) {
         rt::MessageBox(QStringLiteral("Save"),
-                       (saved.code == -2 ? QStringLiteral("Your event data could not be saved, and not every file as "
+                       (saved.kind == SaveResult::PutBackPending ? QStringLiteral("Your event data could not be saved, and not every file as "
                                                        "last saved could be put back yet; the next start of Vantel "
                                                        "puts them back.")
                                       : QStringLiteral("Your event data could not be saved; the files as last saved "
@@ -533,7 +531,7 @@ long w_event::dw_admin_ue_validate(long al_row)
 
 long w_event::dw_event_dates_ue_validate(long al_row)
 {
-    return report(doc_->partRules(EventDocument::Part::Dates, al_row));
+    return report(asShown(doc_->partRules(EventDocument::Part::Dates, dw_event_dates->sourceRow(al_row)), qint32(al_row)));
 }
 
 long w_event::dw_event_list_rowfocuschanged(long currentrow) { return listPage_->rowfocuschanged(currentrow); }

@@ -105,6 +105,8 @@ private:
     void buildMessages(const QString &thirdLine);
     void copyAdminRowToGlobals();
     qint32 report(const RowCheck &check);
+    // The check of a line with the row the user sees: that of its view.
+    static RowCheck asShown(RowCheck check, qint32 row);
     void showImportProblems(const QStringList &problems, const QString &backup);
     bool mayClose();
     // Changes of the data not yet saved, or typing not yet in the data.

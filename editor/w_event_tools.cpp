@@ -122,7 +122,7 @@ void w_event::showStep(const ChangeSite &site)
         } else {
             SelectTab(QStringLiteral("tabpage_event_dates"));
             view = dw_event_dates;
-            const long line = site.lineKey.isEmpty() ? 0 : doc_->lineRow(site.lineKey);
+            const long line = site.lineKey.isEmpty() ? 0 : dw_event_dates->rowOfSource(doc_->lineRow(site.lineKey));
             if (line > 0) {
                 dw_event_dates->ScrollToRow(line);
                 dw_event_dates->SetRow(line);

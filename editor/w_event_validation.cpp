@@ -3,6 +3,7 @@
 #include "w_event.h"
 
 #include "datawindow.h"
+#include "eventdatespage.h"
 #include "recordset.h"
 #include "runtime.h"
 #include "w_show_errors.h"
@@ -30,8 +31,15 @@ qint32 w_event::ue_validate(DataWindow *adw_object, qint32 al_row)
 {
     EventDocument::Part part;
     if (!doc_->partOf(adw_object->recordSet(), &part))
-        return report(EventDocument::validateColumns(*adw_object->recordSet(), al_row));
-    return report(doc_->validateRow(part, al_row));
+        return report(asShown(EventDocument::validateColumns(*adw_object->recordSet(), adw_object->sourceRow(al_row)), al_row));
+    return report(asShown(doc_->validateRow(part, adw_object->sourceRow(al_row)), al_row));
+}
+
+RowCheck w_event::asShown(RowCheck check, qint32 row)
+{
+    for (str_errors &e : check.errors)
+        e.row = row;
+    return check;
 }
 
 qint32 w_event::ue_set_error(qint32 al_row, const QString &as_col_name_db, const QString &as_col_name_display,
@@ -75,9 +83,7 @@ qint32 w_event::wf_validate(const QString &)
     if (v.ok()) {
         // The lines of the current event, also after a check that failed
         // on a line of the event already shown (which shows them all).
-        dw_event_dates->SetRedraw(false);
-        doc_->filterDates(is_event_id);
-        dw_event_dates->SetRedraw(true);
+        datesPage_->ue_set_filter(is_event_id);
         return 0;
     }
     // The field of the error list's first entry takes the focus.
@@ -102,13 +108,11 @@ qint32 w_event::wf_validate(const QString &)
     }
     // A date line: every line is shown, then its event is chosen (which
     // shows the lines of that event when it is another), then the line.
-    dw_event_dates->SetRedraw(false);
-    doc_->showAllDates();
-    dw_event_dates->SetRedraw(true);
+    datesPage_->showAllLines();
     if (const long event = doc_->eventRow(v.eventKey); event > 0)
         dw_event_list->ScrollToRow(event);
     SelectTab(QStringLiteral("tabpage_event_dates"));
-    if (const long line = doc_->lineRow(v.key); line > 0) {
+    if (const long line = dw_event_dates->rowOfSource(doc_->lineRow(v.key)); line > 0) {
         dw_event_dates->ScrollToRow(line);
         dw_event_dates->SetRow(line);
         if (!firstColumn.isEmpty())

@@ -58,29 +58,27 @@ ImportedLines linesFor(const Days &days, const QString &city, const QString &sta
         else
             runs.back().first[day] = std::move(times);
     }
-    for (const auto &[timed, untimed] : runs) {
-        if (!timed.empty()) {
-            const schedule::Result r = schedule::fromOccurrences(timed, city, state, datePattern);
-            if (!r.ok()) {
-                out.lines.clear();
-                out.error = r.error;
-                return out;
-            }
-            take(r, true, city, state, out);
+    // The lines of some days, with their times or without; false (and no
+    // line at all) when the engine refuses them.
+    auto add = [&](const auto &days, bool withTimes) {
+        const schedule::Result r = schedule::fromOccurrences(days, city, state, datePattern);
+        if (!r.ok()) {
+            out.lines.clear();
+            out.error = r.error;
+            return false;
         }
+        take(r, withTimes, city, state, out);
+        return true;
+    };
+    for (const auto &[timed, untimed] : runs) {
+        if (!timed.empty() && !add(timed, true))
+            return out;
         schedule::Occurrences rest;
         for (const auto &[day, t] : untimed)
             if (!timed.count(day))
                 rest.emplace_hint(rest.end(), day, t);
-        if (!rest.empty()) {
-            const schedule::Result r = schedule::fromOccurrences(rest, city, state, datePattern);
-            if (!r.ok()) {
-                out.lines.clear();
-                out.error = r.error;
-                return out;
-            }
-            take(r, false, city, state, out);
-        }
+        if (!rest.empty() && !add(rest, false))
+            return out;
     }
     std::stable_sort(out.lines.begin(), out.lines.end(),
                      [](const NewLine &a, const NewLine &b) { return a.start < b.start; });

@@ -60,7 +60,7 @@ public:
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
     {
         auto *edit = static_cast<QLineEdit *>(editor);
-        const long row = index.row() + 1;
+        const long row = dw_->sourceRow(index.row() + 1);
         const int col = index.column() + 1;
         edit->setText(dw_->rs_->IsNull(row, col) ? QString() : RecordSetModel::formatValue(*dw_->rs_, row, col));
         // The field's text is selected, so typing replaces it: in a full

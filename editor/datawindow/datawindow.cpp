@@ -4,6 +4,7 @@
 #include "datepattern.h"
 #include "gridparts.h"
 #include "recordset.h"
+#include "recordsetview.h"
 #include "recordsetmodel.h"
 #include "runtime.h"
 
@@ -69,7 +70,7 @@ const Definition &DataWindow::definition() const
     return def_;
 }
 
-void DataWindow::attach(const RecordSet *rs)
+void DataWindow::attach(const RecordSet *rs, const RecordSetView *rows)
 {
     for (auto &c : rsConnections_)
         disconnect(c);
@@ -78,12 +79,15 @@ void DataWindow::attach(const RecordSet *rs)
     auto *old = model_;
     // The view's own set takes what is typed; another's, the writer.
     RecordSet *own = rs_ == own_.get() ? own_.get() : nullptr;
-    if (!def_.computed.empty())
+    if (rows)
+        model_ = new RecordSetModel(rows, this);
+    else if (!def_.computed.empty())
         model_ = new ComputedColumnsModel(rs_, def_, this);
     else if (own)
         model_ = new RecordSetModel(own, this);
     else
         model_ = new RecordSetModel(rs_, this);
+    view_ = model_->view();
     if (writer_)
         model_->setWriter(writer_);
     if (grid_) {
@@ -109,7 +113,7 @@ void DataWindow::attach(const RecordSet *rs)
                     // While rows come or go, the view moves its current cell
                     // on its own (off a removed row to the one above it); the
                     // record set's notification decides the row instead.
-                    if (refreshing_ || rs_->RowCount() != rowsSeen_ || !now.isValid())
+                    if (refreshing_ || view_->RowCount() != rowsSeen_ || !now.isValid())
                         return;
                     setCurrentRowInternal(now.row() + 1, true);
                     if (now.column() < int(def_.columns.size()))
@@ -117,25 +121,25 @@ void DataWindow::attach(const RecordSet *rs)
                 });
     }
     delete old;
-    rsConnections_.push_back(connect(rs_, &RecordSet::rowsReset, this, [this] {
-        const long n = rs_->RowCount();
+    rsConnections_.push_back(connect(view_, &RecordSetView::rowsReset, this, [this] {
+        const long n = view_->RowCount();
         setCurrentRowInternal(n > 0 ? std::clamp(currentRow_, 1L, n) : 0, false);
         rowsSeen_ = n;
         rowSetDuringChange_ = false;
         refreshForm();
     }));
-    rsConnections_.push_back(connect(rs_, &RecordSet::rowsInserted, this, [this](long first, long last) {
+    rsConnections_.push_back(connect(view_, &RecordSetView::rowsInserted, this, [this](long first, long last) {
         // A view that shares the set may have made a row current here from
         // its own notification: that number already counts the new rows.
         if (currentRow_ >= first && !rowSetDuringChange_)
             currentRow_ += last - first + 1;
         rowSetDuringChange_ = false;
-        rowsSeen_ = rs_->RowCount();
+        rowsSeen_ = view_->RowCount();
         if (currentRow_ == 0)
             setCurrentRowInternal(first, true);
         refreshForm();
     }));
-    rsConnections_.push_back(connect(rs_, &RecordSet::rowsRemoved, this, [this](long first, long last) {
+    rsConnections_.push_back(connect(view_, &RecordSetView::rowsRemoved, this, [this](long first, long last) {
         std::set<long> kept;
         for (long r : selected_)
             if (r < first)
@@ -143,7 +147,7 @@ void DataWindow::attach(const RecordSet *rs)
             else if (r > last)
                 kept.insert(r - (last - first + 1));
         selected_ = kept;
-        const long n = rs_->RowCount();
+        const long n = view_->RowCount();
         rowsSeen_ = n;
         if (rowSetDuringChange_) { // already a row of the new numbering
             rowSetDuringChange_ = false;
@@ -159,7 +163,7 @@ void DataWindow::attach(const RecordSet *rs)
         setCurrentRowInternal(n > 0 ? std::max(row, 1L) : 0, true);
         refreshForm();
     }));
-    rsConnections_.push_back(connect(rs_, &RecordSet::itemChanged, this, [this](long row, int col) {
+    rsConnections_.push_back(connect(view_, &RecordSetView::itemChanged, this, [this](long row, int col) {
         if (row != currentRow_)
             return;
         if (def_.columns[size_t(col - 1)].name == QLatin1String("current_column"))
@@ -167,7 +171,7 @@ void DataWindow::attach(const RecordSet *rs)
         else
             refreshForm();
     }));
-    const long n = rs_->RowCount();
+    const long n = view_->RowCount();
     currentRow_ = n > 0 ? 1 : 0;
     rowsSeen_ = n;
     rowSetDuringChange_ = false;
@@ -188,6 +192,22 @@ void DataWindow::present(const RecordSet *rs)
 {
     if (rs && rs != rs_)
         attach(rs);
+}
+
+void DataWindow::present(const RecordSetView *rows)
+{
+    if (rows && rows != view_)
+        attach(&rows->recordSet(), rows);
+}
+
+long DataWindow::sourceRow(long row) const
+{
+    return view_->sourceRow(row);
+}
+
+long DataWindow::rowOfSource(long source) const
+{
+    return view_->rowOf(source);
 }
 
 void DataWindow::setWriter(RecordSetModel::Writer writer)
@@ -255,7 +275,7 @@ long DataWindow::GetRow() const
 void DataWindow::setCurrentRowInternal(long row, bool notify)
 {
     const bool changed = row != currentRow_;
-    if (rs_->RowCount() != rowsSeen_)
+    if (view_->RowCount() != rowsSeen_)
         rowSetDuringChange_ = true;
     currentRow_ = row;
     model_->setCurrentRow(row);
@@ -282,7 +302,7 @@ void DataWindow::setCurrentRowInternal(long row, bool notify)
 
 int DataWindow::SetRow(long row)
 {
-    if (row < 1 || row > rs_->RowCount())
+    if (row < 1 || row > view_->RowCount())
         return -1;
     setCurrentRowInternal(row, true);
     return 1;
@@ -290,7 +310,7 @@ int DataWindow::SetRow(long row)
 
 int DataWindow::ScrollToRow(long row)
 {
-    const long n = rs_->RowCount();
+    const long n = view_->RowCount();
     if (n < 1)
         return -1;
     return SetRow(std::clamp(row, 1L, n));
@@ -300,7 +320,7 @@ void DataWindow::SelectRow(long row, bool select)
 {
     if (row == 0) {
         if (select)
-            for (long r = 1; r <= rs_->RowCount(); ++r)
+            for (long r = 1; r <= view_->RowCount(); ++r)
                 selected_.insert(r);
         else
             selected_.clear();
@@ -452,9 +472,10 @@ bool DataWindow::storedText(QWidget *editor, int col, QString *out) const
 
 bool DataWindow::holds(long row, int col, QString &text) const
 {
-    if (rs_->IsNull(row, col))
+    const long source = sourceRow(row);
+    if (rs_->IsNull(source, col))
         return text.isEmpty();
-    const QString stored = rs_->GetItemString(row, col);
+    const QString stored = rs_->GetItemString(source, col);
     if (text == stored || def_.columns[size_t(col - 1)].edit != EditStyle::MultiLineEdit)
         return text == stored;
     // A field of several lines gives each line break back as a line feed,
@@ -477,9 +498,9 @@ bool DataWindow::typingAt(long *row, int *col, QString *text) const
     const int c = columnOfEditor(focused);
     const long r = grid_ ? cellOfEditor(focused).row() + 1 : currentRow_;
     QString t;
-    if (c < 1 || r < 1 || r > rs_->RowCount() || !storedText(focused, c, &t) || holds(r, c, t))
+    if (c < 1 || r < 1 || r > view_->RowCount() || !storedText(focused, c, &t) || holds(r, c, t))
         return false;
-    *row = r;
+    *row = sourceRow(r);
     *col = c;
     *text = t;
     return true;
@@ -529,157 +550,4 @@ int DataWindow::AcceptText()
     if (focused && columnOfEditor(focused) > 0)
         return commitEditor(focused) ? 1 : -1;
     return 1;
-}
-
-// ---- Focus and keys --------------------------------------------------------
-
-void DataWindow::onFocusChanged(QWidget *old, QWidget *now)
-{
-    const bool wasIn = old && (old == this || isAncestorOf(old));
-    const bool isIn = now && (now == this || isAncestorOf(now));
-    if (wasIn && old != now && form_ && columnOfEditor(old) > 0)
-        commitEditor(old);
-    if (isIn && form_) {
-        const int col = columnOfEditor(now);
-        if (col > 0)
-            setCurrentColumnInternal(col);
-    }
-    if (isIn && !hasFocus_) {
-        hasFocus_ = true;
-        emit getFocus();
-    } else if (!isIn && hasFocus_) {
-        hasFocus_ = false;
-        emit loseFocus();
-    }
-}
-
-void DataWindow::sendTab()
-{
-    moveByTab(false);
-}
-
-bool DataWindow::moveByTab(bool backwards)
-{
-    freshenForm();
-    if (tabColumns_.empty())
-        return false;
-    auto it = std::find(tabColumns_.begin(), tabColumns_.end(), currentCol_);
-    const bool last = it == tabColumns_.end() || it + 1 == tabColumns_.end();
-    const bool first = it == tabColumns_.begin();
-    if (grid_) {
-        const long n = rs_->RowCount();
-        if (currentRow_ < 1)
-            return false;
-        AcceptText();
-        int col = 0;
-        long row = currentRow_;
-        if (backwards) {
-            if (first) {
-                if (row <= 1) {
-                    // Shift+Tab on the first field of the first line leaves
-                    // the grid for the control before it (its buttons).
-                    for (QWidget *w = previousInFocusChain(); w && w != this; w = w->previousInFocusChain()) {
-                        if (isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus) || !w->isVisible()
-                            || !w->isEnabled())
-                            continue;
-                        w->setFocus(Qt::BacktabFocusReason);
-                        break;
-                    }
-                    return true;
-                }
-                --row;
-                col = tabColumns_.back();
-            } else {
-                col = *(it - 1);
-            }
-        } else if (last) {
-            if (row >= n) {
-                if (ue_tab_out)
-                    ue_tab_out();
-                return true;
-            }
-            ++row;
-            col = tabColumns_.front();
-        } else {
-            col = *(it + 1);
-        }
-        grid_->setCurrentIndex(model_->index(int(row - 1), col - 1));
-        return true;
-    }
-    // Forms: the focus chain already follows the tab order.
-    QWidget *focused = QApplication::focusWidget();
-    if (!focused)
-        return false;
-    if (!backwards && last && ue_tab_out) {
-        AcceptText();
-        ue_tab_out();
-        return true;
-    }
-    focused->nextInFocusChain();
-    if (backwards)
-        focusPreviousChild();
-    else
-        focusNextChild();
-    return true;
-}
-
-bool DataWindow::handleKey(QObject *, int qtKey, Qt::KeyboardModifiers mods)
-{
-    const int vk = rt::virtualKey(qtKey);
-    if (ue_key && vk != 0 && ue_key(vk, rt::keyFlags(mods)))
-        return true;
-    if ((qtKey == Qt::Key_Return || qtKey == Qt::Key_Enter) && ue_enter) {
-        ue_enter();
-        return true;
-    }
-    if (grid_ && (qtKey == Qt::Key_Tab || qtKey == Qt::Key_Backtab) && !(mods & Qt::ControlModifier))
-        return moveByTab(qtKey == Qt::Key_Backtab || (mods & Qt::ShiftModifier));
-    // Page Down and Page Up move a form to the next and the previous record.
-    if (form_ && (qtKey == Qt::Key_PageDown || qtKey == Qt::Key_PageUp) && !(mods & Qt::ControlModifier)) {
-        const long row = currentRow_ + (qtKey == Qt::Key_PageDown ? 1 : -1);
-        if (row >= 1 && row <= rs_->RowCount()) {
-            AcceptText();
-            SetRow(row);
-        }
-        return true;
-    }
-    if (form_ && qtKey == Qt::Key_Tab && !(mods & (Qt::ShiftModifier | Qt::ControlModifier)) && ue_tab_out) {
-        auto it = std::find(tabColumns_.begin(), tabColumns_.end(), currentCol_);
-        if (it != tabColumns_.end() && it + 1 == tabColumns_.end())
-            return moveByTab(false);
-    }
-    return false;
-}
-
-bool DataWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    freshenForm();
-    if (event->type() == QEvent::KeyPress) {
-        auto *ke = static_cast<QKeyEvent *>(event);
-        if (handleKey(watched, ke->key(), ke->modifiers()))
-            return true;
-    } else if (event->type() == QEvent::ShortcutOverride) {
-        auto *ke = static_cast<QKeyEvent *>(event);
-        if (ke->key() == Qt::Key_F1 || ke->key() == Qt::Key_F3) {
-            event->accept();
-            return true;
-        }
-        // Undo and redo belong to the window, which takes back changes of
-        // the record (a field's edit included): a field keeps no history
-        // of its own.
-        if (ke->matches(QKeySequence::Undo) || ke->matches(QKeySequence::Redo)
-            || ke->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)) {
-            event->ignore();
-            return true;
-        }
-    } else if (grid_ && watched == grid_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        // On a cell the view makes the row current first and then reports
-        // the double click itself; below the last row it reports nothing, so
-        // the double click is reported here with row 0.
-        auto *me = static_cast<QMouseEvent *>(event);
-        if (me->button() == Qt::LeftButton && !grid_->indexAt(me->position().toPoint()).isValid())
-            emit doubleClicked(0);
-        return false;
-    }
-    return QWidget::eventFilter(watched, event);
 }

@@ -21,6 +21,7 @@ class QGridLayout;
 class QModelIndex;
 class QTableView;
 class RecordSet;
+class RecordSetView;
 
 class DataWindow : public QWidget {
     Q_OBJECT
@@ -37,8 +38,16 @@ public:
     void ShareData(DataWindow *owner);
     // This view presents `rs`, which outlives it, instead of its own set.
     void present(const RecordSet *rs);
-    // Where the values typed into the fields go (row and column 1-based,
-    // the value as typed); without one they go into the view's own set.
+    // This view presents the rows that `rows` shows (it outlives the view).
+    void present(const RecordSetView *rows);
+    // The rows this view presents.
+    const RecordSetView &rows() const { return *view_; }
+    // The record set's row that row `row` of this view presents; 0 for none.
+    long sourceRow(long row) const;
+    // This view's row of the record set's row `source`; 0 when not shown.
+    long rowOfSource(long source) const;
+    // Where the values typed into the fields go (the record set's row and
+    // the column, 1-based, the value as typed); without one they go into the view's own set.
     // Every field writes through the model (setData), and so through this.
     void setWriter(RecordSetModel::Writer writer);
 
@@ -82,8 +91,8 @@ public:
     void sendTab();
     // The field of this view being typed in, when its text would change
     // the record: its row, its column and the text as the record set takes
-    // it. false when no field has the keys, or its text would change
-    // nothing or be rejected.
+    // it (the row of the record set). false when no field has the keys, or
+    // its text would change nothing or be rejected.
     bool typingAt(long *row, int *col, QString *text) const;
 
 signals:
@@ -104,7 +113,7 @@ protected:
 
 private:
     friend class DataWindowDelegate;
-    void attach(const RecordSet *rs);
+    void attach(const RecordSet *rs, const RecordSetView *rows = nullptr);
     // Hands `value` for column `col` of row `row` to the model.
     bool write(long row, int col, const QVariant &value);
     void setEditPending(bool pending);
@@ -138,6 +147,7 @@ private:
     Kind kind_;
     std::unique_ptr<RecordSet> own_; // the set this view owns, unless it shares another's
     const RecordSet *rs_ = nullptr;
+    const RecordSetView *view_ = nullptr; // the rows of rs_ presented
     RecordSetModel::Writer writer_;
     bool editPending_ = false;
     RecordSetModel *model_ = nullptr;

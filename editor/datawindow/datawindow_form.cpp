@@ -148,7 +148,7 @@ void DataWindow::fillForm()
     refreshing_ = true;
     for (auto &[col, editor] : editors_) {
         editor->setEnabled(currentRow_ >= 1);
-        const QString text = currentRow_ >= 1 ? rs_->GetItemString(currentRow_, col) : QString();
+        const QString text = currentRow_ >= 1 ? rs_->GetItemString(sourceRow(currentRow_), col) : QString();
         if (auto *e = qobject_cast<QLineEdit *>(editor)) {
             if (!e->hasFocus() || e->text() != text)
                 e->setText(text);
@@ -185,7 +185,7 @@ void DataWindow::paintFormHighlight()
     // record set (the detail form over the event list) paints by its own
     // definition, not by the grid's, which has no field colours.
     for (auto &[col, editor] : editors_) {
-        const QColor c = currentRow_ >= 1 ? fieldBackground(def_, *rs_, currentRow_, col, currentRow_) : QColor();
+        const QColor c = currentRow_ >= 1 ? fieldBackground(def_, *rs_, sourceRow(currentRow_), col, sourceRow(currentRow_)) : QColor();
         // The field's colour comes with a text colour that reads on it, not
         // with the text colour of the desktop theme (light on a dark theme).
         QPalette p = editor->palette();

@@ -39,15 +39,8 @@ TEST_F(Profile, ChangesOneKeyAndKeepsEveryOtherLine)
                               "Extra=1\r\n";
     folder_.write("vantel.ini", before);
     ASSERT_EQ(rt::SetProfileString(path(), "General", "Files", "/home/u/Files/"), 1);
-    EXPECT_EQ(folder_.read("vantel.ini"), QByteArray("; shipped settings\r\n"
-                                                     "[Other]\r\n"
-                                                     "App=keep me\r\n"
-                                                     "\r\n"
-                                                     "[General]\r\n"
-                                                     "App=GETDIR\r\n"
-                                                     "# note\r\n"
-                                                     "Files=/home/u/Files/\r\n"
-                                                     "Extra=1\r\n"));
+    // Only the line of the key changes, and it loses the blanks round '='.
+    EXPECT_EQ(folder_.read("vantel.ini"), QByteArray(before).replace("Files = GETDIR\r\n", "Files=/home/u/Files/\r\n"));
     EXPECT_EQ(rt::ProfileString(path(), "general", "files", "x"), QStringLiteral("/home/u/Files/"));
     EXPECT_EQ(rt::ProfileString(path(), "Other", "App", "x"), QStringLiteral("keep me"));
 }

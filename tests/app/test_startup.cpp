@@ -22,6 +22,24 @@ const QString kMissingIniText = QStringLiteral(
     "The ini file is not present.\n\rIf you have moved the Vantel.exe file to a new location, please copy all "
     "files shipped with the tool to the new location.");
 
+// Starts the program in the working folder as it stands: whether the start
+// went on (its open answered true) and whether the main window was asked for.
+struct Started {
+    bool open = false;
+    bool windowAsked = false;
+};
+Started start()
+{
+    Started started;
+    vantel app([&] {
+        started.windowAsked = true;
+        return true;
+    });
+    app.create();
+    started.open = app.open();
+    return started;
+}
+
 class StartUp : public ::testing::Test {
 protected:
     void SetUp() override
@@ -44,14 +62,9 @@ protected:
     bool startWith(const QByteArray &ini)
     {
         folder_.write(QStringLiteral("vantel.ini"), ini);
-        bool opened = false;
-        vantel app([&] {
-            opened = true;
-            return true;
-        });
-        app.create();
-        EXPECT_TRUE(app.open());
-        return opened;
+        const Started started = start();
+        EXPECT_TRUE(started.open);
+        return started.windowAsked;
     }
 
     WorkingFolder folder_;
@@ -173,14 +186,9 @@ TEST(StartUpWithoutSettings, ShowsTheMessageAndOpensNoWindow)
 {
     WorkingFolder folder;
     MessageBoxRecorder boxes;
-    bool opened = false;
-    vantel app([&] {
-        opened = true;
-        return true;
-    });
-    app.create();
-    EXPECT_FALSE(app.open());
-    EXPECT_FALSE(opened);
+    const Started started = start();
+    EXPECT_FALSE(started.open);
+    EXPECT_FALSE(started.windowAsked);
     ASSERT_EQ(boxes.calls().size(), 1u);
     EXPECT_EQ(boxes.calls()[0].title, QStringLiteral("ini File"));
     EXPECT_EQ(boxes.calls()[0].text, kMissingIniText);
@@ -190,15 +198,10 @@ TEST_F(StartUp, ASettingsFileThatIsAPipeEndsTheProgramWithAMessageAndStaysAPipe)
 {
     ::alarm(20); // a start that waits on the pipe fails instead of hanging
     ASSERT_EQ(::mkfifo("vantel.ini", 0600), 0);
-    bool opened = false;
-    vantel app([&] {
-        opened = true;
-        return true;
-    });
-    app.create();
-    EXPECT_FALSE(app.open());
+    const Started started = start();
     ::alarm(0);
-    EXPECT_FALSE(opened);
+    EXPECT_FALSE(started.open);
+    EXPECT_FALSE(started.windowAsked);
     ASSERT_EQ(boxes_.calls().size(), 1u);
     EXPECT_EQ(boxes_.calls()[0].title, QStringLiteral("ini File"));
     EXPECT_TRUE(boxes_.calls()[0].text.startsWith(

@@ -77,27 +77,29 @@ TEST(Definitions, ColumnListsMatchTheFileLayouts)
 
 TEST(Definitions, DescribeAnswersTypesRequiredFlagsAndTags)
 {
-    RecordSet events(definition("d_events"));
-    RecordSet list(definition("d_list"));
-    EXPECT_EQ(events.Describe("datawindow.column.count"), "27");
-    EXPECT_EQ(events.Describe("#18.name"), "category");
-    EXPECT_EQ(events.Describe("category.coltype"), "char(2)");
-    EXPECT_EQ(list.Describe("category.coltype"), "char(5)");
-    EXPECT_EQ(events.Describe("start_date.coltype"), "date");
-    EXPECT_EQ(events.Describe("category.tag"), "name=Event Category;");
-    EXPECT_EQ(list.Describe("city.tag"), "");
-    // A drop-down column answers only through its own style.
-    EXPECT_EQ(list.Describe("country.Edit.Required"), "!");
-    EXPECT_EQ(list.Describe("country.dddw.Required"), "yes");
-    EXPECT_EQ(list.Describe("user_password.Edit.Required"), "yes");
-    EXPECT_EQ(list.Describe("website.Edit.Required"), "no");
-    EXPECT_EQ(list.Describe("name.ddlb.Required"), "!");
-    RecordSet dates(definition("d_event_dates"));
-    EXPECT_EQ(dates.Describe("time1.EditMask.Required"), "yes");
-    EXPECT_EQ(dates.Describe("time2.EditMask.Required"), "no");
-    EXPECT_EQ(dates.Describe("nosuch.coltype"), "!");
-    EXPECT_EQ(RecordSet(definition("d_show_errors")).Describe("al_row.coltype"), "long");
-    EXPECT_EQ(RecordSet(definition("d_calendar")).Describe("cell42.coltype"), "number");
+    // Definition, property, answer.
+    const char *const cases[][3] = {
+        {"d_events", "datawindow.column.count", "27"},
+        {"d_events", "#18.name", "category"},
+        {"d_events", "category.coltype", "char(2)"},
+        {"d_list", "category.coltype", "char(5)"},
+        {"d_events", "start_date.coltype", "date"},
+        {"d_events", "category.tag", "name=Event Category;"},
+        {"d_list", "city.tag", ""},
+        // A drop-down column answers only through its own style.
+        {"d_list", "country.Edit.Required", "!"},
+        {"d_list", "country.dddw.Required", "yes"},
+        {"d_list", "user_password.Edit.Required", "yes"},
+        {"d_list", "website.Edit.Required", "no"},
+        {"d_list", "name.ddlb.Required", "!"},
+        {"d_event_dates", "time1.EditMask.Required", "yes"},
+        {"d_event_dates", "time2.EditMask.Required", "no"},
+        {"d_event_dates", "nosuch.coltype", "!"},
+        {"d_show_errors", "al_row.coltype", "long"},
+        {"d_calendar", "cell42.coltype", "number"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(RecordSet(definition(c[0])).Describe(c[1]), c[2]) << c[0] << " " << c[1];
 }
 
 TEST(Definitions, NewRowsTakeTheInitialValues)

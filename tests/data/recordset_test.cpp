@@ -2,6 +2,7 @@
 #include "definition.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
+#include "recordsetview.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -131,41 +132,49 @@ TEST_F(Dates, RowsCopyWithinTheSet)
 // whole file: a filter finds every line of its event, in file order, also
 // once rows were changed, inserted, deleted and read in again; with the
 // index made later or along with the reading of the file.
-class RecordSetFilter : public ::testing::TestWithParam<bool> {};
-INSTANTIATE_TEST_SUITE_P(IndexMadeWhileReading, RecordSetFilter, ::testing::Bool());
-
-TEST_P(RecordSetFilter, FindsTheLinesOfAnEventAmongThousands)
-{
-    RecordSet rs{definition("d_event_dates")};
-    constexpr int kEvents = 700, kPerEvent = 9;
-    auto lines = [](int from, int count) {
+class RecordSetFilter : public ::testing::TestWithParam<bool> {
+protected:
+    static constexpr int kEvents = 700, kPerEvent = 9;
+    static QByteArray lines(int from, int count)
+    {
         QByteArray text;
         for (int k = from; k < from + count; ++k)
             text += "EV" + QByteArray::number(k % kEvents) + "\tTI" + QByteArray::number(k)
                     + "\tBonn\t\t2025-06-01\t2025-06-01\t1900\t0000\t0000\t0000\t0000\t0000\t\r\n";
         return text;
-    };
-    if (GetParam()) {
-        QTemporaryDir dir;
-        QFile file(dir.filePath("dates.txt"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(lines(0, kEvents * kPerEvent)) > 0 && file.flush());
-        datafiles::FileRead read = datafiles::readFile(rs, file.fileName(), rs.columnIndex("event_id"));
-        ASSERT_EQ(datafiles::finishRead(rs, read, file.fileName(), nullptr), kEvents * kPerEvent);
-    } else {
-        ASSERT_EQ(datafiles::importBytes(rs, lines(0, kEvents * kPerEvent), "dates", nullptr), kEvents * kPerEvent);
     }
-    auto shown = [&rs](const QString &event) {
+    // The keys of the lines of `event`, `count` of them, in file order.
+    static QStringList expected(int event, int count)
+    {
+        QStringList keys;
+        for (int i = 0; i < count; ++i)
+            keys << "TI" + QString::number(event + i * kEvents);
+        return keys;
+    }
+    void SetUp() override
+    {
+        if (GetParam()) {
+            QTemporaryDir dir;
+            QFile file(dir.filePath("dates.txt"));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(lines(0, kEvents * kPerEvent)) > 0 && file.flush());
+            datafiles::FileRead read = datafiles::readFile(rs, file.fileName(), rs.columnIndex("event_id"));
+            ASSERT_EQ(datafiles::finishRead(rs, read, file.fileName(), nullptr), kEvents * kPerEvent);
+        } else {
+            ASSERT_EQ(datafiles::importBytes(rs, lines(0, kEvents * kPerEvent), "dates", nullptr), kEvents * kPerEvent);
+        }
+    }
+    RecordSet rs{definition("d_event_dates")};
+};
+INSTANTIATE_TEST_SUITE_P(IndexMadeWhileReading, RecordSetFilter, ::testing::Bool());
+
+TEST_P(RecordSetFilter, FindsTheLinesOfAnEventAmongThousands)
+{
+    auto shown = [this](const QString &event) {
         rs.SetFilter("event_id = '" + event + "'");
         rs.Filter();
         QStringList keys;
         for (long r = 1; r <= rs.RowCount(); ++r)
             keys << rs.GetItemString(r, "time_id");
-        return keys;
-    };
-    auto expected = [](int event, int count) {
-        QStringList keys;
-        for (int i = 0; i < count; ++i)
-            keys << "TI" + QString::number(event + i * kEvents);
         return keys;
     };
     for (int event : {0, 1, 350, kEvents - 1})
@@ -193,6 +202,65 @@ TEST_P(RecordSetFilter, FindsTheLinesOfAnEventAmongThousands)
     EXPECT_EQ(shown("EV7"), expected(7, kPerEvent + 1));
     ev6.append("TI" + QString::number(6 + kPerEvent * kEvents));
     EXPECT_EQ(shown("EV6"), ev6);
+}
+
+// A view of the lines of one event over the unfiltered set: the same lines
+// as the filter, and through every change it tells a model of its rows
+// coming, going and changing, each at its place in the view.
+TEST_P(RecordSetFilter, AViewShowsTheLinesOfOneEventAndFollowsEveryChange)
+{
+    RecordSetView view(rs);
+    RecordSetModel model(&view);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    auto shown = [&] {
+        QStringList keys;
+        for (long r = 1; r <= view.RowCount(); ++r)
+            keys << rs.GetItemString(view.sourceRow(r), "time_id");
+        return keys;
+    };
+    const int event = rs.columnIndex("event_id");
+    EXPECT_EQ(view.RowCount(), kEvents * kPerEvent);
+    EXPECT_FALSE(view.showOnly(rs.columnIndex("start_date"), "2025-06-01"));
+    ASSERT_TRUE(view.showOnly(event, "EV6"));
+    QStringList ev6 = expected(6, kPerEvent);
+    EXPECT_EQ(shown(), ev6);
+    EXPECT_EQ(model.rowCount(), kPerEvent);
+    EXPECT_EQ(view.rowOf(7), 1); // the first line of EV6 is the set's row 7
+    EXPECT_EQ(view.rowOf(6), 0);
+
+    // The last line of EV5 moves to EV6 and a line of EV6 is put before
+    // every other; the second line of EV6 goes, and a line of EV5 before it.
+    QSignalSpy inserted(&view, &RecordSetView::rowsInserted), removed(&view, &RecordSetView::rowsRemoved);
+    const long lastOfEv5 = 6 + (kPerEvent - 1) * kEvents;
+    rs.SetItem(lastOfEv5, "event_id", QString("EV6"));
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.at(0).at(0).toLongLong(), kPerEvent); // between the eighth and the ninth of EV6
+    const long r = rs.InsertRow(1);
+    rs.SetItem(r, "event_id", QString("EV6"));
+    rs.SetItem(r, "time_id", QString("new"));
+    EXPECT_EQ(inserted.count(), 2);
+    rs.DeleteRow(2 + 6 + kEvents);  // EV6's second line
+    rs.DeleteRow(2 + 5);            // EV5's first: no row of the view
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed.at(0).at(0).toLongLong(), 3);
+    ev6.removeAt(1);
+    ev6.prepend("new");
+    ev6.insert(kPerEvent - 1, "TI" + QString::number(5 + (kPerEvent - 1) * kEvents));
+    EXPECT_EQ(shown(), ev6);
+    QSignalSpy changed(&view, &RecordSetView::itemChanged);
+    rs.SetItem(view.sourceRow(2), "city", QString("Kiel"));
+    rs.SetItem(1 + 7, "city", QString("Jena")); // a line of EV7
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).toLongLong(), 2);
+    EXPECT_EQ(model.data(model.index(1, rs.columnIndex("city") - 1)).toString(), "Kiel");
+
+    // Lines read in join their events; every line again when shown all.
+    ASSERT_EQ(datafiles::importBytes(rs, lines(kEvents * kPerEvent, kEvents), "dates", nullptr), kEvents);
+    ev6.append("TI" + QString::number(6 + kPerEvent * kEvents));
+    EXPECT_EQ(shown(), ev6);
+    view.showAll();
+    EXPECT_EQ(view.RowCount(), rs.RowCount());
+    EXPECT_EQ(view.sourceRow(rs.RowCount()), rs.RowCount());
 }
 
 TEST(RecordSet, TypedValuesAndAcceptText)

@@ -6,6 +6,7 @@
 #include "externals.h"
 #include "globals.h"
 #include "recordset.h"
+#include "recordsetview.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -100,12 +101,13 @@ TEST_F(EventDocumentCommands, NewEventAndLineTakeTheAdminRecordsDefaults)
     EXPECT_EQ(line(*doc, 3, "time_id"), made.freshLineId);
 }
 
-// A copy takes the lines of the event copied, also while the lines of another
-// event are the ones shown.
+// A copy takes the lines of the event copied, also while a view shows the
+// lines of another event; that view keeps showing them.
 TEST_F(EventDocumentCommands, CopyTakesTheCopiedEventsOwnLinesWithFreshKeys)
 {
     auto doc = open();
-    doc->filterDates("EV1");
+    RecordSetView shown(doc->dates());
+    shown.showOnly(doc->dates().columnIndex("event_id"), "EV1");
     const QStringList before = contents(*doc);
     const EventDocument::EventMade copy = doc->copyEvent(2);
     ASSERT_EQ(copy.row, 3);
@@ -119,9 +121,12 @@ TEST_F(EventDocumentCommands, CopyTakesTheCopiedEventsOwnLinesWithFreshKeys)
     EXPECT_EQ(line(*doc, 3, "city"), "Kiel");
     EXPECT_EQ(line(*doc, 4, "city"), "Jena");
     EXPECT_NE(line(*doc, 3, "time_id"), line(*doc, 4, "time_id"));
+    ASSERT_EQ(shown.RowCount(), 1);
+    EXPECT_EQ(shown.sourceRow(1), 1);
 
     // An event without lines gets one fresh line.
-    ASSERT_TRUE(doc->deleteDateLine(1)); // EV1's only line, shown
+    ASSERT_TRUE(doc->deleteDateLine(1)); // EV1's only line
+    EXPECT_EQ(shown.RowCount(), 0);
     const EventDocument::EventMade bare = doc->copyEvent(1);
     ASSERT_EQ(doc->dates().allRowCount(), 5);
     EXPECT_EQ(line(*doc, 4, "event_id"), bare.eventId);
@@ -147,6 +152,39 @@ TEST_F(EventDocumentCommands, DeleteTakesTheEventsLinesAndTheLastOneTakesEveryLi
     EXPECT_FALSE(doc->deleteEvent(1)); // nothing to delete: no step
     doc->undo();
     EXPECT_EQ(doc->dates().allRowCount(), 2);
+}
+
+// Keys are compared as they stand: one with a quote in it finds, shows and
+// deletes its own event and lines, not those of a key that it begins with.
+TEST_F(EventDocumentCommands, AKeyWithAQuoteFindsShowsAndDeletesOnlyItsOwnRows)
+{
+    wf.write("Files/VantelEvents.txt", eventLine("EV'1", "Fair") + eventLine("EV'", "Show") + eventLine("EV", "Expo"));
+    wf.write("Files/VantelEventDates.txt", dateLine("EV'", "TI'1", "Kiel") + dateLine("EV'1", "TI1", "Köln")
+                                               + dateLine("EV", "TI'", "Jena") + dateLine("EV'1", "TI2", "Hof"));
+    auto doc = open();
+    EXPECT_EQ(doc->eventRow("EV'"), 2);
+    EXPECT_EQ(doc->eventRow("EV'1"), 1);
+    EXPECT_EQ(doc->lineRow("TI'"), 3);
+    EXPECT_EQ(doc->findEvent("kiel", 0), 2);
+    RecordSetView shown(doc->dates());
+    ASSERT_TRUE(shown.showOnly(doc->dates().columnIndex("event_id"), "EV'1"));
+    ASSERT_EQ(shown.RowCount(), 2);
+    EXPECT_EQ(shown.sourceRow(1), 2);
+    EXPECT_EQ(shown.sourceRow(2), 4);
+    ASSERT_TRUE(shown.showOnly(doc->dates().columnIndex("event_id"), "EV'"));
+    ASSERT_EQ(shown.RowCount(), 1);
+    EXPECT_EQ(shown.sourceRow(1), 1);
+
+    ASSERT_TRUE(doc->deleteEvent(1)); // EV'1 and its two lines
+    EXPECT_EQ(doc->eventRow("EV'"), 1);
+    ASSERT_EQ(doc->dates().allRowCount(), 2);
+    EXPECT_EQ(line(*doc, 0, "time_id"), "TI'1");
+    EXPECT_EQ(line(*doc, 1, "time_id"), "TI'");
+    EXPECT_EQ(shown.RowCount(), 1);
+    ASSERT_TRUE(doc->deleteEvent(1)); // EV' and its line
+    EXPECT_EQ(shown.RowCount(), 0);
+    ASSERT_EQ(doc->dates().allRowCount(), 1);
+    EXPECT_EQ(line(*doc, 0, "event_id"), "EV");
 }
 
 // The lines of a schedule are one step, and each takes its own values.

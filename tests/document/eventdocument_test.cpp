@@ -6,6 +6,7 @@
 #include "externals.h"
 #include "globals.h"
 #include "recordset.h"
+#include "recordsetview.h"
 #include "testsupport.h"
 
 #include <QDate>
@@ -166,7 +167,7 @@ TEST_F(EventDocumentChecks, TagValuesAreFoundWhateverTheCase)
 
 using EventDocumentFirstFault = EventDocumentTest;
 
-// Every line is checked, whichever are shown, and the ones shown stay.
+// Every line is checked, whichever a view shows, and the ones shown stay.
 TEST_F(EventDocumentFirstFault, EveryDateLineIsCheckedHoweverFarDownAndTheShownStay)
 {
     QByteArray lines = dateLine("EV1", "TI0", "Bonn");
@@ -175,7 +176,8 @@ TEST_F(EventDocumentFirstFault, EveryDateLineIsCheckedHoweverFarDownAndTheShownS
     load(adminLine("ann", dataDir()), eventLine("EV1", "Fair") + eventLine("EV2", "Show"), lines);
 
     EXPECT_EQ(doc.firstFault(EventDocument::Part::Events).row, 0);
-    doc.filterDates("EV1");
+    RecordSetView shown(doc.dates());
+    shown.showOnly(doc.dates().columnIndex("event_id"), "EV1");
     const FirstFault fault = doc.firstFault(EventDocument::Part::Dates);
     EXPECT_EQ(fault.row, 65537);
     const QString message = "Please complete at least the first time (24 hour format) !";
@@ -193,7 +195,8 @@ TEST_F(EventDocumentFirstFault, EveryDateLineIsCheckedHoweverFarDownAndTheShownS
     EXPECT_EQ(v.findings[0].column, "time1");
     EXPECT_EQ(v.findings[0].display, "Time");
     EXPECT_EQ(v.findings[0].message, message);
-    EXPECT_EQ(doc.dates().RowCount(), 1);
+    EXPECT_EQ(shown.RowCount(), 1);
+    EXPECT_EQ(shown.sourceRow(1), 1);
 }
 
 TEST_F(EventDocumentFirstFault, FirstFaultyEventIsTheOneReported)
@@ -222,7 +225,8 @@ TEST_F(EventDocumentSave, WritesEveryDateLineAndKeepsTheShownOnes)
     const QByteArray admin = readData("VantelAdmin.txt"), events = readData("VantelEvents.txt"),
                      dates = readData("VantelEventDates.txt");
     QFile::remove(dataDir() + "VantelEventDates.txt");
-    doc.filterDates("EV2");
+    RecordSetView shown(doc.dates());
+    shown.showOnly(doc.dates().columnIndex("event_id"), "EV2");
     // Unsaved changes that leave the data as it was.
     doc.setField(EventDocument::Part::Events, 1, "name", QString("Renamed"));
     doc.setField(EventDocument::Part::Events, 1, "name", QString("Fair"));
@@ -234,8 +238,9 @@ TEST_F(EventDocumentSave, WritesEveryDateLineAndKeepsTheShownOnes)
     EXPECT_EQ(readData("VantelAdmin.txt"), admin);
     EXPECT_EQ(readData("VantelEvents.txt"), events);
     EXPECT_EQ(readData("VantelEventDates.txt"), dates);
-    EXPECT_EQ(doc.dates().RowCount(), 2);
-    EXPECT_EQ(doc.dates().GetItemString(1, "event_id"), "EV2");
+    ASSERT_EQ(shown.RowCount(), 2);
+    EXPECT_EQ(doc.dates().GetItemString(shown.sourceRow(1), "time_id"), "TI2");
+    EXPECT_EQ(doc.dates().GetItemString(shown.sourceRow(2), "time_id"), "TI3");
     EXPECT_FALSE(doc.isModified());
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toBool(), false);
@@ -366,17 +371,19 @@ TEST_F(EventDocumentLoad, ProblemsOfBothFilesAreReportedEachWithItsOwnBackup)
     EXPECT_EQ(readFile(r.events.backupPath), events);
     EXPECT_EQ(readFile(r.dates.backupPath), dates);
     EXPECT_EQ(backups().size(), 2);
-    // Every row came in; the lines shown are those of the first event, and
-    // the others are found by their event.
+    // Every row came in, and the lines of each event are found by their event.
     EXPECT_EQ(fresh->events().RowCount(), 2);
-    EXPECT_EQ(fresh->dates().RowCount(), 1);
+    EXPECT_EQ(fresh->dates().RowCount(), 3);
     EXPECT_EQ(fresh->dates().allRowCount(), 3);
-    EXPECT_EQ(fresh->dates().GetItemString(1, "time_id"), "TI1");
-    fresh->filterDates("EV2");
-    ASSERT_EQ(fresh->dates().RowCount(), 2);
-    EXPECT_EQ(fresh->dates().GetItemString(1, "time_id"), "TI2");
-    EXPECT_TRUE(fresh->dates().IsNull(1, "start_date"));
-    EXPECT_EQ(fresh->dates().GetItemString(2, "time_id"), "TI3");
+    RecordSetView shown(fresh->dates());
+    shown.showOnly(fresh->dates().columnIndex("event_id"), "EV1");
+    ASSERT_EQ(shown.RowCount(), 1);
+    EXPECT_EQ(fresh->dates().GetItemString(shown.sourceRow(1), "time_id"), "TI1");
+    shown.showOnly(fresh->dates().columnIndex("event_id"), "EV2");
+    ASSERT_EQ(shown.RowCount(), 2);
+    EXPECT_EQ(fresh->dates().GetItemString(shown.sourceRow(1), "time_id"), "TI2");
+    EXPECT_TRUE(fresh->dates().IsNull(shown.sourceRow(1), "start_date"));
+    EXPECT_EQ(fresh->dates().GetItemString(shown.sourceRow(2), "time_id"), "TI3");
 }
 
 using EventDocumentAdmin = EventDocumentTest;

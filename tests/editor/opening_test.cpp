@@ -79,7 +79,7 @@ TEST_F(Opening, LoadingSelectsTheFirstEventAndShowsOnlyItsDates)
     EXPECT_EQ(dw("dw_event_list")->GetRow(), 1);
     EXPECT_EQ(dw("dw_events")->GetRow(), 1);
     EXPECT_EQ(dw("dw_events")->recordSet(), dw("dw_event_list")->recordSet());
-    const RecordSet *dates = dw("dw_event_dates")->recordSet();
+    const auto *const dates = shownLines();
     ASSERT_EQ(dates->RowCount(), 2);
     EXPECT_EQ(dates->GetItemString(1, "time_id"), "TI1_1");
     EXPECT_EQ(dates->GetItemString(2, "time_id"), "TI1_2");

@@ -79,7 +79,7 @@ TEST_F(Saving, WritesTheThreeFilesWholeAndDisablesSave)
     EXPECT_EQ(readData("VantelEventDates.txt"),
               "EV1\tTI1_1\tBonn\tNRW\t2025-06-01\t2025-06-02\t1900\t0000\t0000\t0000\t0000\t0000\t\r\n"
               "EV2\tTI2_1\tBonn\tNRW\t2025-06-01\t2025-06-02\t1900\t0000\t0000\t0000\t0000\t0000\t\r\n");
-    const RecordSet *dates = dw("dw_event_dates")->recordSet();
+    const auto *const dates = shownLines();
     ASSERT_EQ(dates->RowCount(), 1);
     EXPECT_EQ(dates->GetItemString(1, "event_id"), "EV1");
     EXPECT_EQ(w->is_event_id, "EV1");
@@ -121,7 +121,7 @@ TEST_F(Saving, FolderThatCannotBeWrittenKeepsTheOldFilesAndTheUnsavedFlag)
         EXPECT_EQ(dataFolderEntries(), (QStringList{"VantelAdmin.txt", "VantelEventDates.txt", "VantelEvents.txt"}));
         EXPECT_EQ(rt::ProfileString("vantel.ini", "General", "Files", ""), dataDir());
         // The page still shows the current event's dates only.
-        EXPECT_EQ(dw("dw_event_dates")->recordSet()->RowCount(), 1);
+        EXPECT_EQ(shownLines()->RowCount(), 1);
     }
 }
 

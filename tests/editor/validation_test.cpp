@@ -18,6 +18,31 @@ protected:
         ASSERT_TRUE(button("pb_save")->isEnabled());
         click("pb_save");
     }
+    // Opens on the first event with these date lines and saves after a change.
+    void saveWithLines(const QByteArray &dates)
+    {
+        writeData("VantelEventDates.txt", dates);
+        openWindow();
+        ASSERT_EQ(w->is_event_id, "EV1");
+        changeAndSave();
+    }
+    // The save stopped at date line `row` (among every line) for its missing
+    // first time: on the dates page with event `eventId` current, `shown`
+    // lines shown and the cursor on the first time of line `timeId`.
+    void expectFirstTimeMissing(qint32 row, const QString &eventId, const QString &count, long shown,
+                                const QString &timeId)
+    {
+        ASSERT_EQ(w->errors().size(), 1u);
+        expectEntry(0, row, "Time", "time1", "Please complete at least the first time (24 hour format) !");
+        EXPECT_EQ(currentPage(), "tabpage_event_dates");
+        EXPECT_EQ(w->is_event_id, eventId);
+        EXPECT_EQ(counter(), count);
+        DataWindow *datesDw = dw("dw_event_dates");
+        ASSERT_EQ(shownLines()->RowCount(), shown);
+        ASSERT_GE(datesDw->GetRow(), 1);
+        EXPECT_EQ(shownLines()->GetItemString(datesDw->GetRow(), "time_id"), timeId);
+        EXPECT_EQ(datesDw->GetColumnName(), "time1");
+    }
     void expectEntry(size_t i, qint32 row, const QString &column, const QString &columndb, const QString &message)
     {
         ASSERT_LT(i, w->errors().size());
@@ -110,7 +135,7 @@ TEST_F(Validation, FirstFaultyEventComesOnTheDetailPageAtItsFirstFaultyField)
     EXPECT_EQ(dw("dw_events")->GetColumnName(), "name");
     EXPECT_EQ(w->focusWidget(), dw("dw_events")->editorFor("name"));
     // The dates page follows the event now shown.
-    const RecordSet *dateLines = dw("dw_event_dates")->recordSet();
+    const auto *const dateLines = shownLines();
     ASSERT_EQ(dateLines->RowCount(), 1);
     EXPECT_EQ(dateLines->GetItemString(1, "event_id"), "EV3");
     EXPECT_EQ(listedErrors(), (QStringList{"3|Event Name|This is a required field !",
@@ -132,31 +157,20 @@ TEST_F(Validation, FaultyDateLineOfAnotherEventSelectsThatEventAndLine)
             else
                 dates += dateLine(ev, ti);
         }
-    writeData("VantelEventDates.txt", dates);
     const QByteArray events = readData("VantelEvents.txt");
-    openWindow();
-    ASSERT_EQ(w->is_event_id, "EV1");
-    changeAndSave();
+    saveWithLines(dates);
 
-    ASSERT_EQ(w->errors().size(), 1u);
-    expectEntry(0, 4, "Time", "time1", "Please complete at least the first time (24 hour format) !");
-    EXPECT_EQ(currentPage(), "tabpage_event_dates");
-    EXPECT_EQ(w->is_event_id, "EV2");
-    EXPECT_EQ(counter(), "Event 2 of 3");
+    expectFirstTimeMissing(4, "EV2", "Event 2 of 3", 2, "TI2_2");
     DataWindow *datesDw = dw("dw_event_dates");
-    const RecordSet *lines = datesDw->recordSet();
-    ASSERT_EQ(lines->RowCount(), 2);
+    const auto *const lines = shownLines();
     EXPECT_EQ(lines->GetItemString(1, "event_id"), "EV2");
-    ASSERT_GE(datesDw->GetRow(), 1);
-    EXPECT_EQ(lines->GetItemString(datesDw->GetRow(), "time_id"), "TI2_2");
-    EXPECT_EQ(datesDw->GetColumnName(), "time1");
     EXPECT_EQ(listedErrors(),
               QStringList{"4|Time|Please complete at least the first time (24 hour format) !"});
     expectNothingSaved(events, dates);
 
     // Mended, the next save stops at the third event's line.
     datesDw->SetColumn("time1");
-    w->document().setField(EventDocument::Part::Dates, datesDw->GetRow(), "time1", QString("2000"));
+    w->document().setField(EventDocument::Part::Dates, datesDw->sourceRow(datesDw->GetRow()), "time1", QString("2000"));
     click("pb_save");
     ASSERT_EQ(w->errors().size(), 1u);
     expectEntry(0, 5, "Start Date", "start_date", "The end date may not occur before the start date !");
@@ -173,21 +187,10 @@ TEST_F(Validation, FaultyDateLineOfTheCurrentEventKeepsAllLinesShown)
     writeEvents(2, 2);
     QByteArray dates = dateLine("EV1", "TI1_1") + dateLine("EV1", "TI1_2", "2025-06-01", "2025-06-02", "0000")
                        + dateLine("EV2", "TI2_1") + dateLine("EV2", "TI2_2");
-    writeData("VantelEventDates.txt", dates);
-    openWindow();
-    ASSERT_EQ(w->is_event_id, "EV1");
-    changeAndSave();
+    saveWithLines(dates);
 
-    ASSERT_EQ(w->errors().size(), 1u);
-    expectEntry(0, 2, "Time", "time1", "Please complete at least the first time (24 hour format) !");
-    EXPECT_EQ(currentPage(), "tabpage_event_dates");
-    EXPECT_EQ(w->is_event_id, "EV1");
-    EXPECT_EQ(counter(), "Event 1 of 2");
-    DataWindow *datesDw = dw("dw_event_dates");
-    const RecordSet *lines = datesDw->recordSet();
-    ASSERT_EQ(lines->RowCount(), 4);
-    EXPECT_EQ(lines->GetItemString(datesDw->GetRow(), "time_id"), "TI1_2");
-    EXPECT_EQ(datesDw->GetColumnName(), "time1");
+    expectFirstTimeMissing(2, "EV1", "Event 1 of 2", 4, "TI1_2");
+    const auto *const lines = shownLines();
 
     // Choosing another event filters the page again.
     w->dw_event_list_rowfocuschanged(2);
@@ -203,7 +206,7 @@ TEST_F(Validation, RowCheckOfAViewFillsTheErrorList)
     writeEvents(1);
     openWindow();
     DataWindow *datesDw = dw("dw_event_dates");
-    const RecordSet *lines = datesDw->recordSet();
+    const auto *const lines = shownLines();
     ASSERT_EQ(lines->RowCount(), 1);
     w->document().setField(EventDocument::Part::Dates, 1, "start_date", QDate(1752, 12, 31));
     w->document().setField(EventDocument::Part::Dates, 1, "end_date", QDate(3001, 1, 1));

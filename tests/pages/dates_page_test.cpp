@@ -28,10 +28,7 @@ TEST_F(DatesPage, NewLineIsRefusedWhileAShownLineIsIncomplete)
 {
     openOnDates(dateLine("EV1", "TI1", "Bonn", "2025-06-01", "2025-06-02", "0000"));
     clickButton("pb_new_date");
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_EQ(boxes.calls()[0].title, "New Event");
-    EXPECT_EQ(boxes.calls()[0].text,
-              "Please complete all the mandatory fields in the existing record before adding a new one.");
+    expectRefusedAsIncomplete();
     EXPECT_EQ(dates()->RowCount(), 1);
 }
 

@@ -50,6 +50,16 @@ protected:
         press(Qt::Key_Return);
     }
     QString eventName(long row) const { return events()->GetItemString(row, "name"); }
+    // Import... through the dialogs set up with whenOpen: one event came in
+    // after the one there was, named `name`.
+    void importOneEvent(const QString &name)
+    {
+        clickButton("pb_import");
+        ASSERT_TRUE(seen);
+        reactivate();
+        ASSERT_EQ(events()->RowCount(), 2);
+        EXPECT_EQ(eventName(2), name);
+    }
 
     QStringList report;
 };
@@ -65,12 +75,7 @@ TEST_F(ImportWindow, CalendarEventsComeInAsOneStepAndTheReportNamesWhatDidNot)
                            "BEGIN:VEVENT\r\nUID:c@test\r\nSUMMARY:concert\r\nDTSTART:20270510T000000\r\nEND:VEVENT\r\n"
                            "END:VCALENDAR\r\n");
     chooseFileThenReadReport("season.ics");
-    clickButton("pb_import");
-    ASSERT_TRUE(seen);
-    reactivate();
-
-    ASSERT_EQ(events()->RowCount(), 2);
-    EXPECT_EQ(eventName(2), "Concert");
+    importOneEvent("Concert");
     EXPECT_EQ(events()->GetItemString(2, "venue"), "Town hall");
     EXPECT_EQ(dw("dw_event_list")->GetRow(), 2); // the first event imported is current
     ASSERT_EQ(dates()->RowCount(), 1);            // its lines are the ones shown
@@ -114,12 +119,7 @@ TEST_F(ImportWindow, SpreadsheetColumnsAreChosenInTheirWindowAndKeptForTheNextIm
         press(Qt::Key_Return);
     });
     whenOpen("w_import_report", [this](QDialog *) { press(Qt::Key_Return); });
-    clickButton("pb_import");
-    ASSERT_TRUE(seen);
-    reactivate();
-
-    ASSERT_EQ(events()->RowCount(), 2);
-    EXPECT_EQ(eventName(2), "Market");
+    importOneEvent("Market");
     EXPECT_EQ(events()->GetItemString(2, "edescription"), "x");
     EXPECT_EQ(dates()->RowCount(), 2); // two Saturdays a week apart
     const QString kept = rt::ProfileString("vantel.ini", "Import", "Columns", QString());

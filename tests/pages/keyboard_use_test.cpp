@@ -210,11 +210,7 @@ TEST_F(KeyboardUse, F1OnTheDetailPageWithNoEventNamesTheDetailPage)
 
 TEST_F(KeyboardUse, FormFieldsTakeTheirOwnTextWhenTabbedThrough)
 {
-    writeAdmin("ann", "Bonn", "NRW");
-    writeEvents(1, 1);
-    openWindow();
-    clickTab(Detail);
-    ASSERT_NE(selectField("dw_events", "name"), nullptr);
+    openOnDetailName(1);
     type("Harbour Fair");
     press(Qt::Key_Tab);
     const QString next = focusedColumn();
@@ -270,12 +266,8 @@ TEST_F(KeyboardUse, PastedTabsAndLineBreaksBecomeSpacesInFieldsOfOneLine)
 
 TEST_F(KeyboardUse, CtrlTabTurnsThePagesWhereverTheFocusIs)
 {
-    writeAdmin("ann", "Bonn", "NRW");
-    writeEvents(2, 1);
-    openWindow();
-    clickTab(Detail);
+    openOnDetailName(2);
     // A drop-down takes a plain tab character for a search through its list.
-    ASSERT_NE(selectField("dw_events", "name"), nullptr);
     press(Qt::Key_Tab, Qt::ShiftModifier);
     ASSERT_EQ(focused(), dw("dw_events")->editorFor("country"));
     press(Qt::Key_Tab, Qt::ControlModifier);

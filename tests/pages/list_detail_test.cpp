@@ -119,10 +119,7 @@ TEST_F(EventPages, NewIsRefusedWhileAnyEventLacksAMandatoryValue)
     // The incomplete event is not the selected one.
     openOnList(2, 1, eventLine("EV3", "No cost", "DE", "Bonn", "70", ""));
     clickButton("pb_new");
-    ASSERT_EQ(boxes.calls().size(), 1u);
-    EXPECT_EQ(boxes.calls()[0].title, "New Event");
-    EXPECT_EQ(boxes.calls()[0].text,
-              "Please complete all the mandatory fields in the existing record before adding a new one.");
+    expectRefusedAsIncomplete();
     EXPECT_EQ(events()->RowCount(), 3);
     EXPECT_EQ(allDateEventIds().size(), 2u);
     EXPECT_EQ(page(), List);

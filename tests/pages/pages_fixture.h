@@ -70,6 +70,25 @@ protected:
         clickTab(Dates);
         ASSERT_EQ(page(), Dates);
     }
+    // `events` events of one line each, shown on the detail page with the
+    // name field clicked and its text selected.
+    void openOnDetailName(int events)
+    {
+        writeAdmin("ann", "Bonn", "NRW");
+        writeEvents(events, 1);
+        openWindow();
+        clickTab(Detail);
+        ASSERT_EQ(page(), Detail);
+        ASSERT_NE(selectField("dw_events", "name"), nullptr);
+    }
+    // The one message shown refused a new record while one lacks a mandatory value.
+    void expectRefusedAsIncomplete()
+    {
+        ASSERT_EQ(boxes.calls().size(), 1u);
+        EXPECT_EQ(boxes.calls()[0].title, "New Event");
+        EXPECT_EQ(boxes.calls()[0].text,
+                  "Please complete all the mandatory fields in the existing record before adding a new one.");
+    }
     // Clicks a form field and selects its text, so that typing replaces it.
     QLineEdit *selectField(const char *dwName, const char *column)
     {
@@ -83,7 +102,7 @@ protected:
     }
 
     const RecordSet *events() const { return dw("dw_event_list")->recordSet(); }
-    const RecordSet *dates() const { return dw("dw_event_dates")->recordSet(); }
+    const testing_support::ShownLines *dates() const { return shownLines(); }
     int page() const { return tabs()->currentIndex(); }
     bool saveEnabled() const { return child<QPushButton>("pb_save")->isEnabled(); }
 

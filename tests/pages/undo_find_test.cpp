@@ -14,6 +14,13 @@ class UndoTest : public PagesTest {
 protected:
     void undo() { press(Qt::Key_Z, Qt::ControlModifier); }
     void redo() { press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
+    // The window open on one event of one date line, the admin's defaults.
+    void openOneEvent()
+    {
+        writeAdmin();
+        writeEvents(1, 1);
+        openWindow();
+    }
     QString field(const char *dwName, const char *column) const
     {
         auto *e = qobject_cast<QLineEdit *>(dw(dwName)->editorFor(column));
@@ -67,9 +74,7 @@ TEST_F(Undo, FieldEditsComeBackOnTheirPageAndSaveFollowsTheSavedState)
 
 TEST_F(Undo, TypingNotYetCommittedIsTheFirstToGo)
 {
-    writeAdmin();
-    writeEvents(1, 1);
-    openWindow();
+    openOneEvent();
     clickTab(Detail);
     QLineEdit *name = selectField("dw_events", "name");
     type("Gala");
@@ -125,9 +130,7 @@ TEST_F(Undo, DeletedEventComesBackWithItsDateLines)
 
 TEST_F(Undo, NewEventNewLineAndCalendarDateAreStepsToo)
 {
-    writeAdmin();
-    writeEvents(1, 1);
-    openWindow();
+    openOneEvent();
     clickTab(List);
     clickButton("pb_new");
     ASSERT_EQ(events()->RowCount(), 2);
@@ -159,9 +162,7 @@ TEST_F(Undo, NewEventNewLineAndCalendarDateAreStepsToo)
 
 TEST_F(Undo, AdminEditComesBackOnTheAdminPage)
 {
-    writeAdmin();
-    writeEvents(1, 1);
-    openWindow();
+    openOneEvent();
     selectField("dw_admin", "default_city");
     type("Koeln");
     press(Qt::Key_Tab);
@@ -175,9 +176,7 @@ TEST_F(Undo, AdminEditComesBackOnTheAdminPage)
 
 TEST_F(Undo, KeysThatSearchADropDownAreOneStep)
 {
-    writeAdmin();
-    writeEvents(1, 1);
-    openWindow();
+    openOneEvent();
     const RecordSet *admin = dw("dw_admin")->recordSet();
     const QString before = admin->GetItemString(1, "default_country");
     selectField("dw_admin", "file_directory");
@@ -256,9 +255,7 @@ TEST_F(Recovery, DamagedJournalIsReportedKeptAsideAndTheStartGoesOn)
 
 TEST_F(Recovery, CloseWithoutSavingLetsTheChangesGo)
 {
-    writeAdmin();
-    writeEvents(1, 1);
-    openWindow();
+    openOneEvent();
     w->document().journal().setDelay(10);
     clickTab(Detail);
     selectField("dw_events", "name");
@@ -276,9 +273,7 @@ TEST_F(Recovery, CloseWithoutSavingLetsTheChangesGo)
 // without an answer is asked again.
 TEST_F(Recovery, TextBeingTypedIsKeptAndComesBackIntoItsField)
 {
-    writeAdmin();
-    writeEvents(1, 1);
-    openWindow();
+    openOneEvent();
     w->document().journal().setDelay(10);
     const QString journal = dataDir() + Journal::fileName();
     clickTab(Dates);
@@ -312,9 +307,7 @@ TEST_F(Recovery, TextBeingTypedIsKeptAndComesBackIntoItsField)
 
 TEST_F(Recovery, AJournalThatCannotBeWrittenIsSaidOnce)
 {
-    writeAdmin();
-    writeEvents(1, 1);
-    openWindow();
+    openOneEvent();
     w->document().journal().setDelay(10);
     ASSERT_TRUE(QDir(dataDir()).mkdir(Journal::fileName())); // nothing can replace a folder
     clickTab(Detail);

@@ -9,6 +9,7 @@
 #include "externals.h"
 #include "globals.h"
 #include "recordset.h"
+#include "recordsetview.h"
 #include "runtime.h"
 #include "messageboxes.h"
 #include "testsupport.h"
@@ -27,9 +28,31 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <ostream>
 
 namespace testing_support {
+
+// The date lines the dates page shows, read by their rows there as the
+// record set's own rows are read.
+class ShownLines {
+public:
+    explicit ShownLines(const DataWindow *dw) : dw_(dw) {}
+    long RowCount() const { return dw_->rows().RowCount(); }
+    // The lines of the record set that the page does not show.
+    long FilteredCount() const { return set().RowCount() - RowCount(); }
+    int columnIndex(const QString &column) const { return set().columnIndex(column); }
+    QString GetItemString(long row, const QString &column) const
+    {
+        return set().GetItemString(dw_->sourceRow(row), column);
+    }
+    QDate GetItemDate(long row, const QString &column) const { return set().GetItemDate(dw_->sourceRow(row), column); }
+    bool IsNull(long row, const QString &column) const { return set().IsNull(dw_->sourceRow(row), column); }
+
+private:
+    const RecordSet &set() const { return *dw_->recordSet(); }
+    const DataWindow *dw_;
+};
 
 class MainWindowFixture : public ::testing::Test {
 protected:
@@ -110,6 +133,12 @@ protected:
         return c;
     }
     DataWindow *dw(const char *name) const { return child<DataWindow>(name); }
+    // The date lines that the dates page shows.
+    const ShownLines *shownLines() const
+    {
+        shownLines_.emplace(dw("dw_event_dates"));
+        return &*shownLines_;
+    }
     QPushButton *button(const char *name) const { return child<QPushButton>(name); }
     QTabWidget *tabs() const { return child<QTabWidget>("tab_1"); }
     QString counter() const { return child<QLabel>("st_event_count")->text(); }
@@ -129,6 +158,7 @@ protected:
     testing_support::MessageBoxRecorder boxes;
     testing_support::ExternalsGuard guard;
     std::unique_ptr<w_event> w;
+    mutable std::optional<ShownLines> shownLines_;
 };
 
 } // namespace testing_support
