@@ -90,11 +90,11 @@ int childIo(const QString &dir, const QString &out)
     const double read = seconds(t);
     QDir().mkpath(out);
     t.restart();
-    const int rc
-        = datafiles::saveAll({{&admin, out + kFiles[0]}, {&events, out + kFiles[1]}, {&dates, out + kFiles[2]}});
+    const bool saved
+        = datafiles::saveAll({{&admin, out + kFiles[0]}, {&events, out + kFiles[1]}, {&dates, out + kFiles[2]}}).ok();
     const double write = seconds(t);
     std::printf("read %.6f\nwrite %.6f\nsame %d\nrows_events %ld\nrows_dates %ld\n", read, write,
-                rc == 1 && sameFiles(dir, out) ? 1 : 0, events.RowCount(), dates.RowCount());
+                saved && sameFiles(dir, out) ? 1 : 0, events.RowCount(), dates.RowCount());
     return 0;
 }
 

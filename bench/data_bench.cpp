@@ -68,12 +68,13 @@ int run(const QString &dir)
     QTemporaryDir out;
     t.restart();
     cpu = cpuSeconds();
-    const int rc = datafiles::saveAll({{&admin, out.filePath("VantelAdmin.txt")},
-                                       {&events, out.filePath("VantelEvents.txt")},
-                                       {&dates, out.filePath("VantelEventDates.txt")}});
+    const bool saved = datafiles::saveAll({{&admin, out.filePath("VantelAdmin.txt")},
+                                           {&events, out.filePath("VantelEvents.txt")},
+                                           {&dates, out.filePath("VantelEventDates.txt")}})
+                           .ok();
     const double writeS = seconds(t);
     const double writeCpu = cpuSeconds() - cpu;
-    bool same = rc == 1;
+    bool same = saved;
     for (const char *name : {"VantelEvents.txt", "VantelEventDates.txt"})
         same = same && QFileInfo(out.filePath(name)).size() == QFileInfo(dir + "/" + name).size();
 

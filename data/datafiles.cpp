@@ -267,23 +267,28 @@ QByteArray serialize(const RecordSet &rs)
 
 int saveAs(const RecordSet &rs, const QString &path, QString *error)
 {
-    return saveAll({{&rs, path}}, error);
+    const SaveOutcome saved = saveAll({{&rs, path}});
+    if (error)
+        *error = saved.error;
+    return saved.ok() ? 1 : saved.kind == SaveOutcome::PutBackPending ? -2 : -1;
 }
 
-int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error,
-            const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace, Rows which)
+SaveOutcome saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files,
+                    const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace, Rows which)
 {
-    fileset::Save save(error);
+    SaveOutcome out;
+    fileset::Save save(&out.error);
     for (const auto &[rs, path] : files) {
-        if (!rs) {
-            if (error)
-                *error = QStringLiteral("No file name given");
-            return -1;
+        if (!rs)
+            out.error = QStringLiteral("No file name given");
+        if (!rs || !save.add(path, [rs = rs, which](int fd) { return writeRows(*rs, which, fd); }, holdsPassword(*rs))) {
+            out.kind = SaveOutcome::NotSaved;
+            return out;
         }
-        if (!save.add(path, [rs = rs, which](int fd) { return writeRows(*rs, which, fd); }, holdsPassword(*rs)))
-            return -1;
     }
-    return save.commit(beforeReplace);
+    const int code = save.commit(beforeReplace);
+    out.kind = code == 1 ? SaveOutcome::Saved : code == -2 ? SaveOutcome::PutBackPending : SaveOutcome::NotSaved;
+    return out;
 }
 
 } // namespace datafiles

@@ -40,21 +40,30 @@ long importBytes(RecordSet &rs, const QByteArray &bytes, const QString &fileName
 // The text of the passing rows as written to a file.
 QByteArray serialize(const RecordSet &rs);
 // Writes the passing rows through a temporary file beside the file (links
-// are followed) that then replaces it; 1, or -1 with the old file left whole.
+// are followed) that then replaces it; 1, or -1 with the old file left whole
+// (-2: see SaveOutcome::PutBackPending).
 int saveAs(const RecordSet &rs, const QString &path, QString *error = nullptr);
+// How a save of several files together ended.
+struct SaveOutcome {
+    enum Kind {
+        Saved,         // every file is replaced; `error`, when set, is a warning
+        NotSaved,      // nothing was replaced: every file is as it was
+        PutBackPending // failed, and not every old file could be put back yet (the next start does it)
+    } kind = Saved;
+    QString error; // which file failed and why
+    bool ok() const { return kind == Saved; }
+};
 // Writes several files together: all go to temporary files first, and only
 // when every one was written are the old files replaced; until the last one
-// is in place the old set can be put back (see fileset.h). 1 saved; -1
-// nothing replaced; -2 failed and not every old file could be put back yet
-// (the next start does it). An existing file that cannot be read is never
-// replaced. 1 with the error set: saved, with a warning. `beforeReplace`:
-// see fileset::Save::commit. `which`: the passing rows of each record set,
-// or every row whichever a filter passes (in the order a cleared filter
-// gives them).
+// is in place the old set can be put back (see fileset.h). An existing file
+// that cannot be read is never replaced. `beforeReplace`: see
+// fileset::Save::commit. `which`: the passing rows of each record set, or
+// every row whichever a filter passes (in the order a cleared filter gives
+// them).
 enum class Rows { Passing, Every };
-int saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files, QString *error = nullptr,
-            const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace = {},
-            Rows which = Rows::Passing);
+SaveOutcome saveAll(const std::vector<std::pair<const RecordSet *, QString>> &files,
+                    const std::function<void(const QList<QByteArray> &newFiles)> &beforeReplace = {},
+                    Rows which = Rows::Passing);
 
 // Reading a file in two steps, so that the reading can run on a thread of
 // its own: readFile() parses the file into the record set's store and

@@ -194,16 +194,13 @@ long EventDocument::findEvent(const QString &text, long after) const
 
 SaveResult EventDocument::save(const QString &directory)
 {
-    SaveResult result;
     // The journal goes on from the files as last saved until the new ones
     // are in place, and knows them once they are.
-    const int code = datafiles::saveAll({{admin_.get(), directory + gs_admin_filename},
-                                        {events_.get(), directory + gs_event_filename},
-                                        {dates_.get(), directory + gs_event_dates_filename}},
-                                        &result.error,
-                                        [this](const QList<QByteArray> &newFiles) { journal_.beforeSave(newFiles); },
-                                        datafiles::Rows::Every);
-    result.kind = code == 1 ? SaveResult::Saved : code == -2 ? SaveResult::PutBackPending : SaveResult::NotSaved;
+    const SaveResult result = datafiles::saveAll({{admin_.get(), directory + gs_admin_filename},
+                                                  {events_.get(), directory + gs_event_filename},
+                                                  {dates_.get(), directory + gs_event_dates_filename}},
+                                                 [this](const QList<QByteArray> &newFiles) { journal_.beforeSave(newFiles); },
+                                                 datafiles::Rows::Every);
     if (result.ok()) {
         history_.stack().setClean();
         journal_.startFrom(directory, rowCounts());

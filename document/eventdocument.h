@@ -43,15 +43,9 @@ struct FirstFault {
     RowCheck check;
 };
 
-struct SaveResult {
-    enum Kind {
-        Saved,         // the three files are written
-        NotSaved,      // nothing was replaced: the files are as last saved
-        PutBackPending // failed, and a file as last saved is still to be put back (the next start does)
-    } kind = Saved;
-    QString error; // which file failed and why; when saved, a warning (or empty)
-    bool ok() const { return kind == Saved; }
-};
+// How a save of the three files ended (which file failed and why, or a
+// warning when saved).
+using SaveResult = datafiles::SaveOutcome;
 
 // One failed check of the whole data, as plain as the data: the part and
 // row of the record (its row among every record of its part, whichever are

@@ -186,8 +186,9 @@ TEST(DataFiles, FailedWriteKeepsTheOldFile)
     admin.InsertRow(0);
     wf.write("VantelAdmin.txt", "old admin\r\n");
     EXPECT_EQ(datafiles::saveAll({{&admin, wf.file("VantelAdmin.txt")},
-                                  {&dates, wf.file("missing/VantelEventDates.txt")}}),
-              -1);
+                                  {&dates, wf.file("missing/VantelEventDates.txt")}})
+                  .kind,
+              datafiles::SaveOutcome::NotSaved);
     EXPECT_EQ(wf.read("VantelAdmin.txt"), QByteArray("old admin\r\n"));
 }
 
@@ -202,8 +203,8 @@ TEST(DataFiles, AReplacementFailingPartWayPutsTheEarlierFilesBack)
     // A folder in the place of the second file: its temporary file is
     // written, but it cannot replace the folder.
     QDir(wf.path()).mkpath("VantelEventDates.txt/inside");
-    EXPECT_EQ(datafiles::saveAll({{&admin, wf.file("VantelAdmin.txt")}, {&dates, wf.file("VantelEventDates.txt")}}),
-              -1);
+    EXPECT_EQ(datafiles::saveAll({{&admin, wf.file("VantelAdmin.txt")}, {&dates, wf.file("VantelEventDates.txt")}}).kind,
+              datafiles::SaveOutcome::NotSaved);
     EXPECT_EQ(wf.read("VantelAdmin.txt"), QByteArray("old admin\r\n"));
     const QStringList left = QDir(wf.path()).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(left, QStringList{"VantelAdmin.txt"});

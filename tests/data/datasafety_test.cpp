@@ -53,12 +53,15 @@ struct DataSet {
             dates.SetItem(dates.InsertRow(0), "city", QString("%1 city %2").arg(tag).arg(i));
         }
     }
+    // 1 saved, -1 nothing replaced, -2 an old file still to be put back.
     int save(const QString &folder, QString *error = nullptr) const
     {
-        return datafiles::saveAll({{&admin, folder + "VantelAdmin.txt"},
-                                   {&events, folder + "VantelEvents.txt"},
-                                   {&dates, folder + "VantelEventDates.txt"}},
-                                  error);
+        const datafiles::SaveOutcome saved = datafiles::saveAll({{&admin, folder + "VantelAdmin.txt"},
+                                                                 {&events, folder + "VantelEvents.txt"},
+                                                                 {&dates, folder + "VantelEventDates.txt"}});
+        if (error)
+            *error = saved.error;
+        return saved.ok() ? 1 : saved.kind == datafiles::SaveOutcome::PutBackPending ? -2 : -1;
     }
     QList<QByteArray> bytes() const
     {
@@ -108,7 +111,7 @@ TEST(UnreadableDataFile, AnotherUsersOwnerOnlyFileIsNamedWithItsReasonAndNeverRe
         r += "error=" + report.readError.toUtf8() + "\n";
         QString error;
         DataSet set("new");
-        r += "save=" + QByteArray::number(datafiles::saveAll({{&set.dates, path}}, &error)) + "\n";
+        r += "save=" + QByteArray::number(datafiles::saveAs(set.dates, path, &error)) + "\n";
         r += "saveError=" + error.toUtf8() + "\n";
         return r;
     };
@@ -152,7 +155,7 @@ TEST(UnreadableDataFile, FoldersPipesAndDevicesAreRefusedAtOnceAndLeftAlone)
         EXPECT_EQ(rs.ImportFile(wf.file(kNames[i]), &report), -1);
         EXPECT_EQ(report.readError, wf.file(kNames[i]) + " cannot be read: " + reasons[i]);
         QString error;
-        EXPECT_EQ(datafiles::saveAll({{sets[i], wf.file(kNames[i])}}, &error), -1);
+        EXPECT_EQ(datafiles::saveAs(*sets[i], wf.file(kNames[i]), &error), -1);
         EXPECT_TRUE(error.contains(reasons[i])) << error.toStdString();
     }
     EXPECT_EQ(entries(wf.path()), before);
@@ -389,8 +392,9 @@ TEST(SaveSet, LinkedFileKeepsItsLinkAndModeAndTheTargetGetsTheData)
     ASSERT_TRUE(QFile::link("../real/missing.txt", wf.file("data/VantelEvents.txt"))); // not yet there
     const DataSet next("new");
     ASSERT_EQ(datafiles::saveAll({{&next.dates, wf.file("data/VantelEventDates.txt")},
-                                  {&next.events, wf.file("data/VantelEvents.txt")}}),
-              1);
+                                  {&next.events, wf.file("data/VantelEvents.txt")}})
+                  .kind,
+              datafiles::SaveOutcome::Saved);
     EXPECT_EQ(QFileInfo(wf.file("data/VantelEventDates.txt")).symLinkTarget(), wf.file("real/dates.txt"));
     EXPECT_EQ(wf.read("real/dates.txt"), datafiles::serialize(next.dates));
     EXPECT_EQ(wf.read("real/missing.txt"), datafiles::serialize(next.events));
