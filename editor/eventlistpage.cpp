@@ -131,7 +131,11 @@ void EventListPage::pb_import_clicked()
     dw_event_list->AcceptText();
     const long first = importrun::run(window(), host_.document());
     if (first >= 1) {
+        // Into an empty list the first event imported is current already
+        // (it became so as it came in, before its key and lines were
+        // there): its lines are shown here either way.
         dw_event_list->ScrollToRow(first);
+        rowfocuschanged(first);
         dw_event_list->SetFocus();
     }
 }

@@ -99,6 +99,24 @@ TEST_F(ImportWindow, CalendarEventsComeInAsOneStepAndTheReportNamesWhatDidNot)
     EXPECT_FALSE(saveEnabled());
 }
 
+TEST_F(ImportWindow, IntoAnEmptyListTheFirstEventImportedShowsItsLines)
+{
+    clickButton("pb_4"); // the only event goes
+    ASSERT_EQ(events()->RowCount(), 0);
+    wf.write("one.ics", "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n"
+                        "BEGIN:VEVENT\r\nUID:a@test\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:Concert\r\n"
+                        "DTSTART:20270510T193000\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    chooseFileThenReadReport("one.ics");
+    clickButton("pb_import");
+    ASSERT_TRUE(seen);
+    reactivate();
+    ASSERT_EQ(events()->RowCount(), 1);
+    EXPECT_EQ(dw("dw_event_list")->GetRow(), 1);
+    clickTab(Dates);
+    ASSERT_EQ(dates()->RowCount(), 1);
+    EXPECT_EQ(dates()->GetItemString(1, "time1"), "1930");
+}
+
 TEST_F(ImportWindow, SpreadsheetColumnsAreChosenInTheirWindowAndKeptForTheNextImport)
 {
     wf.write("market.csv", "Title;Date;Start time;Place;Notes\n"
