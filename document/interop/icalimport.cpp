@@ -473,8 +473,11 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
         for (Finding &f : reader.result.findings)
             all.findings.push_back(std::move(f));
     }
-    if (components == 0)
-        all.error = QStringLiteral("The calendar file holds no events: nothing was imported.");
+    if (components == 0) { // the error alone: what was said of its time zones does not matter then
+        ImportResult none;
+        none.error = QStringLiteral("The calendar file holds no events: nothing was imported.");
+        return none;
+    }
     return all;
 }
 

@@ -104,13 +104,16 @@ TEST(CalendarImport, WhatIsNoCalendarChangesNothingAndSaysWhy)
     EXPECT_EQ(tooLarge.error, QStringLiteral("The file big.ics is larger than 50 MB: nothing was imported."));
     EXPECT_TRUE(tooLarge.bytes.isEmpty());
 
-    // A calendar the file ends inside of is cut short: none.
+    // A calendar the file ends inside of is cut short: none. A calendar of
+    // nothing but a damaged time zone gives the error alone.
     const QByteArray cutShort = "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:A\r\nDTSTART:20260310T180000Z\r\nEND:VEVENT\r\n";
+    const QByteArray zoneOnly = "BEGIN:VCALENDAR\r\nBEGIN:VTIMEZONE\r\nTZID:Far/Away\r\nNOT A LINE\r\nEND:VTIMEZONE\r\nEND:VCALENDAR\r\n";
     for (const QByteArray &bytes : {QByteArray("hello"), QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n"),
-                                    cutShort}) {
+                                    cutShort, zoneOnly}) {
         const interop::ImportResult r = interop::importCalendar(bytes, berlin());
         EXPECT_FALSE(r.ok()) << bytes.toStdString();
         EXPECT_TRUE(r.events.empty());
+        EXPECT_TRUE(r.findings.empty()) << bytes.toStdString();
         EXPECT_EQ(r.reportLines(), QStringList{r.error});
     }
     // Read a component at a time: a time zone after the entries that name
