@@ -52,6 +52,18 @@ QString timeText(const QTime &t)
     return t.toString(QStringLiteral("HHmm"));
 }
 
+// Whether the occurrences fall one on each day from the first to the last,
+// as in an entry Vantel writes for a date line; whatever else an entry
+// under Vantel's keys holds (added dates, gaps) comes in as any other
+// entry does.
+bool oneDayAfterAnother(const Series &series)
+{
+    for (size_t i = 1; i < series.moments.size(); ++i)
+        if (series.moments[i].date != series.moments[i - 1].date.addDays(1))
+            return false;
+    return true;
+}
+
 struct Reader {
     const ImportContext &ctx;
     TimeFrame frame;
@@ -428,7 +440,7 @@ ImportResult importCalendar(const QByteArray &input, const ImportContext &contex
             for (const QString &change : series.changes)
                 reader.note(Finding::Changed, where, change);
             const EntryKeys keys = parseEntryUid(uid);
-            if (keys.slot >= 0 && master)
+            if (keys.slot >= 0 && master && oneDayAfterAnother(series))
                 reader.own(c, keys, series, where);
             else
                 reader.foreign(c, series, where);

@@ -190,6 +190,20 @@ TEST_F(Exports, CalendarReadBackGivesTheSameDataAndTheSameFile)
     EXPECT_TRUE(byName.events.empty());
     EXPECT_EQ(byName.reportLines().value(1).toStdString(),
               "Skipped: VEVENT 1 \"Konzert; groß, \\schön\": an event of that name and first date is there already");
+
+    // An entry under Vantel's keys with a date added years before is read
+    // as any other entry: no line spans the years between.
+    QByteArray farOff = first.text;
+    ASSERT_TRUE(farOff.contains("RRULE:FREQ=DAILY;"));
+    farOff.replace("RRULE:FREQ=DAILY;", "RDATE:19970312T170000Z\r\nRRULE:FREQ=DAILY;");
+    interop::ImportContext empty;
+    empty.timeZone = "Europe/Berlin";
+    const interop::ImportResult far = interop::importCalendar(farOff, empty);
+    ASSERT_TRUE(far.ok()) << far.error.toStdString();
+    ASSERT_FALSE(far.events.empty());
+    for (const interop::NewEvent &e : far.events)
+        for (const interop::NewLine &l : e.lines)
+            EXPECT_LT(l.end, l.start.addYears(2)) << l.start.toString(Qt::ISODate).toStdString();
 }
 
 TEST_F(Exports, SayWhenTheJournalHoldsChangesTheyDoNotContain)
