@@ -27,7 +27,6 @@ public:
     // every row. false, and nothing changed, for another column.
     bool showOnly(int col, QByteArrayView value);
     void showAll() { showOnly(0, {}); }
-    bool showsAll() const { return col_ == 0; }
 
     long RowCount() const;
     // The record set's row that row `row` of the view stands for; 0 out of range.
