@@ -211,7 +211,7 @@ void produce(const RecordSet &rs, Rows which, Put &&put)
             continue;
         }
         endRun();
-        row.clear();
+        row.resize(0); // keeps its room for the next row
         for (int c = 1; c <= ncols; ++c) {
             if (c > 1)
                 row.append('\t');
@@ -235,7 +235,7 @@ bool writeRows(const RecordSet &rs, Rows which, int fd)
     auto flush = [&] {
         if (ok && !buffer.isEmpty() && !(ok = rt::WriteAll(fd, buffer)))
             err = errno;
-        buffer.clear();
+        buffer.resize(0); // clear() would give the memory back and every piece fault it in anew
     };
     produce(rs, which, [&](QByteArrayView piece) {
         if (!ok)

@@ -128,14 +128,27 @@ char *RowStore::chunkAlloc(qsizetype size)
 
 quint32 RowStore::place(quintptr slot)
 {
+    quint32 id;
     if (!free_.empty()) {
-        const quint32 id = free_.back();
+        id = free_.back();
         free_.pop_back();
         slots_[id] = slot;
-        return id;
+    } else {
+        slots_.push_back(slot);
+        id = quint32(slots_.size() - 1);
     }
-    slots_.push_back(slot);
-    return quint32(slots_.size() - 1);
+    if (id < marked_.size())
+        marked_[id] = false;
+    return id;
+}
+
+void RowStore::mark(quint32 id) const
+{
+    if (id >= slots_.size())
+        return;
+    if (id >= marked_.size())
+        marked_.resize(slots_.size());
+    marked_[id] = true;
 }
 
 qsizetype RowStore::rowBytes(quint32 id) const
@@ -222,6 +235,8 @@ void RowStore::release(quint32 id)
     if (isHeap(slots_[id]))
         std::free(address(slots_[id]));
     slots_[id] = 0;
+    if (id < marked_.size())
+        marked_[id] = false;
 }
 
 void RowStore::remove(quint32 id)
@@ -240,6 +255,7 @@ void RowStore::clear()
             std::free(address(s));
     slots_.clear();
     free_.clear();
+    marked_.clear();
     chunks_.clear();
     texts_.clear();
     chunkPos_ = nullptr;

@@ -77,6 +77,12 @@ public:
 
     QByteArrayView value(quint32 id, int col0) const;
     bool isNull(quint32 id, int col0) const;
+    // A mark that any change of the row takes away: whoever reads rows for
+    // a fact of their values (the checks of a save) notes with it that the
+    // row showed it, and need look again only at rows changed since. It is
+    // no part of the values, so setting it leaves the store as it was.
+    void mark(quint32 id) const;
+    bool isMarked(quint32 id) const { return id < marked_.size() && marked_[id]; }
     qsizetype bytes() const { return bytes_; }  // bytes of the rows' values and end offsets
 
 private:
@@ -119,5 +125,6 @@ private:
     qsizetype chunkLeft_ = 0;
     std::vector<quint32> free_;
     std::vector<rt::HeldBytes> texts_;
+    mutable std::vector<bool> marked_; // by id
     qsizetype bytes_ = 0;
 };

@@ -7,8 +7,11 @@
 #include "definition.h"
 #include "readfile.h"
 #include "recordset.h"
+#include "rowstore.h"
 
 #include <QDate>
+#include <QElapsedTimer>
+#include <QTimer>
 
 namespace {
 const QString kFileDirectory = QStringLiteral("file_directory");
@@ -150,17 +153,74 @@ RowCheck EventDocument::validateColumns(const RecordSet &rs, long row)
     return checkColumns(ColumnTable(rs.definition()), PassingRows(rs), row);
 }
 
+namespace {
+// Whether row `row` of `rs` needs its checks: not when it passed them and
+// has not changed since. notePassed marks a row that passed (not one whose
+// check met a column of an unknown type: that is counted at every save).
+bool needsCheck(const RecordSet &rs, long row) { return !rs.store().isMarked(rs.idAt(row - 1)); }
+void notePassed(const RecordSet &rs, long row, const RowCheck &check)
+{
+    if (check.rc == 0 && check.unknownTypes == 0)
+        rs.store().mark(rs.idAt(row - 1));
+}
+} // namespace
+
 FirstFault EventDocument::firstFault(Part part) const
 {
-    const ColumnTable table(recordSet(part).definition());
-    const EveryRow rows(recordSet(part));
+    const RecordSet &rs = recordSet(part);
+    const ColumnTable table(rs.definition());
+    const EveryRow rows(rs);
     const long count = rows.count();
     for (long row = 1; row <= count; ++row) {
+        if (!needsCheck(rs, row))
+            continue;
         RowCheck check = checkRow(table, rows, part, row);
         if (check.rc != 0)
             return FirstFault{row, std::move(check)};
+        notePassed(rs, row, check);
     }
     return FirstFault{};
+}
+
+void EventDocument::checkAheadSoon()
+{
+    if (!checkAhead_) {
+        checkAhead_ = new QTimer(this);
+        checkAhead_->setSingleShot(true);
+        checkAhead_->setInterval(0);
+        connect(checkAhead_, &QTimer::timeout, this, &EventDocument::checkAhead);
+    }
+    aheadPart_ = Part::Events;
+    aheadPlace_ = 0;
+    checkAhead_->start();
+}
+
+void EventDocument::checkAhead()
+{
+    // A slice leaves the event loop free again within a few milliseconds.
+    // Rows inserted or removed meanwhile may shift a row past the place
+    // reached: a save checks whatever was not checked ahead.
+    constexpr qint64 kSliceNs = 4'000'000;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        const RecordSet &rs = set(aheadPart_);
+        const ColumnTable table(rs.definition());
+        const EveryRow rows(rs);
+        for (const long count = rows.count(); aheadPlace_ < count;) {
+            const long row = ++aheadPlace_;
+            if (needsCheck(rs, row))
+                notePassed(rs, row, checkRow(table, rows, aheadPart_, row));
+            if (row % 256 == 0 && clock.nsecsElapsed() >= kSliceNs) {
+                checkAhead_->start();
+                return;
+            }
+        }
+        if (aheadPart_ == Part::Dates)
+            return;
+        aheadPart_ = Part::Dates;
+        aheadPlace_ = 0;
+    }
 }
 
 Validation EventDocument::validate(const std::function<void(Part)> &beforePart) const

@@ -52,6 +52,7 @@ LoadResult EventDocument::load(const QString &directory)
         history_.setPaused(false);
         history_.clear();
         journal_.startFrom(directory, rowCounts());
+        checkAheadSoon();
     });
     LoadResult result;
     if (admin_->ImportFile(directory + gs_admin_filename, &result.admin) >= 1) {

@@ -19,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+class QTimer;
 class RecordSet;
 struct Definition;
 
@@ -203,8 +204,14 @@ public:
     // The checks a save runs: the admin record, every event and every date
     // line, up to the first record that fails. `beforePart` is told of each
     // part before it is checked (the window takes the typing of its views
-    // into the data then).
+    // into the data then). An event or date line that passed and has not
+    // changed since is not checked again: its checks read only its own
+    // values.
     Validation validate(const std::function<void(Part)> &beforePart = {}) const;
+    // Once the data is read, its events and date lines are checked while
+    // the program waits for the user, a few milliseconds at a time, so that
+    // a save checks only what failed or changed.
+    void checkAheadSoon();
 
     // ---- Finding events
     // The first event after row `after` (wrapping round to row 1) whose
@@ -277,12 +284,16 @@ private:
 
     RowCounts rowCounts() const;
     static std::vector<RowChange> allChanges(const UnsavedWork &work);
+    void checkAhead(); // one slice of checkAheadSoon's work
 
     std::unique_ptr<RecordSet> admin_, events_, dates_;
     // Columns looked up once.
     int folderCol_ = 0, startCol_ = 0, endCol_ = 0, lineEventCol_ = 0, lineKeyCol_ = 0, eventKeyCol_ = 0;
     std::vector<int> timeCols_; // time1 to time6
     bool modified_ = false;     // as last told by modifiedChanged
+    QTimer *checkAhead_ = nullptr;
+    Part aheadPart_ = Part::Events;
+    long aheadPlace_ = 0;       // the next place of aheadPart_ to check ahead
     Journal journal_;
     ChangeHistory history_;
 };

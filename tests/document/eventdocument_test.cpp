@@ -9,6 +9,7 @@
 #include "recordsetview.h"
 #include "testsupport.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
@@ -213,6 +214,43 @@ TEST_F(EventDocumentFirstFault, FirstFaultyEventIsTheOneReported)
     ASSERT_EQ(v.findings.size(), 2u);
     EXPECT_EQ(v.findings[0].column, fault.check.errors[0].columndb);
     EXPECT_EQ(v.findings[1].message, fault.check.errors[1].message);
+}
+
+// What passed is not checked again until it changes: a change, its undo and
+// redo, a line removed and a new one in its slot, and a faulty line that the
+// checks made while the program waits leave as they found it.
+TEST_F(EventDocumentFirstFault, WhatPassedIsCheckedAgainOnceItChanges)
+{
+    const QString firstTime = "Please complete at least the first time (24 hour format) !";
+    auto faultAt = [this] {
+        const Validation v = doc.validate();
+        return v.rc == 0 ? QString() : QString("%1 %2 %3").arg(int(v.part)).arg(v.row).arg(v.findings.at(0).message);
+    };
+    const QString dates = QString::number(int(EventDocument::Part::Dates)) + " ";
+    load(adminLine("ann", dataDir()), eventLine("EV1", "Fair") + eventLine("EV2", "Show"),
+         dateLine("EV1", "TI1", "Bonn") + dateLine("EV2", "TI2", "Köln", "2025-06-02", "2025-06-01")
+             + dateLine("EV2", "TI3", "Köln"));
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents(); // the checks made ahead
+    EXPECT_EQ(faultAt(), dates + "2 The end date may not occur before the start date !");
+    EXPECT_EQ(faultAt(), dates + "2 The end date may not occur before the start date !");
+    ASSERT_TRUE(doc.setField(EventDocument::Part::Dates, 2, "end_date", QDate(2025, 6, 3)));
+    EXPECT_EQ(faultAt(), QString());
+
+    ASSERT_TRUE(doc.setField(EventDocument::Part::Dates, 3, "time1", QString("0000")));
+    EXPECT_EQ(faultAt(), dates + "3 " + firstTime);
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(faultAt(), QString());
+    ASSERT_TRUE(doc.redo());
+    EXPECT_EQ(faultAt(), dates + "3 " + firstTime);
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(faultAt(), QString());
+
+    // The line removed leaves its slot to the next one made, which has no dates yet.
+    ASSERT_TRUE(doc.deleteDateLine(1));
+    EXPECT_EQ(faultAt(), QString());
+    ASSERT_GT(doc.newDateLine("EV1"), 0);
+    EXPECT_EQ(faultAt(), dates + "3 This is a required field !");
 }
 
 // ---- Saving and the unsaved state -------------------------------------------
