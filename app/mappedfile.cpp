@@ -16,7 +16,9 @@
 // by someone else) the file is not mapped, and its caller reads it.
 #include "mappedfile.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -26,6 +28,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace rt {
 
 namespace {
@@ -33,7 +37,7 @@ namespace {
 // What a slot of the table of mapped files is doing. A mapping is filled
 // in, armed once it is complete, and copied by the signal handler (or
 // closed by its last holder), each step taken by one compare-and-swap.
-enum SlotState : int { Free, Filling, Armed, Copying, Copied, Closing };
+enum SlotState : int { Free, Filling, Armed, Copying, Copied, Closing, LettingGo };
 
 struct Slot {
     std::atomic<int> state{Free};
@@ -114,7 +118,7 @@ void release(Slot &s)
 {
     int armed = Armed;
     if (!s.state.compare_exchange_strong(armed, Closing))
-        while (s.state.load() == Copying)
+        while (s.state.load() == Copying || s.state.load() == LettingGo)
             sched_yield();
     const int fd = s.fd.exchange(-1);
     ::fcntl(fd, F_SETLEASE, F_UNLCK);
@@ -129,7 +133,72 @@ size_t pageSize()
     return size;
 }
 
+// The slot's file pages that lie wholly within [from, to), or with
+// `touching` those that hold any byte of it.
+bool pagesWithin(const Slot &s, const char *from, const char *to, char *&first, size_t &length, bool touching = false)
+{
+    const uintptr_t page = pageSize(), up = touching ? 0 : page - 1, down = touching ? page - 1 : 0;
+    const uintptr_t base = uintptr_t(s.address), end = base + (s.fileBytes + page - 1) / page * page;
+    const uintptr_t a = std::max(base, (uintptr_t(from) + up) & ~(page - 1));
+    const uintptr_t b = std::min(end, (uintptr_t(to) + down) & ~(page - 1));
+    if (a >= b)
+        return false;
+    first = reinterpret_cast<char *>(a);
+    length = b - a;
+    return true;
+}
+
+// Drops pages of a slot that still maps its file. Only then: dropped, the
+// pages of a copy would read as zeros. The lease signal finds the slot busy
+// meanwhile and leaves it; the lease, looked at afterwards, tells of a
+// break that came then.
+void letGoOfPages(Slot &s, const char *from, const char *to)
+{
+    char *first;
+    size_t length;
+    if (!pagesWithin(s, from, to, first, length))
+        return;
+    int armed = Armed;
+    if (!s.state.compare_exchange_strong(armed, LettingGo))
+        return;
+    ::madvise(first, length, MADV_DONTNEED);
+    s.state.store(Armed);
+    if (::fcntl(s.fd.load(), F_GETLEASE) != F_RDLCK)
+        copyIfArmed(s);
+}
+
+constexpr qsizetype kPassStep = qsizetype(4) << 20;
+
 } // namespace
+
+void HeldBytes::letGo(const char *from, const char *to) const
+{
+    if (mapped_ && slot_ >= 0)
+        letGoOfPages(mapped[slot_], from, to);
+}
+
+void HeldBytes::fetch(const char *from, const char *to) const
+{
+    char *first;
+    size_t length;
+    // Whether the file is still mapped or copied, the pages are readable:
+    // at worst they are mapped as they would be at the first look.
+    if (mapped_ && slot_ >= 0 && pagesWithin(mapped[slot_], from, to, first, length, true))
+        ::madvise(first, length, MADV_POPULATE_READ);
+}
+
+PagesBehind::PagesBehind(const HeldBytes &bytes) : bytes_(bytes), done_(bytes.data()), next_(bytes.data())
+{
+    step(bytes.data());
+}
+
+void PagesBehind::step(const char *p)
+{
+    bytes_.letGo(done_, p);
+    done_ = p;
+    next_ = std::min(p + kPassStep, bytes_.data() + bytes_.size() + 1);
+    bytes_.fetch(p, next_);
+}
 
 HeldBytes::HeldBytes(const QByteArray &bytes)
 {
@@ -173,7 +242,7 @@ bool MapUnderLease(int fd, qint64 size, HeldBytes &out)
     const size_t length = (size_t(size) + 1 + page - 1) / page * page;
     void *base = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (base == MAP_FAILED
-        || ::mmap(base, filePages, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, own, 0) == MAP_FAILED) {
+        || ::mmap(base, filePages, PROT_READ, MAP_PRIVATE | MAP_FIXED, own, 0) == MAP_FAILED) {
         if (base != MAP_FAILED)
             ::munmap(base, length);
         ::fcntl(own, F_SETLEASE, F_UNLCK);
@@ -195,6 +264,9 @@ bool MapUnderLease(int fd, qint64 size, HeldBytes &out)
     out.data_ = static_cast<const char *>(base);
     out.size_ = qsizetype(size);
     out.mapped_ = true;
+    out.slot_ = int(slot - mapped);
+    // The file is read on: the system may fetch it from the disk ahead.
+    ::madvise(base, filePages, MADV_WILLNEED);
     return true;
 }
 
@@ -212,6 +284,30 @@ int copiedNow()
     for (const Slot &s : mapped)
         n += s.state.load() == Copied;
     return n;
+}
+qint64 residentBytes()
+{
+    // The Rss of each mapping of /proc/self/smaps within a mapped file's pages.
+    std::vector<std::pair<uintptr_t, uintptr_t>> files;
+    for (const Slot &s : mapped)
+        if (s.state.load() == Armed || s.state.load() == Copied)
+            files.emplace_back(uintptr_t(s.address), uintptr_t(s.address) + s.fileBytes);
+    FILE *f = std::fopen("/proc/self/smaps", "re");
+    if (!f)
+        return -1;
+    qint64 total = 0;
+    bool inside = false;
+    char line[512];
+    while (std::fgets(line, sizeof line, f)) {
+        unsigned long a, b;
+        long kb;
+        if (std::sscanf(line, "%lx-%lx ", &a, &b) == 2) // a mapping's first line
+            inside = std::any_of(files.begin(), files.end(), [&](auto r) { return a < r.second && b > r.first; });
+        else if (inside && std::sscanf(line, "Rss: %ld kB", &kb) == 1)
+            total += qint64(kb) * 1024;
+    }
+    std::fclose(f);
+    return total;
 }
 } // namespace mappedfile_testing
 

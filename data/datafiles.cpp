@@ -38,7 +38,7 @@ void parseBytes(RecordSet &rs, const rt::HeldBytes &raw, const QString &fileName
     rt::MixedText found;
     Problems problems;
     problems.fileName = fileName;
-    if (!readRows(rs, out.text.data(), out.text.size(), true, out.ids, problems)) {
+    if (!readRows(rs, out.text.data(), out.text.size(), true, out.ids, problems, &out.text)) {
         problems = Problems{};
         problems.fileName = fileName;
         out.text = rt::HeldBytes(rt::toUtf8(raw.data(), raw.size(), &found));
@@ -94,7 +94,7 @@ FileRead readFile(RecordSet &rs, const QString &path, int indexCol)
         parseBytes(rs, read.bytes, QFileInfo(path).fileName(), read);
     if (indexCol > 0 && !read.ids.empty()) {
         read.indexCol = indexCol;
-        read.index = rs.makeIndex(indexCol, read.ids);
+        read.index = rs.makeIndex(indexCol, read.ids, &read.text);
     }
     return read;
 }
@@ -180,6 +180,7 @@ namespace {
 template <typename Put>
 void produce(const RecordSet &rs, Rows which, Put &&put)
 {
+    constexpr qsizetype kRunLimit = qsizetype(2) << 20;
     const bool every = which == Rows::Every;
     const long rows = every ? rs.allRowCount() : rs.RowCount();
     const int ncols = rs.columnCount();
@@ -191,7 +192,8 @@ void produce(const RecordSet &rs, Rows which, Put &&put)
         runStart = nullptr;
     };
     QByteArray row;
-    for (long r = 0; r < rows; ++r) {
+    RowStore::Pass pass(store);
+    for (long r = 0; r < rows; ++r, pass.row()) {
         const quint32 id = every ? rs.idAt(r) : rs.rowId(r + 1);
         if (const QByteArrayView line = store.verbatim(id); line.data()) {
             // The text read goes on after the line: at least its
@@ -203,6 +205,10 @@ void produce(const RecordSet &rs, Rows which, Put &&put)
                     runStart = line.data();
                 }
                 runEnd = end + 2;
+                // In pieces of a few megabytes, so that the text written
+                // need not be in memory all at once (see RowStore::Pass).
+                if (runEnd - runStart >= kRunLimit)
+                    endRun();
                 continue;
             }
             endRun();

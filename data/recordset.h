@@ -142,7 +142,7 @@ public:
     // order), made from the store alone, so that the thread that read the
     // rows can make it; adoptIndex() then takes it for those rows, which
     // must be all the rows.
-    IndexEntries makeIndex(int col, const std::vector<quint32> &ids) const;
+    IndexEntries makeIndex(int col, const std::vector<quint32> &ids, const rt::HeldBytes *text = nullptr) const;
     void adoptIndex(int col, IndexEntries &&entries);
 
     // ---- changes by place among all rows (see RecordSetObserver) ----------

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 // ---- filter, find, copy ---------------------------------------------------------
 
@@ -58,13 +59,30 @@ void RecordSet::ensureIndex(int col) const
     indexStale_ = false;
 }
 
-RecordSet::IndexEntries RecordSet::makeIndex(int col, const std::vector<quint32> &ids) const
+RecordSet::IndexEntries RecordSet::makeIndex(int col, const std::vector<quint32> &ids, const rt::HeldBytes *text) const
 {
     IndexEntries index;
     index.reserve(ids.size());
-    for (quint32 id : ids)
-        if (!store_.isNull(id, col - 1))
-            index.emplace_back(hashOf(store_.value(id, col - 1)), id);
+    {
+        // Rows just read lie in `text` in id order: it is let go of behind
+        // the rows, as while reading; otherwise every few thousand rows.
+        std::optional<rt::PagesBehind> behind;
+        std::optional<RowStore::Pass> pass;
+        if (text)
+            behind.emplace(*text);
+        else
+            pass.emplace(store_);
+        for (quint32 id : ids) {
+            if (!store_.isNull(id, col - 1)) {
+                const QByteArrayView value = store_.value(id, col - 1);
+                index.emplace_back(hashOf(value), id);
+                if (behind)
+                    behind->passed(value.data());
+            }
+            if (pass)
+                pass->row();
+        }
+    }
     // Ordered by hash, and by id among equal hashes. Taken in id order (as
     // rows read from a file are), a stable radix sort by the hash gives
     // that order, in three passes over the entries.
@@ -134,9 +152,12 @@ int RecordSet::Filter()
             // less than building the index; the index is built when the
             // column is filtered again (as the date lines are at every
             // change of event).
-            for (quint32 id : master_)
+            RowStore::Pass pass(store_);
+            for (quint32 id : master_) {
                 if (passes(id))
                     visible_.push_back(id);
+                pass.row();
+            }
             if (!master_.empty())
                 scannedCol_ = applied_.col;
         } else {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -221,8 +222,11 @@ bool plainLine(const char *data, qsizetype p, qsizetype n, int ncols,
 } // namespace
 
 bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std::vector<quint32> &ids,
-              Problems &problems)
+              Problems &problems, const rt::HeldBytes *held)
 {
+    std::optional<rt::PagesBehind> behind;
+    if (held && held->data() == data)
+        behind.emplace(*held);
     qsizetype p = 0;
     if (n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
         p = 3;
@@ -257,6 +261,8 @@ bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std:
     bool reserved = false;
 
     while (p < n) {
+        if (behind)
+            behind->passed(data + p);
         if (!reserved && qsizetype(ids.size()) - firstId == kSampleRows) {
             reserved = true;
             const double perRow = double(p - sampleStart) / double(kSampleRows);

@@ -2,6 +2,8 @@
 // datafiles.h for the layout), and what the reader and the writer agree on.
 #pragma once
 
+#include "mappedfile.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -40,8 +42,9 @@ bool needsQuotes(QByteArrayView v);
 // record set's store, appending their ids. Rows stay where they lie in
 // `data` (which the store must keep) unless a value had doubled quotes to
 // undo. With `checkUtf8`, stops at the first row that is not valid UTF-8
-// and answers false with no row added.
+// and answers false with no row added. When `data` are the bytes `held`,
+// the pages read leave the program's memory as the reading goes on.
 bool readRows(RecordSet &rs, const char *data, qsizetype n, bool checkUtf8, std::vector<quint32> &ids,
-              Problems &problems);
+              Problems &problems, const rt::HeldBytes *held = nullptr);
 
 } // namespace datafiles

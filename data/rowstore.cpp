@@ -177,6 +177,12 @@ void RowStore::retain(const rt::HeldBytes &text)
     texts_.push_back(text);
 }
 
+void RowStore::letGoOfTexts() const
+{
+    for (const rt::HeldBytes &text : texts_)
+        text.letGoOfAll();
+}
+
 quint32 RowStore::addInPlace(const char *start, const quint16 *ends, quint16 verbatim)
 {
     char *blk = chunkAlloc(inPlaceSize());

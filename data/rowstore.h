@@ -54,6 +54,31 @@ public:
     // Keeps `text` for rows added by addInPlace and addLine; held until
     // clear(). The rows must point into it.
     void retain(const rt::HeldBytes &text);
+    // The pages of the retained texts of mapped files leave the program's
+    // memory (see HeldBytes::letGo); the rows read them again when asked.
+    void letGoOfTexts() const;
+    // For a look at many rows in turn: every few thousand rows, and at its
+    // end, the pages it read leave the program's memory, so that a look at
+    // every row of a large file holds no more of it than one step's rows.
+    class Pass {
+    public:
+        explicit Pass(const RowStore &store) : store_(store) {}
+        ~Pass() { store_.letGoOfTexts(); }
+        Pass(const Pass &) = delete;
+        Pass &operator=(const Pass &) = delete;
+        void row()
+        {
+            if (++rows_ == kRowsPerStep) {
+                rows_ = 0;
+                store_.letGoOfTexts();
+            }
+        }
+
+    private:
+        static constexpr int kRowsPerStep = 16384;
+        const RowStore &store_;
+        int rows_ = 0;
+    };
     // A row whose values lie in a retained text from `line` on: value c ends
     // at ends[c] & kLineOffset, and starts one byte (the tab) after the
     // previous value, or its closing quote, and after its own opening quote.

@@ -171,7 +171,8 @@ FirstFault EventDocument::firstFault(Part part) const
     const ColumnTable table(rs.definition());
     const EveryRow rows(rs);
     const long count = rows.count();
-    for (long row = 1; row <= count; ++row) {
+    RowStore::Pass pass(rs.store());
+    for (long row = 1; row <= count; ++row, pass.row()) {
         if (!needsCheck(rs, row))
             continue;
         RowCheck check = checkRow(table, rows, part, row);
@@ -207,7 +208,8 @@ void EventDocument::checkAhead()
         const RecordSet &rs = set(aheadPart_);
         const ColumnTable table(rs.definition());
         const EveryRow rows(rs);
-        for (const long count = rows.count(); aheadPlace_ < count;) {
+        RowStore::Pass pass(rs.store());
+        for (const long count = rows.count(); aheadPlace_ < count; pass.row()) {
             const long row = ++aheadPlace_;
             if (needsCheck(rs, row))
                 notePassed(rs, row, checkRow(table, rows, aheadPart_, row));

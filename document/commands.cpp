@@ -61,7 +61,8 @@ std::vector<long> EventDocument::linePlaces(const QString &eventId) const
     if (eventId.isEmpty())
         return places;
     const QByteArray key = eventId.toUtf8();
-    for (long place = 0; place < dates_->allRowCount(); ++place)
+    RowStore::Pass pass(dates_->store());
+    for (long place = 0; place < dates_->allRowCount(); ++place, pass.row())
         if (dates_->valueAt(place, lineEventCol_) == key)
             places.push_back(place);
     return places;

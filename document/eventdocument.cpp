@@ -175,14 +175,15 @@ long EventDocument::findEvent(const QString &text, long after) const
     QSet<QByteArray> byCity;
     const int city = dates_->columnIndex(QStringLiteral("city"));
     const int lineEvent = dates_->columnIndex(QStringLiteral("event_id"));
-    for (long place = 0; place < dates_->allRowCount(); ++place)
+    RowStore::Pass linesPass(dates_->store()), eventsPass(events_->store());
+    for (long place = 0; place < dates_->allRowCount(); ++place, linesPass.row())
         if (holds(dates_->valueAt(place, city)))
             byCity.insert(dates_->valueAt(place, lineEvent).toByteArray());
     const int name = events_->columnIndex(QStringLiteral("name"));
     const int venue = events_->columnIndex(QStringLiteral("venue"));
     const int key = events_->columnIndex(QStringLiteral("event_id"));
     after = std::clamp(after, 0L, count);
-    for (long i = 1; i <= count; ++i) {
+    for (long i = 1; i <= count; ++i, eventsPass.row()) {
         const long row = (after + i - 1) % count + 1;
         if (holds(events_->rawValue(row, name)) || holds(events_->rawValue(row, venue))
             || (!byCity.isEmpty() && byCity.contains(events_->rawValue(row, key).toByteArray())))
