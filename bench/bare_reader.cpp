@@ -167,8 +167,8 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
     }
     const double step = double(t.nsecsElapsed()) / 1e9 / steps;
-    std::printf("ready %.6f\nhwm_kb %ld\nactive %d\nstep %.9f\nrows %ld\ndates %ld\nrow %d\n", ready, hwm,
-                active ? 1 : 0, step, events.rows(), dates.rows(), view.currentIndex().row() + 1);
+    std::printf("ready %.6f\nhwm_kb %ld\nactive %d\nstep %.9f\nrows %ld\ndates %ld\nrow %d\nhwm_end_kb %ld\n", ready,
+                hwm, active ? 1 : 0, step, events.rows(), dates.rows(), view.currentIndex().row() + 1, vmHwmKb());
     std::fflush(stdout);
     _exit(0);
 }

@@ -24,7 +24,7 @@ struct ChildRun {
     bool ok = false;      // ran and exited with 0
     QString failure;      // why not
     Values values;
-    long maxRssKb = -1;   // peak resident memory over the whole process
+    long maxRssKb = -1;   // peak resident memory over the whole process (at least what the spawner held then)
     double wall = 0;      // seconds from start to exit
 };
 

@@ -232,7 +232,8 @@ struct Entry {
 QHash<QByteArray, std::vector<long>> linesByEvent(const RecordSet &dates, const DateCols &c)
 {
     QHash<QByteArray, std::vector<long>> index;
-    for (long p = 0; p < dates.allRowCount(); ++p)
+    RowStore::Pass pass(dates.store());
+    for (long p = 0; p < dates.allRowCount(); ++p, pass.row())
         index[dates.valueAt(p, c.eventId).toByteArray()].push_back(p);
     return index;
 }
@@ -315,9 +316,13 @@ CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, Sequ
     const QHash<QByteArray, std::vector<long>> byEvent = linesByEvent(dates, dc);
     QSet<QByteArray> eventKeys;
     QDate firstTimed;
-    for (long p = 0; p < events.allRowCount(); ++p)
-        eventKeys.insert(events.valueAt(p, ec.id).toByteArray());
-    for (long p = 0; p < dates.allRowCount(); ++p) {
+    {
+        RowStore::Pass pass(events.store());
+        for (long p = 0; p < events.allRowCount(); ++p, pass.row())
+            eventKeys.insert(events.valueAt(p, ec.id).toByteArray());
+    }
+    RowStore::Pass datesPass(dates.store()), eventsPass(events.store());
+    for (long p = 0; p < dates.allRowCount(); ++p, datesPass.row()) {
         const QDate d = dateCell(dates, p, dc.start);
         if (d.isValid() && (!firstTimed.isValid() || d < firstTimed))
             firstTimed = d;
@@ -340,10 +345,10 @@ CalendarFile writeCalendar(const RecordSet &events, const RecordSet &dates, Sequ
     constexpr qsizetype kPiece = 1 << 20;
     const auto handOver = [&] {
         file.complete = file.complete && write(body);
-        body.clear();
+        body.resize(0); // keeps its room: clear() would give it back and the next piece fault it in anew
         return file.complete;
     };
-    for (long e = 0; e < events.allRowCount() && file.complete; ++e) {
+    for (long e = 0; e < events.allRowCount() && file.complete; ++e, eventsPass.row(), datesPass.row()) {
         const QString eventId = QString::fromUtf8(events.valueAt(e, ec.id));
         const QString name = cell(events, e, ec.name);
         const auto found = byEvent.constFind(events.valueAt(e, ec.id).toByteArray());

@@ -97,7 +97,8 @@ ImportContext contextFor(const RecordSet &admin, const RecordSet &events, const 
               timeCol = dates.columnIndex(QStringLiteral("time_id")),
               startCol = dates.columnIndex(QStringLiteral("start_date"));
     QHash<QByteArray, QDate> first;
-    for (long p = 0; p < dates.allRowCount(); ++p) {
+    RowStore::Pass datesPass(dates.store()), eventsPass(events.store());
+    for (long p = 0; p < dates.allRowCount(); ++p, datesPass.row()) {
         ctx.existingTimeIds.insert(QString::fromUtf8(dates.valueAt(p, timeCol)));
         const QDate d = QDate::fromString(QString::fromLatin1(dates.valueAt(p, startCol)), Qt::ISODate);
         QDate &f = first[dates.valueAt(p, eventCol).toByteArray()];
@@ -105,7 +106,7 @@ ImportContext contextFor(const RecordSet &admin, const RecordSet &events, const 
             f = d;
     }
     const int idCol = events.columnIndex(QStringLiteral("event_id")), nameCol = events.columnIndex(QStringLiteral("name"));
-    for (long p = 0; p < events.allRowCount(); ++p) {
+    for (long p = 0; p < events.allRowCount(); ++p, eventsPass.row()) {
         const QByteArray id = events.valueAt(p, idCol).toByteArray();
         ctx.existing.push_back({QString::fromUtf8(id), QString::fromUtf8(events.valueAt(p, nameCol)), first.value(id)});
     }

@@ -77,11 +77,12 @@ WebData writeWebData(const RecordSet &events, const RecordSet &dates, const QByt
         zone = QTimeZone::systemTimeZone();
     const int dateEvent = dates.columnIndex(QStringLiteral("event_id"));
     QHash<QByteArray, std::vector<long>> byEvent;
-    for (long p = 0; p < dates.allRowCount(); ++p)
+    RowStore::Pass datesPass(dates.store()), eventsPass(events.store());
+    for (long p = 0; p < dates.allRowCount(); ++p, datesPass.row())
         byEvent[dates.valueAt(p, dateEvent).toByteArray()].push_back(p);
 
     QJsonArray all;
-    for (long e = 0; e < events.allRowCount(); ++e) {
+    for (long e = 0; e < events.allRowCount(); ++e, eventsPass.row(), datesPass.row()) {
         const QString name = cell(events, e, "name");
         const auto lines = byEvent.constFind(events.valueAt(e, events.columnIndex(QStringLiteral("event_id"))).toByteArray());
         if (lines == byEvent.constEnd()) {
