@@ -14,13 +14,21 @@
 // stays as it was. Where no lease can be had (a file of another owner, one
 // that is open for writing, a file system without leases, the signal taken
 // by someone else) the file is not mapped, and its caller reads it.
+//
+// The pages of a mapped file come into the program's memory as they are
+// first looked at, and a look at every row would leave the whole file there.
+// Whoever has passed over many of them lets them go (letGo, PagesBehind):
+// they leave the program's memory and stay in the system's cache of the
+// file, where the next look finds them with the same bytes, the lease
+// keeping the file as it was. Only pages that still map the file are let
+// go: a copy made at a lease break is the program's own, and is kept.
 #include "mappedfile.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>

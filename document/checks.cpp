@@ -188,12 +188,12 @@ void EventDocument::checkAheadSoon()
     if (!checkAhead_) {
         checkAhead_ = new QTimer(this);
         checkAhead_->setSingleShot(true);
-        checkAhead_->setInterval(0);
         connect(checkAhead_, &QTimer::timeout, this, &EventDocument::checkAhead);
     }
     aheadPart_ = Part::Events;
     aheadPlace_ = 0;
-    checkAhead_->start();
+    // Not before the window that shows the data is up.
+    checkAhead_->start(std::chrono::milliseconds(200));
 }
 
 void EventDocument::checkAhead()
@@ -214,7 +214,7 @@ void EventDocument::checkAhead()
             if (needsCheck(rs, row))
                 notePassed(rs, row, checkRow(table, rows, aheadPart_, row));
             if (row % 256 == 0 && clock.nsecsElapsed() >= kSliceNs) {
-                checkAhead_->start();
+                checkAhead_->start(0);
                 return;
             }
         }
