@@ -3,6 +3,8 @@
 #   bin/vantel                                   the program
 #   lib/vantel/libhelvex1.so, libxzip.so         its libraries, found through
 #                                                the run path $ORIGIN/../lib/vantel
+#   lib/vantel/libhelvex1print.so                libhelvex1's printer part, which
+#                                                it loads from beside itself
 #   share/applications/<id>.desktop              menu entry: vantel --user-folder
 #   share/metainfo/<id>.metainfo.xml             AppStream description
 #   share/icons/hicolor/{scalable,NxN}/apps/<id> icons, PNGs drawn from art/icon.svg
@@ -28,7 +30,7 @@ set_target_properties(vantel PROPERTIES INSTALL_RPATH "$ORIGIN/../${VANTEL_INSTA
 set_target_properties(helvex1 xzip PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 install(TARGETS vantel RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
-install(TARGETS helvex1 xzip LIBRARY DESTINATION "${VANTEL_INSTALL_LIBDIR}")
+install(TARGETS helvex1 helvex1print xzip LIBRARY DESTINATION "${VANTEL_INSTALL_LIBDIR}")
 
 # Icons in the sizes desktops ask for.
 set(icon_sizes 16 24 32 48 64 128 256 512)

@@ -1,6 +1,6 @@
 // GetPrinters, GetMyDefaultPrinter, SetMyDefaultPrinter: print queues and
 // the default printer, through CUPS.
-#include "helvex1.h"
+#include "printpart.h"
 
 #include <cups/cups.h>
 
@@ -50,7 +50,7 @@ void copyText(char *buffer, const std::string &text)
 
 } // namespace
 
-extern "C" HELVEX1_API int32_t GetPrinters(int32_t /*unused1*/, char *buffer, int32_t /*unused2*/)
+extern "C" HELVEX1_API int32_t HX_PRINT_NAME(GetPrinters)(int32_t /*unused1*/, char *buffer, int32_t /*unused2*/)
 {
     if (!buffer)
         return HX_FAILURE;
@@ -76,7 +76,7 @@ extern "C" HELVEX1_API int32_t GetPrinters(int32_t /*unused1*/, char *buffer, in
     return HX_SUCCESS;
 }
 
-extern "C" HELVEX1_API int32_t GetMyDefaultPrinter(char *buffer, int32_t /*unused*/)
+extern "C" HELVEX1_API int32_t HX_PRINT_NAME(GetMyDefaultPrinter)(char *buffer, int32_t /*unused*/)
 {
     if (!buffer)
         return HX_FAILURE;
@@ -91,7 +91,7 @@ extern "C" HELVEX1_API int32_t GetMyDefaultPrinter(char *buffer, int32_t /*unuse
     return HX_SUCCESS;
 }
 
-extern "C" HELVEX1_API int32_t SetMyDefaultPrinter(const char *name)
+extern "C" HELVEX1_API int32_t HX_PRINT_NAME(SetMyDefaultPrinter)(const char *name)
 {
     if (!name || !*name)
         return -1;

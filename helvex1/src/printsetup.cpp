@@ -1,17 +1,17 @@
 // DisplayMyPrintPropertySheet: the page setup dialog for the default printer.
 #include "dialogowner.h"
-#include "helvex1.h"
+#include "printpart.h"
 #include "qtdialoghost.h"
 
 #include <QPageSetupDialog>
 #include <QPrinter>
 
-extern "C" HELVEX1_API int32_t DisplayMyPrintPropertySheet(HX_WINDOW owner)
+extern "C" HELVEX1_API int32_t HX_PRINT_NAME(DisplayMyPrintPropertySheet)(HX_WINDOW owner)
 {
     // The dialog belongs to the default printer; without one there is
     // nothing to set up.
     char name[512];
-    if (GetMyDefaultPrinter(name, 0) != HX_SUCCESS)
+    if (HX_PRINT_NAME(GetMyDefaultPrinter)(name, 0) != HX_SUCCESS)
         return 0;
     if (!helvex1::dialogApplication())
         return 0;

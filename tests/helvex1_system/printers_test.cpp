@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <dlfcn.h>
 #include <memory>
 #include <regex>
 
@@ -128,6 +129,41 @@ TEST_F(Printers, UnreachableServiceIsAFailure)
     EXPECT_EQ(SetMyDefaultPrinter("Office"), -1);
     cupsSetServer(nullptr); // back to CUPS_SERVER
     EXPECT_EQ(GetPrinters(0, buffer, 0), 0);
+}
+
+// The shared library needs neither the print service's client nor Qt's
+// print support: its printer part comes from beside it at the first call,
+// and answers as the exports above do.
+TEST_F(Printers, TheSharedLibraryLoadsItsPrinterPartAtTheFirstCall)
+{
+    QFile shared(HX_SHARED_LIBRARY);
+    ASSERT_TRUE(shared.open(QIODevice::ReadOnly));
+    const QByteArray bytes = shared.readAll();
+    EXPECT_FALSE(bytes.contains("libcups.so"));
+    EXPECT_FALSE(bytes.contains("libQt6PrintSupport.so"));
+
+    const std::string library = HX_SHARED_LIBRARY;
+    const std::string part = library.substr(0, library.rfind('/') + 1) + "libhelvex1print.so";
+    void *lib = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    EXPECT_EQ(dlopen(part.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
+    ASSERT_TRUE(service_->addQueue("Office"));
+    auto printers = reinterpret_cast<int32_t (*)(int32_t, char *, int32_t)>(dlsym(lib, "GetPrinters"));
+    auto setDefault = reinterpret_cast<int32_t (*)(const char *)>(dlsym(lib, "SetMyDefaultPrinter"));
+    auto getDefault = reinterpret_cast<int32_t (*)(char *, int32_t)>(dlsym(lib, "GetMyDefaultPrinter"));
+    ASSERT_TRUE(printers && setDefault && getDefault);
+    char buffer[512];
+    ASSERT_EQ(printers(0, buffer, 0), 0);
+    EXPECT_TRUE(std::regex_match(buffer, std::regex(R"(Office\|file:/dev/null\|[0-9]+\|\|)"))) << buffer;
+    void *loaded = dlopen(part.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(loaded, nullptr);
+    EXPECT_EQ(setDefault("Office"), 0);
+    EXPECT_EQ(getDefault(buffer, 0), HX_SUCCESS);
+    EXPECT_STREQ(buffer, "Office");
+    EXPECT_EQ(setDefault("Nowhere"), -1);
+    if (loaded)
+        dlclose(loaded);
+    dlclose(lib);
 }
 
 TEST_F(Printers, PageSetupAnswersConfirmAndCancel)

@@ -13,7 +13,7 @@ deb=$(ls "$work"/pkg/vantel_*.deb 2>/dev/null)
 rm "$work/cpack.log"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for f in ./usr/bin/vantel ./usr/lib/vantel/libhelvex1.so ./usr/lib/vantel/libxzip.so \
+for f in ./usr/bin/vantel ./usr/lib/vantel/libhelvex1.so ./usr/lib/vantel/libhelvex1print.so ./usr/lib/vantel/libxzip.so \
          ./usr/share/applications/$id.desktop ./usr/share/metainfo/$id.metainfo.xml \
          ./usr/share/icons/hicolor/48x48/apps/$id.png ./usr/share/icons/hicolor/256x256/apps/$id.png \
          ./usr/share/man/man1/vantel.1.gz ./usr/share/doc/vantel/copyright ./usr/share/doc/vantel/changelog.gz; do
@@ -41,9 +41,16 @@ file "$work/root/usr/lib/vantel/libxzip.so" | grep -q "not stripped" && fail "li
 # The hardening of Debian 12's dpkg-buildflags; control-flow protection is
 # not among its flags (nor in the Qt libraries the program uses). Checked
 # builds (sanitizers) go without it.
+# libhelvex1's printer part copies only into buffers whose size its callers
+# do not pass (the exports' own interface), so no call of it can be fortified
+# and the fortify test, which looks for fortified calls, is left out there.
 if [ "$hardened" = ON ]; then
-  hardening-check --nocfprotection "$work/root/usr/bin/vantel" "$work/root/usr/lib/vantel/"*.so \
+  lib=$work/root/usr/lib/vantel
+  hardening-check --nocfprotection "$work/root/usr/bin/vantel" "$lib/libhelvex1.so" "$lib/libxzip.so" \
     >"$work/hardening.log" 2>&1 || fail "hardening-check"
+  hardening-check --nocfprotection --nofortify "$lib/libhelvex1print.so" >>"$work/hardening.log" 2>&1 \
+    || fail "hardening-check of the printer part"
+  [ "$(ls "$lib"/*.so | wc -l)" = 3 ] || fail "other libraries in lib/vantel: $(ls "$lib")"
   rm "$work/hardening.log"
 else
   echo "not a hardened build: hardening-check left out"
