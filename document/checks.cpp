@@ -9,8 +9,10 @@
 #include "recordset.h"
 #include "rowstore.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QTimer>
 
 namespace {
@@ -189,6 +191,9 @@ void EventDocument::checkAheadSoon()
         checkAhead_ = new QTimer(this);
         checkAhead_->setSingleShot(true);
         connect(checkAhead_, &QTimer::timeout, this, &EventDocument::checkAhead);
+        if (QCoreApplication *app = QCoreApplication::instance())
+            app->installEventFilter(this);
+        sinceInput_.start();
     }
     aheadPart_ = Part::Events;
     aheadPlace_ = 0;
@@ -196,11 +201,32 @@ void EventDocument::checkAheadSoon()
     checkAhead_->start(std::chrono::milliseconds(200));
 }
 
+bool EventDocument::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+        sinceInput_.restart();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void EventDocument::checkAhead()
 {
-    // A slice leaves the event loop free again within a few milliseconds.
-    // Rows inserted or removed meanwhile may shift a row past the place
-    // reached: a save checks whatever was not checked ahead.
+    // Not while the user is at the keys or the mouse: each key would wait
+    // for a slice. A slice leaves the event loop free again within a few
+    // milliseconds. Rows inserted or removed meanwhile may shift a row past
+    // the place reached: a save checks whatever was not checked ahead.
+    constexpr qint64 kQuietMs = 300;
+    if (const qint64 quiet = sinceInput_.elapsed(); quiet < kQuietMs) {
+        checkAhead_->start(std::chrono::milliseconds(kQuietMs - quiet));
+        return;
+    }
     constexpr qint64 kSliceNs = 4'000'000;
     QElapsedTimer clock;
     clock.start();

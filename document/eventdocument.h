@@ -9,6 +9,7 @@
 #include "journal.h"
 #include "package.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -209,8 +210,9 @@ public:
     // values.
     Validation validate(const std::function<void(Part)> &beforePart = {}) const;
     // Once the data is read, its events and date lines are checked while
-    // the program waits for the user, a few milliseconds at a time, so that
-    // a save checks only what failed or changed.
+    // the program waits for the user (no key, mouse or wheel for a moment),
+    // a few milliseconds at a time, so that a save checks only what failed
+    // or changed.
     void checkAheadSoon();
 
     // ---- Finding events
@@ -285,6 +287,7 @@ private:
     RowCounts rowCounts() const;
     static std::vector<RowChange> allChanges(const UnsavedWork &work);
     void checkAhead(); // one slice of checkAheadSoon's work
+    bool eventFilter(QObject *watched, QEvent *event) override; // notes the user's input for checkAhead
 
     std::unique_ptr<RecordSet> admin_, events_, dates_;
     // Columns looked up once.
@@ -292,6 +295,7 @@ private:
     std::vector<int> timeCols_; // time1 to time6
     bool modified_ = false;     // as last told by modifiedChanged
     QTimer *checkAhead_ = nullptr;
+    QElapsedTimer sinceInput_;  // since the user's last key, click or wheel
     Part aheadPart_ = Part::Events;
     long aheadPlace_ = 0;       // the next place of aheadPart_ to check ahead
     Journal journal_;
