@@ -3,10 +3,10 @@
 #include "datafiles.h"
 #include "definition.h"
 #include "globals.h"
+#include "readfile.h"
 #include "recordset.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace datafiles {
 
@@ -16,11 +16,15 @@ QString dataFolderAtStart(const QString &filesSetting)
     if (folder.isEmpty() || folder == QLatin1String("GETDIR"))
         folder = QDir::currentPath() + QStringLiteral("/Files/");
 
-    QFile admin(folder + gs_admin_filename);
-    if (!admin.open(QIODevice::ReadOnly))
+    // Read as the data is read: a pipe or a device in the file's place is
+    // refused at once instead of waiting for a writer (the load that
+    // follows says what is there).
+    const QString path = folder + gs_admin_filename;
+    QByteArray bytes;
+    if (rt::ReadWholeFile(path, -1, bytes) != rt::ReadStatus::Read)
         return folder;
     RecordSet record(definition(QStringLiteral("d_admin")));
-    if (importBytes(record, admin.readAll(), admin.fileName(), nullptr) < 1)
+    if (importBytes(record, bytes, path, nullptr) < 1)
         return folder;
     const QString named = record.GetItemString(1, QStringLiteral("file_directory"));
     return named.isEmpty() ? folder : named;
