@@ -56,40 +56,6 @@ private:
     }
 };
 
-EventDocument::EventDocument(std::chrono::milliseconds mergeInterval, QObject *parent)
-    : QObject(parent),
-      admin_(std::make_unique<RecordSet>(definition(QStringLiteral("d_admin")))),
-      events_(std::make_unique<RecordSet>(definition(QStringLiteral("d_list")))),
-      dates_(std::make_unique<RecordSet>(definition(QStringLiteral("d_event_dates")))),
-      folderCol_(admin_->columnIndex(kFileDirectory)),
-      startCol_(dates_->columnIndex(QStringLiteral("start_date"))),
-      endCol_(dates_->columnIndex(QStringLiteral("end_date"))),
-      lineEventCol_(dates_->columnIndex(QStringLiteral("event_id"))),
-      lineKeyCol_(dates_->columnIndex(QStringLiteral("time_id"))),
-      eventKeyCol_(events_->columnIndex(QStringLiteral("event_id"))),
-      history_({admin_.get(), events_.get(), dates_.get()}, mergeInterval)
-{
-    for (int i = 1; i <= 6; ++i)
-        timeCols_.push_back(dates_->columnIndex(QStringLiteral("time%1").arg(i)));
-    history_.onChange = [this](const RowChange &change) { journal_.record(change); };
-    connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
-        // Back at the data as saved: nothing is unsaved, and nothing need be
-        // kept for a next start.
-        if (clean)
-            journal_.restart();
-        if (modified_ != !clean)
-            emit modifiedChanged(modified_ = !clean);
-    });
-    connect(&history_, &ChangeHistory::stepShown, this, &EventDocument::stepShown);
-}
-
-EventDocument::~EventDocument()
-{
-    // The history goes first: its stack, cleared as it goes, must not be
-    // taken for a return to the saved data (which would drop the journal).
-    disconnect(&history_.stack(), nullptr, this, nullptr);
-}
-
 // ---- Checks ------------------------------------------------------------------
 
 QString EventDocument::requiredMessage() { return QStringLiteral("This is a required field !"); }

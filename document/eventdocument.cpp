@@ -9,13 +9,18 @@
 #include "trim.h"
 
 #include <QDate>
+#include <QFile>
 #include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 
 #include <exception>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 const QString kFileDirectory = QStringLiteral("file_directory");
@@ -45,8 +50,152 @@ QStringList LoadResult::unreadable() const
     return list;
 }
 
+EventDocument::EventDocument(std::chrono::milliseconds mergeInterval, QObject *parent)
+    : QObject(parent),
+      admin_(std::make_unique<RecordSet>(definition(QStringLiteral("d_admin")))),
+      events_(std::make_unique<RecordSet>(definition(QStringLiteral("d_list")))),
+      dates_(std::make_unique<RecordSet>(definition(QStringLiteral("d_event_dates")))),
+      folderCol_(admin_->columnIndex(kFileDirectory)),
+      startCol_(dates_->columnIndex(QStringLiteral("start_date"))),
+      endCol_(dates_->columnIndex(QStringLiteral("end_date"))),
+      lineEventCol_(dates_->columnIndex(QStringLiteral("event_id"))),
+      lineKeyCol_(dates_->columnIndex(QStringLiteral("time_id"))),
+      eventKeyCol_(events_->columnIndex(QStringLiteral("event_id"))),
+      history_({admin_.get(), events_.get(), dates_.get()}, mergeInterval)
+{
+    for (int i = 1; i <= 6; ++i)
+        timeCols_.push_back(dates_->columnIndex(QStringLiteral("time%1").arg(i)));
+    history_.onChange = [this](const RowChange &change) { journal_.record(change); };
+    connect(&history_.stack(), &QUndoStack::cleanChanged, this, [this](bool clean) {
+        // Back at the data as saved: nothing is unsaved, and nothing need be
+        // kept for a next start.
+        if (clean)
+            journal_.restart();
+        if (modified_ != !clean)
+            emit modifiedChanged(modified_ = !clean);
+    });
+    connect(&history_, &ChangeHistory::stepShown, this, &EventDocument::stepShown);
+}
+
+EventDocument::~EventDocument()
+{
+    // The history goes first: its stack, cleared as it goes, must not be
+    // taken for a return to the saved data (which would drop the journal).
+    disconnect(&history_.stack(), nullptr, this, nullptr);
+    dropReadAhead();
+}
+
+namespace {
+
+// What tells whether a file is still the one read: which file it is, its
+// size and when it or its contents last changed. Equal for two files that
+// are not there.
+struct FileStamp {
+    std::array<qint64, 7> values{};
+    bool operator==(const FileStamp &) const = default;
+};
+
+FileStamp stampOf(const QString &path)
+{
+    FileStamp stamp;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        stamp.values = {qint64(st.st_dev), qint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
+                        qint64(st.st_mtim.tv_nsec), qint64(st.st_ctim.tv_sec), qint64(st.st_ctim.tv_nsec)};
+    else
+        stamp.values[0] = -1;
+    return stamp;
+}
+
+} // namespace
+
+// One thread reads the files in turn; load() reads on its own thread any
+// that the reader has not come to yet, so that two large files are read
+// side by side.
+struct EventDocument::ReadAhead {
+    struct File {
+        RecordSet *rs = nullptr;
+        QString path;
+        int indexCol = 0;
+        std::atomic<bool> claimed{false}; // by the thread that reads it, or given up
+        bool read = false;
+        FileStamp stamp; // before it was read
+        datafiles::FileRead contents;
+        std::exception_ptr failure;
+
+        void take()
+        {
+            if (claimed.exchange(true))
+                return;
+            try {
+                stamp = stampOf(path);
+                contents = datafiles::readFile(*rs, path, indexCol);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            read = true;
+        }
+        // Read without a fault, and the file is as it was then.
+        bool usable(const QString &filePath) const
+        {
+            return read && !failure && path == filePath && stampOf(path) == stamp;
+        }
+    };
+    File files[2]; // the events, then their date lines
+    std::thread reader;
+
+    // Every file read, by whichever thread came to it first.
+    void finish()
+    {
+        for (File &f : files)
+            f.take();
+        if (reader.joinable())
+            reader.join();
+    }
+    // The files not begun stay unread.
+    void stop()
+    {
+        for (File &f : files)
+            f.claimed = true;
+        if (reader.joinable())
+            reader.join();
+    }
+};
+
+void EventDocument::readAhead(const QString &directory)
+{
+    dropReadAhead();
+    const QString eventsPath = directory + gs_event_filename;
+    // An interrupted save is undone before anything is read (see load).
+    if (fileset::interrupted(eventsPath))
+        return;
+    ahead_ = std::make_unique<ReadAhead>();
+    ReadAhead::File &events = ahead_->files[0], &dates = ahead_->files[1];
+    events.rs = events_.get();
+    events.path = eventsPath;
+    dates.rs = dates_.get();
+    dates.path = directory + gs_event_dates_filename;
+    dates.indexCol = lineEventCol_;
+    ahead_->reader = std::thread([ahead = ahead_.get()] {
+        for (ReadAhead::File &f : ahead->files)
+            f.take();
+    });
+}
+
+void EventDocument::dropReadAhead()
+{
+    if (!ahead_)
+        return;
+    ahead_->stop();
+    datafiles::dropRead(*events_, ahead_->files[0].contents);
+    datafiles::dropRead(*dates_, ahead_->files[1].contents);
+    ahead_.reset();
+}
+
 LoadResult EventDocument::load(const QString &directory)
 {
+    if (ahead_)
+        ahead_->finish();
     history_.setPaused(true);
     const auto resume = qScopeGuard([&] {
         history_.setPaused(false);
@@ -70,6 +219,7 @@ LoadResult EventDocument::load(const QString &directory)
     const QString datesPath = directory + gs_event_dates_filename;
     result.interruptedSave = fileset::recover(eventsPath);
     if (fileset::interrupted(eventsPath)) {
+        dropReadAhead();
         result.interruptedSave = fileset::blockedMessage(eventsPath, result.interruptedSave);
         // The files of an interrupted save could not be put back yet: read
         // one after the other, each after another attempt, as ever.
@@ -82,30 +232,36 @@ LoadResult EventDocument::load(const QString &directory)
     // problems reported) only when events came in, as if they had been read
     // after them. Neither record set is used by anyone else meanwhile: both
     // reads end before either set changes.
-    datafiles::FileRead dates;
-    std::exception_ptr failure;
-    // The date lines are filtered by their event at every change of event:
-    // their index is made along with the reading.
-    const int lineEvent = dates_->columnIndex(QStringLiteral("event_id"));
-    std::thread reader([&] {
+    datafiles::FileRead dates, events;
+    if (ahead_ && ahead_->files[0].usable(eventsPath) && ahead_->files[1].usable(datesPath)) {
+        events = std::move(ahead_->files[0].contents);
+        dates = std::move(ahead_->files[1].contents);
+        ahead_.reset();
+    } else {
+        dropReadAhead();
+        std::exception_ptr failure;
+        // The date lines are filtered by their event at every change of
+        // event: their index is made along with the reading.
+        const int lineEvent = dates_->columnIndex(QStringLiteral("event_id"));
+        std::thread reader([&] {
+            try {
+                dates = datafiles::readFile(*dates_, datesPath, lineEvent);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
         try {
-            dates = datafiles::readFile(*dates_, datesPath, lineEvent);
+            events = datafiles::readFile(*events_, eventsPath);
         } catch (...) {
-            failure = std::current_exception();
+            reader.join();
+            datafiles::dropRead(*dates_, dates);
+            throw;
         }
-    });
-    datafiles::FileRead events;
-    try {
-        events = datafiles::readFile(*events_, eventsPath);
-    } catch (...) {
         reader.join();
-        datafiles::dropRead(*dates_, dates);
-        throw;
-    }
-    reader.join();
-    if (failure) {
-        datafiles::dropRead(*events_, events);
-        std::rethrow_exception(failure);
+        if (failure) {
+            datafiles::dropRead(*events_, events);
+            std::rethrow_exception(failure);
+        }
     }
     if (datafiles::finishRead(*events_, events, eventsPath, &result.events) >= 1) {
         fileset::recover(datesPath); // leftovers of an interrupted save of the dates, as before reading them

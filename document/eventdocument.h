@@ -119,6 +119,13 @@ public:
     // that folder when there is none; its values become the settings), the
     // events, and their date lines only when there are events.
     LoadResult load(const QString &directory);
+    // Starts reading the events and date lines of the data folder
+    // `directory` on threads of their own, for the load() of that folder
+    // that follows: the window builds its pages meanwhile. load() takes
+    // what was read where it reads the same files and they have not
+    // changed since, and reads them anew otherwise. Until that load(),
+    // nothing else may use the events or their date lines.
+    void readAhead(const QString &directory);
 
     // ---- Commands
     // Each changes the data as one step of the undo history (none when it
@@ -289,7 +296,12 @@ private:
     void checkAhead(); // one slice of checkAheadSoon's work
     bool eventFilter(QObject *watched, QEvent *event) override; // notes the user's input for checkAhead
 
+    // What readAhead() reads, until load() takes it or gives it back.
+    struct ReadAhead;
+    void dropReadAhead();
+
     std::unique_ptr<RecordSet> admin_, events_, dates_;
+    std::unique_ptr<ReadAhead> ahead_;
     // Columns looked up once.
     int folderCol_ = 0, startCol_ = 0, endCol_ = 0, lineEventCol_ = 0, lineKeyCol_ = 0, eventKeyCol_ = 0;
     std::vector<int> timeCols_; // time1 to time6

@@ -21,6 +21,7 @@
 #include "eventlistpage.h"
 #include "pagehost.h"
 #include "recovery.h"
+#include "startfolder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -47,6 +48,9 @@ const QString kGeneral = QStringLiteral("General");
 w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<EventDocument>(std::chrono::milliseconds(QApplication::keyboardInputInterval())))
 {
     setObjectName(QStringLiteral("w_event"));
+    // The data is read while the pages are built; the reading is taken
+    // once the window shows (ue_post_open).
+    doc_->readAhead(datafiles::dataFolderAtStart(gs_directory));
     setWindowTitle(QStringLiteral("Vantel - ") + vantel_operator::web_site);
     setWindowIcon(QIcon(rt::PicturePath(QStringLiteral("vantel.png"))));
 

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -426,6 +427,53 @@ TEST_F(EventDocumentLoad, ProblemsOfBothFilesAreReportedEachWithItsOwnBackup)
     EXPECT_EQ(fresh->dates().GetItemString(shown.sourceRow(1), "time_id"), "TI2");
     EXPECT_TRUE(fresh->dates().IsNull(shown.sourceRow(1), "start_date"));
     EXPECT_EQ(fresh->dates().GetItemString(shown.sourceRow(2), "time_id"), "TI3");
+}
+
+// The window has its document read the folder while it builds its pages:
+// the load takes that reading only where it is of the very files it reads.
+TEST_F(EventDocumentLoad, WhatWasReadAheadIsTakenOnlyWhileTheFilesAreTheOnesRead)
+{
+    const QString folder = dataDir();
+    auto eventsOf = [](const EventDocument &d) {
+        QStringList names;
+        for (long r = 1; r <= d.events().RowCount(); ++r)
+            names << d.events().GetItemString(r, "name");
+        return names.join(',');
+    };
+    auto linesOf = [](const EventDocument &d, const QByteArray &event) {
+        RecordSetView shown(d.dates());
+        shown.showOnly(d.dates().columnIndex("event_id"), event);
+        return shown.RowCount();
+    };
+    write(eventLine("EV1", "Fair") + eventLine("EV2", "Show"), dateLine("EV2", "TI2", "Köln"));
+    fresh = std::make_unique<EventDocument>();
+    fresh->readAhead(folder);
+    fresh->load(folder);
+    EXPECT_EQ(eventsOf(*fresh), "Fair,Show");
+    EXPECT_EQ(linesOf(*fresh, "EV2"), 1);
+
+    // Both files written anew after the reading began (the first the same
+    // size as before): what the load reads is what they hold now.
+    fresh = std::make_unique<EventDocument>();
+    fresh->readAhead(folder);
+    QThread::msleep(100); // the reading is done by then
+    write(eventLine("EV1", "Pair") + eventLine("EV2", "Show"), dateLine("EV1", "TI1", "Bonn") + dateLine("EV2", "TI2", "Köln"));
+    fresh->load(folder);
+    EXPECT_EQ(eventsOf(*fresh), "Pair,Show");
+    EXPECT_EQ(linesOf(*fresh, "EV1"), 1);
+    EXPECT_EQ(linesOf(*fresh, "EV2"), 1);
+    EXPECT_EQ(fresh->dates().allRowCount(), 2);
+
+    // Read ahead in another folder; and one never loaded.
+    QDir(wf.path()).mkpath("Other");
+    fresh = std::make_unique<EventDocument>();
+    fresh->readAhead(wf.folder() + "Other/");
+    fresh->load(folder);
+    EXPECT_EQ(eventsOf(*fresh), "Pair,Show");
+    EXPECT_EQ(fresh->dates().allRowCount(), 2);
+    fresh = std::make_unique<EventDocument>();
+    fresh->readAhead(folder);
+    fresh.reset();
 }
 
 using EventDocumentAdmin = EventDocumentTest;
