@@ -2,14 +2,19 @@
 
 #include "vantel_resources.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QFontMetrics>
+#include <QIconEngine>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPixmapCache>
+#include <QStyle>
+#include <QStyleOption>
 
 namespace {
 
@@ -97,29 +102,116 @@ void vo_base_pic_button::setPictureName(const QString &name)
     updateIcon();
 }
 
-// Builds the icon from the current and the disabled picture, each with its
-// double-size companion so that it stays crisp on HiDPI screens. The
-// picture is drawn in its own size.
+namespace {
+
+// A picture of the button and its double-size companion for HiDPI screens.
+struct Picture {
+    QString path, hiDpi;
+    QSize size; // of the picture in its own size; invalid when there is none
+
+    explicit Picture(const QString &name)
+    {
+        const QString file = rt::PicturePath(name);
+        size = QImageReader(file).size(); // reads the picture's header only
+        if (!size.isValid())
+            return;
+        path = file;
+        const QFileInfo info(file);
+        const QString twice = info.path() + '/' + info.completeBaseName() + QStringLiteral("@2x.") + info.suffix();
+        if (QFile::exists(twice))
+            hiDpi = twice;
+    }
+};
+
+// Every picture file is decoded once, when a button first shows it: most
+// pictures of a window (its other states, the buttons of pages not yet
+// looked at) are never drawn at all.
+QPixmap decoded(const QString &path)
+{
+    QPixmap pm;
+    const QString key = QStringLiteral("vantel-picture:") + path;
+    if (!QPixmapCache::find(key, &pm) && pm.load(path))
+        QPixmapCache::insert(key, pm);
+    return pm;
+}
+
+// The button's icon: the picture of its state and the disabled picture,
+// each drawn in its own size (smaller only where less room is given), the
+// double-size one where the screen needs the pixels.
+class PictureIconEngine : public QIconEngine {
+public:
+    PictureIconEngine(Picture normal, Picture disabled) : normal_(std::move(normal)), disabled_(std::move(disabled)) {}
+
+    QIconEngine *clone() const override { return new PictureIconEngine(*this); }
+    bool isNull() override { return !normal_.size.isValid() && !disabled_.size.isValid(); }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State) override
+    {
+        const Picture &p = pictureFor(mode);
+        if (!p.size.isValid())
+            return {};
+        if (p.hiDpi.isEmpty())
+            return {p.size};
+        return {p.size, p.size * 2};
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State) override
+    {
+        return fitted(pictureFor(mode).size, size);
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
+    {
+        const Picture &p = pictureFor(mode);
+        if (!p.size.isValid())
+            return QPixmap();
+        const bool large = !p.hiDpi.isEmpty() && (size.width() > p.size.width() || size.height() > p.size.height());
+        QPixmap pm = decoded(large ? p.hiDpi : p.path);
+        if (pm.isNull())
+            return pm;
+        const QSize fit = fitted(pm.size(), size);
+        if (fit != pm.size())
+            pm = pm.scaled(fit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (mode == QIcon::Disabled && !disabled_.size.isValid()) {
+            QStyleOption option;
+            option.palette = QGuiApplication::palette();
+            pm = QApplication::style()->generatedIconPixmap(QIcon::Disabled, pm, &option);
+        }
+        return pm;
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        QPixmap pm = pixmap((QSizeF(rect.size()) * ratio).toSize(), mode, state);
+        if (pm.isNull())
+            return;
+        pm.setDevicePixelRatio(ratio);
+        const QSize shown = (QSizeF(pm.size()) / ratio).toSize();
+        painter->drawPixmap(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, shown, rect), pm);
+    }
+
+private:
+    const Picture &pictureFor(QIcon::Mode mode) const
+    {
+        const bool disabled = mode == QIcon::Disabled;
+        const Picture &wanted = disabled ? disabled_ : normal_;
+        return wanted.size.isValid() ? wanted : disabled ? normal_ : disabled_;
+    }
+    static QSize fitted(QSize own, const QSize &room)
+    {
+        if (own.isValid() && (own.width() > room.width() || own.height() > room.height()))
+            own.scale(room, Qt::KeepAspectRatio);
+        return own;
+    }
+    Picture normal_, disabled_;
+};
+
+} // namespace
+
+// The icon of the current and the disabled picture; the picture is drawn
+// in its own size.
 void vo_base_pic_button::updateIcon()
 {
-    QIcon icon;
-    auto add = [&icon](const QString &name, QIcon::Mode mode) -> QSize {
-        const QString path = rt::PicturePath(name);
-        const QSize size = QImageReader(path).size();
-        if (!size.isValid())
-            return QSize();
-        icon.addFile(path, size, mode);
-        const QFileInfo info(path);
-        const QString hiDpi = info.path() + '/' + info.completeBaseName() + QStringLiteral("@2x.") + info.suffix();
-        if (QFile::exists(hiDpi))
-            icon.addFile(hiDpi, size * 2, mode);
-        return size;
-    };
-    pictureSize_ = add(PictureName, QIcon::Normal);
-    const QSize disabledSize = add(DisabledName, QIcon::Disabled);
-    if (!pictureSize_.isValid())
-        pictureSize_ = disabledSize;
-    setIcon(icon);
+    Picture normal(PictureName), disabled(DisabledName);
+    pictureSize_ = normal.size.isValid() ? normal.size : disabled.size;
+    setIcon(QIcon(new PictureIconEngine(std::move(normal), std::move(disabled))));
     if (pictureSize_.isValid())
         setIconSize(pictureSize_);
     updateGeometry();

@@ -13,6 +13,7 @@
 #include <QStyledItemDelegate>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 
 // ---- Form ------------------------------------------------------------------
@@ -77,6 +78,10 @@ void DataWindow::buildForm()
             // paintFormHighlight), not as the items of a menu, which take
             // the field's own colours under a style sheet.
             e->setItemDelegate(new QStyledItemDelegate(e));
+            // Every row is one line of text: the list measures one row, not
+            // all of them, whenever its look changes.
+            if (auto *list = qobject_cast<QListView *>(e->view()))
+                list->setUniformItemSizes(true);
             // A choice goes into the record at once.
             connect(e, qOverload<int>(&QComboBox::activated), this, [this, e, col](int) {
                 if (refreshing_ || currentRow_ < 1)

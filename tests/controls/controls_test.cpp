@@ -69,6 +69,19 @@ TEST(PictureButton, FocusSwapsThePictureAndKeysReachTheWindowThroughTabPages)
     QCoreApplication::processEvents();
     ASSERT_TRUE(onPage->hasFocus());
     EXPECT_EQ(onPage->pictureName(), "save_focus.jpg");
+    // What is drawn: the picture of the state, the double-size one where
+    // the screen needs twice the pixels.
+    auto drawn = [onPage](int scale, QIcon::Mode mode) {
+        return onPage->icon().pixmap(onPage->iconSize() * scale, mode).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    auto picture = [](const char *name) {
+        return QImage(QStringLiteral(":/images/") + name).convertToFormat(QImage::Format_RGB32);
+    };
+    EXPECT_EQ(onPage->iconSize(), picture("save.jpg").size());
+    EXPECT_TRUE(drawn(1, QIcon::Normal) == picture("save_focus.jpg"));
+    EXPECT_TRUE(drawn(2, QIcon::Normal) == picture("save_focus@2x.jpg"));
+    EXPECT_TRUE(drawn(1, QIcon::Disabled) == picture("save_dis.jpg"));
+    EXPECT_FALSE(picture("save_focus.jpg") == picture("save_dis.jpg"));
     first->setFocus(Qt::BacktabFocusReason);
     QCoreApplication::processEvents();
     EXPECT_EQ(onPage->pictureName(), "save.jpg");
