@@ -18,6 +18,7 @@
 #include <atomic>
 
 #include <exception>
+#include <system_error>
 #include <thread>
 
 #include <sys/stat.h>
@@ -109,9 +110,9 @@ FileStamp stampOf(const QString &path)
 
 } // namespace
 
-// One thread reads the files in turn; load() reads on its own thread any
-// that the reader has not come to yet, so that two large files are read
-// side by side.
+// One thread reads the files in turn; load() itself reads any that the
+// reader has not come to yet, so that two large files are read side by
+// side.
 struct EventDocument::ReadAhead {
     struct File {
         RecordSet *rs = nullptr;
@@ -176,10 +177,14 @@ void EventDocument::readAhead(const QString &directory)
     dates.rs = dates_.get();
     dates.path = directory + gs_event_dates_filename;
     dates.indexCol = lineEventCol_;
-    ahead_->reader = std::thread([ahead = ahead_.get()] {
-        for (ReadAhead::File &f : ahead->files)
-            f.take();
-    });
+    try {
+        ahead_->reader = std::thread([ahead = ahead_.get()] {
+            for (ReadAhead::File &f : ahead->files)
+                f.take();
+        });
+    } catch (const std::system_error &) {
+        // No thread to be had: load() reads them all.
+    }
 }
 
 void EventDocument::dropReadAhead()
