@@ -236,19 +236,19 @@ bool MapUnderLease(int fd, qint64 size, HeldBytes &out)
     Slot &s = *slot;
     // A descriptor of its own, so that the lease lives as long as the
     // mapping whatever the caller does with `fd`.
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     // The break is signalled to the process, whichever of its threads is
     // there then: the kernel's default is the thread that took the lease,
     // and a reading thread that has ended would leave the writer waiting
     // for the lease-break time, after which the file changes under the
     // mapping.
-    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     const f_owner_ex process{F_OWNER_PID, ::getpid()};
     if (own < 0 || ::fcntl(own, F_SETSIG, leaseSignal()) != 0 || ::fcntl(own, F_SETLEASE, F_RDLCK) != 0
         || ::fcntl(own, F_SETOWN_EX, &process) != 0) {
-        if (own >= 0)
+        if (own >= 0) {
             ::fcntl(own, F_SETLEASE, F_UNLCK);
-        if (own >= 0)
             ::close(own);
+        }
         s.state.store(Free);
         return false;
     }

@@ -120,7 +120,7 @@ public:
     // events, and their date lines only when there are events.
     LoadResult load(const QString &directory);
     // Starts reading the events and date lines of the data folder
-    // `directory` on threads of their own, for the load() of that folder
+    // `directory` on a thread of its own, for the load() of that folder
     // that follows: the window builds its pages meanwhile. load() takes
     // what was read where it reads the same files and they have not
     // changed since, and reads them anew otherwise. Until that load(),
