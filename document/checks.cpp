@@ -15,6 +15,11 @@
 #include <QEvent>
 #include <QTimer>
 
+#include <atomic>
+#include <exception>
+#include <system_error>
+#include <thread>
+
 namespace {
 const QString kFileDirectory = QStringLiteral("file_directory");
 } // namespace
@@ -139,16 +144,76 @@ FirstFault EventDocument::firstFault(Part part) const
     const ColumnTable table(rs.definition());
     const EveryRow rows(rs);
     const long count = rows.count();
-    RowStore::Pass pass(rs.store());
-    for (long row = 1; row <= count; ++row, pass.row()) {
-        if (!needsCheck(rs, row))
-            continue;
-        RowCheck check = checkRow(table, rows, part, row);
-        if (check.rc != 0)
-            return FirstFault{row, std::move(check)};
-        notePassed(rs, row, check);
+    // Rows [from, to) up to the first that fails. Those that pass are noted
+    // in `passed` (by their place from `from`) when it is given, else marked.
+    auto scan = [&](long from, long to, std::vector<bool> *passed, const std::atomic<bool> *stop) {
+        RowStore::Pass pass(rs.store());
+        for (long row = from; row < to; ++row, pass.row()) {
+            if (stop && row % 256 == 0 && stop->load(std::memory_order_relaxed))
+                break;
+            if (!needsCheck(rs, row))
+                continue;
+            RowCheck check = checkRow(table, rows, part, row);
+            if (check.rc != 0)
+                return FirstFault{row, std::move(check)};
+            if (!passed)
+                notePassed(rs, row, check);
+            else if (check.unknownTypes == 0)
+                (*passed)[size_t(row - from)] = true;
+        }
+        return FirstFault{};
+    };
+    // Many rows to check are checked in two halves side by side, the second
+    // on a thread of its own: the checks only read the rows, and the marks
+    // of the rows that passed are set once both halves are done. The first
+    // half's fault, when there is one, is the first of the part. The rows
+    // checked ahead lie mostly before the others: the halves share what is
+    // left from the first row not checked.
+    constexpr long kTwoHalvesFrom = 65536;
+    long from = 1;
+    while (from <= count && !needsCheck(rs, from))
+        ++from;
+    if (count + 1 - from < kTwoHalvesFrom)
+        return scan(from, count + 1, nullptr, nullptr);
+    const long mid = from + (count + 1 - from) / 2;
+    std::vector<bool> passedFirst(size_t(mid - from)), passedSecond(size_t(count + 1 - mid));
+    std::atomic<bool> stop{false};
+    FirstFault second;
+    std::exception_ptr secondFailed;
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            try {
+                second = scan(mid, count + 1, &passedSecond, &stop);
+            } catch (...) {
+                secondFailed = std::current_exception();
+            }
+        });
+    } catch (const std::system_error &) {
+        return scan(from, count + 1, nullptr, nullptr); // no thread to be had
     }
-    return FirstFault{};
+    FirstFault first;
+    try {
+        first = scan(from, mid, &passedFirst, nullptr);
+    } catch (...) {
+        stop = true;
+        worker.join();
+        throw;
+    }
+    if (first.row > 0)
+        stop = true; // what the second half finds no longer counts
+    worker.join();
+    for (long i = 0; i < mid - from; ++i)
+        if (passedFirst[size_t(i)])
+            rs.store().mark(rs.idAt(from - 1 + i));
+    for (long i = 0; i < count + 1 - mid; ++i)
+        if (passedSecond[size_t(i)])
+            rs.store().mark(rs.idAt(mid - 1 + i));
+    if (first.row > 0)
+        return first;
+    if (secondFailed)
+        std::rethrow_exception(secondFailed);
+    return second;
 }
 
 void EventDocument::checkAheadSoon()
@@ -193,6 +258,9 @@ void EventDocument::checkAhead()
         checkAhead_->start(std::chrono::milliseconds(kQuietMs - quiet));
         return;
     }
+    // Meanwhile the journal reads the files for what its changes will start
+    // from, so that neither its first write nor a save waits for that.
+    journal_.sumBaselineSoon();
     constexpr qint64 kSliceNs = 4'000'000;
     QElapsedTimer clock;
     clock.start();

@@ -67,7 +67,7 @@ QStringList dataFiles(const QString &folder)
 // The SHA-256 of a data file: read in large blocks and summed with the
 // processor's own instructions where it has them, so that a save that has
 // to know the files it replaces is not held up by them.
-QByteArray hashOfFile(const QString &path)
+QByteArray hashOfFile(const QString &path, const std::atomic<bool> *stop = nullptr)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -78,6 +78,8 @@ QByteArray hashOfFile(const QString &path)
     for (ssize_t n; ok && (n = ::read(fd, block.data(), block.size())) != 0;) {
         if (n < 0 && errno == EINTR)
             continue;
+        if (stop && stop->load(std::memory_order_relaxed))
+            ok = false;
         ok = n > 0 && EVP_DigestUpdate(ctx.get(), block.data(), size_t(n)) == 1;
     }
     ::close(fd);
@@ -168,12 +170,17 @@ struct Journal::Baseline {
     RowCounts counts{};
     QList<QByteArray> hashes; // empty until computed
     bool summing = false;     // its hash() is queued (looked at on the user's thread only)
+    std::atomic<bool> stop{false}; // the journal goes: a hash under way is not finished
 
     void hash()
     {
-        if (hashes.isEmpty())
-            for (const QString &file : files)
-                hashes << hashOfFile(file);
+        if (!hashes.isEmpty())
+            return;
+        QList<QByteArray> sums;
+        for (const QString &file : files)
+            sums << hashOfFile(file, &stop);
+        if (!stop.load())
+            hashes = std::move(sums);
     }
 };
 
@@ -215,7 +222,12 @@ Journal::Journal(QObject *parent) : QObject(parent), pool_(std::make_unique<QThr
     connect(&timer_, &QTimer::timeout, this, &Journal::write);
 }
 
-Journal::~Journal() { waitForWrites(); }
+Journal::~Journal()
+{
+    if (baseline_)
+        baseline_->stop = true; // nobody needs the hashes any more
+    waitForWrites();
+}
 
 QString Journal::path() const { return folder_.isEmpty() ? QString() : folder_ + fileName(); }
 
@@ -277,10 +289,11 @@ void Journal::saveFailed()
     startWrite();
 }
 
-// The first change after a start or a save queues the hashes of the files it
-// starts from, so that they are ready, or nearly, when the journal is first
-// written or the files are saved: a save then need not read the old files
-// after writing the new ones.
+// The hashes of the files the changes start from are queued once the window
+// waits for the user after a start, or at the first change after a save, so
+// that they are ready, or nearly, when the journal is first written or the
+// files are saved: a save then need not read the old files after writing
+// the new ones.
 void Journal::sumBaselineSoon()
 {
     if (!baseline_ || baseline_->summing)

@@ -61,6 +61,10 @@ public:
     void saveFailed();
     // How long after a change the file is written (ms).
     void setDelay(int ms) { timer_.setInterval(ms); }
+    // The files the changes start from are read for their hashes away from
+    // the user's thread, if that has not begun yet (the first change does
+    // it otherwise).
+    void sumBaselineSoon();
 
 signals:
     void writeFailed(const QString &error);
@@ -69,7 +73,6 @@ private:
     struct Baseline;
     void write();
     void startWrite();
-    void sumBaselineSoon();
     void waitForWrites();
 
     std::unique_ptr<QThreadPool> pool_;

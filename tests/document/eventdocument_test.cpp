@@ -199,6 +199,32 @@ TEST_F(EventDocumentFirstFault, EveryDateLineIsCheckedHoweverFarDownAndTheShownS
     EXPECT_EQ(v.findings[0].message, message);
     EXPECT_EQ(shown.RowCount(), 1);
     EXPECT_EQ(shown.sourceRow(1), 1);
+
+    // So many lines are checked in two halves at once: the lines that passed
+    // in either are marked.
+    auto checked = [this](long place) { return doc.dates().store().isMarked(doc.dates().idAt(place)); };
+    EXPECT_TRUE(checked(1));
+    EXPECT_TRUE(checked(40000));
+    EXPECT_FALSE(checked(65536));
+}
+
+// Of many lines, checked in two halves at once, with a fault in each (the
+// last line of the first half, the first of the second), the first half's
+// is reported; then the next, then the last line.
+TEST_F(EventDocumentFirstFault, OfTwoHalvesCheckedAtOnceTheFirstFaultIsReported)
+{
+    QByteArray lines = dateLine("EV1", "TI0", "Bonn");
+    for (int i = 1; i <= 70000; ++i)
+        lines += dateLine("EV1", QString("TI%1").arg(i), "Bonn", "2025-06-01", "2025-06-02",
+                          i == 34999 || i == 35000 ? "0000" : "1900");
+    load(adminLine("ann", dataDir()), eventLine("EV1", "Fair"), lines);
+    EXPECT_EQ(doc.validate().row, 35000);
+    ASSERT_TRUE(doc.setField(EventDocument::Part::Dates, 35000, "time1", QString("1900")));
+    EXPECT_EQ(doc.validate().row, 35001);
+    ASSERT_TRUE(doc.setField(EventDocument::Part::Dates, 35001, "time1", QString("1900")));
+    EXPECT_EQ(doc.validate().row, 0);
+    ASSERT_TRUE(doc.setField(EventDocument::Part::Dates, 70001, "end_date", QDate(2025, 5, 1)));
+    EXPECT_EQ(doc.validate().row, 70001);
 }
 
 TEST_F(EventDocumentFirstFault, FirstFaultyEventIsTheOneReported)
