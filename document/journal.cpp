@@ -78,9 +78,8 @@ QByteArray hashOfFile(const QString &path, const std::atomic<bool> *stop = nullp
     for (ssize_t n; ok && (n = ::read(fd, block.data(), block.size())) != 0;) {
         if (n < 0 && errno == EINTR)
             continue;
-        if (stop && stop->load(std::memory_order_relaxed))
-            ok = false;
-        ok = n > 0 && EVP_DigestUpdate(ctx.get(), block.data(), size_t(n)) == 1;
+        ok = n > 0 && !(stop && stop->load(std::memory_order_relaxed))
+             && EVP_DigestUpdate(ctx.get(), block.data(), size_t(n)) == 1;
     }
     ::close(fd);
     unsigned char sum[EVP_MAX_MD_SIZE];
