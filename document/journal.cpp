@@ -223,8 +223,10 @@ Journal::Journal(QObject *parent) : QObject(parent), pool_(std::make_unique<QThr
 
 Journal::~Journal()
 {
-    if (baseline_)
-        baseline_->stop = true; // nobody needs the hashes any more
+    // Without a write waiting for them nobody needs the hashes any more; a
+    // write still to come keeps the changes with them, as ever.
+    if (baseline_ && !writing_)
+        baseline_->stop = true;
     waitForWrites();
 }
 

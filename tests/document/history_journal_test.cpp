@@ -202,6 +202,31 @@ TEST_F(EventDocumentJournal, KeptSoonAfterAChangeOnlyForTheOwnerAndRestoredByThe
     EXPECT_TRUE(readFile(dataDir() + "VantelEvents.txt").contains("Späte Gala"));
 }
 
+// A journal that goes while it reads the files for their hashes still keeps
+// the change that waits to be written, with the files' hashes.
+TEST_F(EventDocumentJournal, GoingWhileItReadsTheFilesItStillKeepsTheChangeWaiting)
+{
+    writeFiles();
+    QFile dates(dataDir() + "VantelEventDates.txt"); // made long enough to take a while to read
+    ASSERT_TRUE(dates.resize(dates.size() + (qint64(256) << 20)));
+    const RowCounts counts{1, 3, 7};
+    {
+        Journal journal;
+        journal.setDelay(0);
+        journal.startFrom(dataDir(), counts);
+        journal.sumBaselineSoon();
+        RowChange change;
+        change.part = quint8(DataPart::Events);
+        change.col = 2;
+        change.after = StoredValue{"Gala", false};
+        journal.record(change);
+        QTest::qWait(5); // the write is queued behind the reading
+    }
+    const UnsavedWork work = readJournal(dataDir(), counts);
+    EXPECT_EQ(work.state, UnsavedWork::State::Found) << work.problem.toStdString();
+    EXPECT_EQ(work.changes.size(), 1u);
+}
+
 TEST_F(EventDocumentJournal, DamagedOrOutdatedJournalsAreNotUsed)
 {
     writeFiles();
