@@ -203,12 +203,13 @@ FirstFault EventDocument::firstFault(Part part) const
     if (first.row > 0)
         stop = true; // what the second half finds no longer counts
     worker.join();
-    for (long i = 0; i < mid - from; ++i)
-        if (passedFirst[size_t(i)])
-            rs.store().mark(rs.idAt(from - 1 + i));
-    for (long i = 0; i < count + 1 - mid; ++i)
-        if (passedSecond[size_t(i)])
-            rs.store().mark(rs.idAt(mid - 1 + i));
+    auto mark = [&rs](const std::vector<bool> &passed, long first) {
+        for (size_t i = 0; i < passed.size(); ++i)
+            if (passed[i])
+                rs.store().mark(rs.idAt(first - 1 + long(i)));
+    };
+    mark(passedFirst, from);
+    mark(passedSecond, mid);
     if (first.row > 0)
         return first;
     if (secondFailed)
