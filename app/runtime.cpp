@@ -240,6 +240,24 @@ quint32 mouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
     return flags;
 }
 
+BusyPointer::BusyPointer()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyPointer::~BusyPointer()
+{
+    release();
+}
+
+void BusyPointer::release()
+{
+    if (!held_)
+        return;
+    held_ = false;
+    QApplication::restoreOverrideCursor();
+}
+
 int PixelsToUnits(int pixels, Axis axis)
 {
     return axis == Axis::X ? pixels * 4 : static_cast<int>(std::lround(pixels * 3.5));

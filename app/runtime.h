@@ -82,6 +82,21 @@ int SaveSetting(const QString &file, const QString &section, const QString &key,
 // Runs `fn` after the current handler, in the event loop of `context`.
 void Post(QObject *context, std::function<void()> fn);
 
+// The hourglass over the program's windows while work that can take seconds
+// runs on the window's thread (a save of a million date lines); the pointer
+// as it was comes back when the holder goes or calls release().
+class BusyPointer {
+public:
+    BusyPointer();
+    ~BusyPointer();
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+    void release();
+
+private:
+    bool held_ = true;
+};
+
 // ---- Keys ----------------------------------------------------------------
 
 // Key codes as the windows' key events receive them: Enter 13, Escape 27,

@@ -422,7 +422,9 @@ long w_event::pb_save_clicked()
     }
 
     // The three files are written together: all or none.
+    rt::BusyPointer busy;
     const SaveResult saved = doc_->save(gs_directory);
+    busy.release();
     if (!saved.ok()) {
         rt::MessageBox(QStringLiteral("Save"),
                        (saved.kind == SaveResult::PutBackPending ? QStringLiteral("Your event data could not be saved, and not every file as "

@@ -66,6 +66,7 @@ qint32 w_event::wf_validate(const QString &)
     const auto done = qScopeGuard([this] { validatingAll_ = false; });
 
     // Each part's typing goes into the data before the part is checked.
+    rt::BusyPointer busy;
     const Validation v = doc_->validate([this](EventDocument::Part part) {
         switch (part) {
         case EventDocument::Part::Admin: dw_admin->AcceptText(); break;
@@ -76,6 +77,7 @@ qint32 w_event::wf_validate(const QString &)
         case EventDocument::Part::Dates: dw_event_dates->AcceptText(); break;
         }
     });
+    busy.release(); // before any message or page is shown
     for (int i = 0; i < v.unknownTypes; ++i)
         rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unknown column data type"));
     for (const Finding &f : v.findings)

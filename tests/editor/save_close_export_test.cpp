@@ -64,7 +64,15 @@ TEST_F(Saving, WritesTheThreeFilesWholeAndDisablesSave)
     openTwoEvents();
     rt::SetProfileString("vantel.ini", "General", "Files", "stale");
     renameEvent("Fair");
+    // The hourglass stands while the files are written (the document is
+    // unmodified from then on).
+    std::optional<Qt::CursorShape> pointer;
+    QObject::connect(&w->document(), &EventDocument::modifiedChanged, w.get(), [&pointer] {
+        const QCursor *c = QGuiApplication::overrideCursor();
+        pointer = c ? c->shape() : Qt::ArrowCursor;
+    });
     click("pb_save");
+    EXPECT_EQ(pointer, Qt::WaitCursor);
     EXPECT_FALSE(button("pb_save")->isEnabled());
     EXPECT_TRUE(boxes.calls().empty());
 

@@ -72,7 +72,15 @@ protected:
         gs_state.clear();
         gs_city.clear();
     }
-    void TearDown() override { w.reset(); }
+    void TearDown() override
+    {
+        // No message was shown under the hourglass, and none is left over.
+        EXPECT_EQ(boxes.underBusyPointer(), 0);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        while (QGuiApplication::overrideCursor())
+            QGuiApplication::restoreOverrideCursor();
+        w.reset();
+    }
 
     QString dataDir() const { return wf.folder() + "Files/"; }
     void writeData(const QString &name, const QByteArray &content) const

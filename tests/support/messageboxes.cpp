@@ -1,11 +1,15 @@
 #include "messageboxes.h"
 
+#include <QGuiApplication>
+
 namespace testing_support {
 
 MessageBoxRecorder::MessageBoxRecorder()
 {
     rt::setMessageBoxResponder([this](const rt::MessageBoxCall &call) {
         calls_.push_back(call);
+        if (QGuiApplication::overrideCursor())
+            ++underBusyPointer_;
         if (answers_.empty())
             return 1;
         const int a = answers_.front();
