@@ -131,9 +131,10 @@ namespace {
 // has not changed since. notePassed marks a row that passed (not one whose
 // check met a column of an unknown type: that is counted at every save).
 bool needsCheck(const RecordSet &rs, long row) { return !rs.store().isMarked(rs.idAt(row - 1)); }
+bool marksAsPassed(const RowCheck &check) { return check.rc == 0 && check.unknownTypes == 0; }
 void notePassed(const RecordSet &rs, long row, const RowCheck &check)
 {
-    if (check.rc == 0 && check.unknownTypes == 0)
+    if (marksAsPassed(check))
         rs.store().mark(rs.idAt(row - 1));
 }
 } // namespace
@@ -144,9 +145,9 @@ FirstFault EventDocument::firstFault(Part part) const
     const ColumnTable table(rs.definition());
     const EveryRow rows(rs);
     const long count = rows.count();
-    // Rows [from, to) up to the first that fails. Those that pass are noted
-    // in `passed` (by their place from `from`) when it is given, else marked.
-    auto scan = [&](long from, long to, std::vector<bool> *passed, const std::atomic<bool> *stop) {
+    // Rows [from, to) up to the first that fails; those that pass are noted
+    // in `passed`, by their place from `from`, and marked by `mark` after.
+    auto scan = [&](long from, long to, std::vector<bool> &passed, const std::atomic<bool> *stop) {
         RowStore::Pass pass(rs.store());
         for (long row = from; row < to; ++row, pass.row()) {
             if (stop && row % 256 == 0 && stop->load(std::memory_order_relaxed))
@@ -156,12 +157,14 @@ FirstFault EventDocument::firstFault(Part part) const
             RowCheck check = checkRow(table, rows, part, row);
             if (check.rc != 0)
                 return FirstFault{row, std::move(check)};
-            if (!passed)
-                notePassed(rs, row, check);
-            else if (check.unknownTypes == 0)
-                (*passed)[size_t(row - from)] = true;
+            passed[size_t(row - from)] = marksAsPassed(check);
         }
         return FirstFault{};
+    };
+    auto mark = [&rs](const std::vector<bool> &passed, long first) {
+        for (size_t i = 0; i < passed.size(); ++i)
+            if (passed[i])
+                rs.store().mark(rs.idAt(first - 1 + long(i)));
     };
     // Many rows to check are checked in two halves side by side, the second
     // on a thread of its own: the checks only read the rows, and the marks
@@ -173,8 +176,14 @@ FirstFault EventDocument::firstFault(Part part) const
     long from = 1;
     while (from <= count && !needsCheck(rs, from))
         ++from;
+    auto onePass = [&] {
+        std::vector<bool> passed(size_t(count + 1 - from));
+        FirstFault fault = scan(from, count + 1, passed, nullptr);
+        mark(passed, from);
+        return fault;
+    };
     if (count + 1 - from < kTwoHalvesFrom)
-        return scan(from, count + 1, nullptr, nullptr);
+        return onePass();
     const long mid = from + (count + 1 - from) / 2;
     std::vector<bool> passedFirst(size_t(mid - from)), passedSecond(size_t(count + 1 - mid));
     std::atomic<bool> stop{false};
@@ -184,17 +193,17 @@ FirstFault EventDocument::firstFault(Part part) const
     try {
         worker = std::thread([&] {
             try {
-                second = scan(mid, count + 1, &passedSecond, &stop);
+                second = scan(mid, count + 1, passedSecond, &stop);
             } catch (...) {
                 secondFailed = std::current_exception();
             }
         });
     } catch (const std::system_error &) {
-        return scan(from, count + 1, nullptr, nullptr); // no thread to be had
+        return onePass(); // no thread to be had
     }
     FirstFault first;
     try {
-        first = scan(from, mid, &passedFirst, nullptr);
+        first = scan(from, mid, passedFirst, nullptr);
     } catch (...) {
         stop = true;
         worker.join();
@@ -203,11 +212,6 @@ FirstFault EventDocument::firstFault(Part part) const
     if (first.row > 0)
         stop = true; // what the second half finds no longer counts
     worker.join();
-    auto mark = [&rs](const std::vector<bool> &passed, long first) {
-        for (size_t i = 0; i < passed.size(); ++i)
-            if (passed[i])
-                rs.store().mark(rs.idAt(first - 1 + long(i)));
-    };
     mark(passedFirst, from);
     mark(passedSecond, mid);
     if (first.row > 0)
