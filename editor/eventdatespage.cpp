@@ -22,6 +22,12 @@
 EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
     : EventPage(host, parent, QStringLiteral("tabpage_event_dates"))
 {
+}
+
+void EventDatesPage::build()
+{
+    if (view())
+        return;
     QWidget *page = this;
     auto *st_1 = new QLabel(QStringLiteral("F3 - Date Search"), page);
     st_1->setObjectName(QStringLiteral("st_1"));
@@ -39,13 +45,13 @@ EventDatesPage::EventDatesPage(PageHost &host, QWidget *parent)
     dw_event_dates = makeView(QStringLiteral("dw_event_dates"), QStringLiteral("d_event_dates"), DataWindow::Kind::Grid,
                               nullptr);
     // Until an event is chosen, the lines of none (those without a key).
-    lines_ = new RecordSetView(host.document().dates(), this);
+    lines_ = new RecordSetView(host_.document().dates(), this);
     lines_->showOnly(lines_->recordSet().columnIndex(QStringLiteral("event_id")), {});
     dw_event_dates->present(lines_);
     dw_event_dates->gridView()->setAccessibleName(QStringLiteral("Event Dates & Times"));
     layOutUnderRow({pb_new_date, pb_delete_date, pb_schedule, pb_shift_dates}, {p_1, st_1});
 
-    pages::connectEditorBehaviour(host, dw_event_dates, QStringLiteral("eventdates.htm"));
+    pages::connectEditorBehaviour(host_, dw_event_dates, QStringLiteral("eventdates.htm"));
     const QString pattern = usablePattern(gs_short_date_format);
     dw_event_dates->setDateMask(QStringLiteral("start_date"), pattern);
     dw_event_dates->setDateMask(QStringLiteral("end_date"), pattern);

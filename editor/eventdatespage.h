@@ -11,6 +11,8 @@ class EventDatesPage : public EventPage {
     Q_OBJECT
 public:
     EventDatesPage(PageHost &host, QWidget *parent);
+    // The page's controls: built once, when the window first needs them.
+    void build();
 
 
     // Shows the lines of `as_filter_key` only; nothing for an empty key.

@@ -17,6 +17,12 @@
 EventListPage::EventListPage(PageHost &host, QWidget *parent)
     : EventPage(host, parent, QStringLiteral("tabpage_event_list"))
 {
+}
+
+void EventListPage::build()
+{
+    if (view())
+        return;
     QWidget *page = this;
     // Made in the order Tab visits them: the buttons as they stand in their row, then the list.
     auto *pb_new = pages::button(page, "pb_new", QStringLiteral("New "), "new.jpg", "new_focus.jpg", "new_dis.jpg");
@@ -27,7 +33,7 @@ EventListPage::EventListPage(PageHost &host, QWidget *parent)
                                     "import_dis.jpg");
     pb_import->setToolTip(QStringLiteral("Add events from a calendar file (.ics) or a spreadsheet (.csv)"));
     dw_event_list = makeView(QStringLiteral("dw_event_list"), QStringLiteral("d_list"), DataWindow::Kind::Grid,
-                             &host.document().events());
+                             &host_.document().events());
     dw_event_list->gridView()->setAccessibleName(QStringLiteral("Events"));
     layOutUnderRow({pb_new, pb_new_copy, pb_4}, {pb_import});
 

@@ -12,6 +12,8 @@ class EventListPage : public EventPage {
     Q_OBJECT
 public:
     EventListPage(PageHost &host, QWidget *parent);
+    // The page's controls: built once, when the window first needs them.
+    void build();
     // The pages that follow the current event; called once both exist.
     void follow(EventDetailPage *detail, EventDatesPage *dates);
 

@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QScrollArea>
 
+#include <utility>
+
 namespace {
 
 // A page's controls, scrolled when the window is made smaller than they
@@ -39,6 +41,13 @@ public:
 EventPage::EventPage(PageHost &host, QWidget *parent, const QString &objectName) : QWidget(parent), host_(host)
 {
     setObjectName(objectName);
+}
+
+void EventPage::setVisible(bool visible)
+{
+    if (visible && beforeFirstShow_)
+        std::exchange(beforeFirstShow_, {})();
+    QWidget::setVisible(visible);
 }
 
 QWidget *EventPage::content()

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <initializer_list>
 
 class EventDocument;
@@ -35,6 +36,10 @@ class EventPage : public QWidget {
     Q_OBJECT
 public:
     DataWindow *view() const { return view_; }
+    // What is to happen before the page first shows (building what the
+    // window does not need until then); it runs once.
+    void setBeforeFirstShow(std::function<void()> prepare) { beforeFirstShow_ = std::move(prepare); }
+    void setVisible(bool visible) override;
 
 protected:
     EventPage(PageHost &host, QWidget *parent, const QString &objectName);
@@ -54,6 +59,7 @@ protected:
 private:
     DataWindow *view_ = nullptr;
     QWidget *content_ = nullptr;
+    std::function<void()> beforeFirstShow_;
 };
 
 namespace pages {

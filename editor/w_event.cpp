@@ -39,6 +39,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+#include <utility>
+
 namespace {
 const QString kGeneral = QStringLiteral("General");
 } // namespace
@@ -57,18 +60,21 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
     tab_1 = new QTabWidget(this);
     tab_1->setObjectName(QStringLiteral("tab_1"));
     const char *const pages[] = {"Admin", "Events", "Event Detail", "Event Dates && Times"};
+    // The window opens on the admin page. The list and dates pages are
+    // built when an event page first shows, or when the window needs them
+    // before (buildEventPages); the detail form now, as the widest page it
+    // sizes the window.
     adminPage_ = new AdminPage(*this, tab_1);
     listPage_ = new EventListPage(*this, tab_1);
     detailPage_ = new EventDetailPage(*this, tab_1);
     datesPage_ = new EventDatesPage(*this, tab_1);
-    listPage_->follow(detailPage_, datesPage_);
+    for (EventPage *page : std::initializer_list<EventPage *>{listPage_, detailPage_, datesPage_})
+        page->setBeforeFirstShow([this] { buildEventPages(); });
     QWidget *pageWidgets[4] = {adminPage_, listPage_, detailPage_, datesPage_};
     for (int i = 0; i < 4; ++i)
         tab_1->addTab(pageWidgets[i], QString::fromLatin1(pages[i]));
     dw_admin = adminPage_->view();
-    dw_event_list = listPage_->view();
     dw_events = detailPage_->view();
-    dw_event_dates = datesPage_->view();
     connect(tab_1, &QTabWidget::currentChanged, this, [this](int index) {
         if (changingTab_)
             return;
@@ -91,7 +97,7 @@ w_event::w_event(QWidget *parent) : QWidget(parent), doc_(std::make_unique<Event
     // Save is there for unsaved changes: those of the data, and the typing
     // in a field that is not in the data yet.
     connect(doc_.get(), &EventDocument::modifiedChanged, this, &w_event::showUnsaved);
-    for (DataWindow *dw : {dw_admin, dw_event_list, dw_events, dw_event_dates})
+    for (DataWindow *dw : {dw_admin, dw_events})
         connect(dw, &DataWindow::editPendingChanged, this, &w_event::showUnsaved);
     showUnsaved();
     cb_1 = new QPushButton(QStringLiteral("ZIP"), this);
@@ -162,6 +168,32 @@ w_event::~w_event()
         delete errorWindow_.data();
     // The pages' views go before the document whose record sets they show.
     delete tab_1;
+}
+
+void w_event::buildEventPages()
+{
+    if (std::exchange(eventPagesBuilt_, true))
+        return;
+    listPage_->build();
+    datesPage_->build();
+    dw_event_list = listPage_->view();
+    dw_event_dates = datesPage_->view();
+    listPage_->follow(detailPage_, datesPage_);
+    for (DataWindow *dw : {dw_event_list, dw_event_dates})
+        connect(dw, &DataWindow::editPendingChanged, this, &w_event::showUnsaved);
+    // Built after the data was loaded: the pages show what they would have
+    // shown from the start, the first event.
+    if (dataLoaded_) {
+        dw_events->ShareData(dw_event_list);
+        if (doc_->events().RowCount() >= 1)
+            selectEvent(1);
+    }
+}
+
+DataWindow *w_event::eventList()
+{
+    buildEventPages();
+    return dw_event_list;
 }
 
 // The admin record becomes the settings the other pages use.
@@ -251,8 +283,10 @@ void w_event::ue_post_open()
     // names the data folder now in force; the detail form presents the
     // list's events.
     const LoadResult loaded = doc_->load(gs_directory);
+    dataLoaded_ = true;
     buildMessages(exportmessages::mailLine());
-    dw_events->ShareData(dw_event_list);
+    if (eventPagesBuilt_)
+        dw_events->ShareData(dw_event_list);
     for (const ImportReport *r : {&loaded.admin, &loaded.events, &loaded.dates})
         showImportProblems(r->problems, r->backupPath);
 
@@ -280,10 +314,12 @@ void w_event::ue_post_open()
     if (ext::RegisterAX(ext::zip_component_library, 1) != 0)
         rt::MessageBox(QStringLiteral("Error"), QStringLiteral("Unable to register certain components!"));
 
-    // 6. The first event.
+    // 6. The first event (event pages not built yet show it when they are).
     if (doc_->events().RowCount() >= 1) {
-        dw_event_list->SetRow(1);
-        dw_event_list_rowfocuschanged(1);
+        if (eventPagesBuilt_)
+            selectEvent(1);
+        else
+            is_event_id = doc_->events().GetItemString(1, QStringLiteral("event_id"));
     }
 
     // 7. The caption and its timer.
@@ -449,7 +485,7 @@ bool w_event::hasUnsavedChanges() const
     if (doc_->isModified())
         return true;
     for (DataWindow *dw : {dw_admin, dw_event_list, dw_events, dw_event_dates})
-        if (dw->editPending())
+        if (dw && dw->editPending())
             return true;
     return false;
 }
@@ -540,4 +576,8 @@ long w_event::dw_event_dates_ue_validate(long al_row)
     return report(asShown(doc_->partRules(EventDocument::Part::Dates, dw_event_dates->sourceRow(al_row)), qint32(al_row)));
 }
 
-long w_event::dw_event_list_rowfocuschanged(long currentrow) { return listPage_->rowfocuschanged(currentrow); }
+long w_event::dw_event_list_rowfocuschanged(long currentrow)
+{
+    buildEventPages();
+    return listPage_->rowfocuschanged(currentrow);
+}

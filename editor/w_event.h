@@ -115,6 +115,10 @@ private:
     DataWindow *dataWindowOfPage(int index) const;
     void installTools(QBoxLayout *layout); // undo, redo and find
     void selectEvent(long row);
+    // The list and dates pages, built at the first showing of an event
+    // page or when something needs them before.
+    void buildEventPages();
+    DataWindow *eventList();
 
     std::unique_ptr<EventDocument> doc_;
     QStringList is_messages; // index 0 unused: elements are counted from 1
@@ -136,12 +140,14 @@ private:
     EventDetailPage *detailPage_ = nullptr;
     EventDatesPage *datesPage_ = nullptr;
     DataWindow *dw_admin = nullptr;
-    DataWindow *dw_event_list = nullptr;
+    DataWindow *dw_event_list = nullptr; // null until buildEventPages
     DataWindow *dw_events = nullptr;
-    DataWindow *dw_event_dates = nullptr;
+    DataWindow *dw_event_dates = nullptr; // null until buildEventPages
     QTimer *timer_ = nullptr;
     FindBar *findBar_ = nullptr;
     ExportRun *exportRun_ = nullptr;
     bool closing_ = false;
     bool validatingAll_ = false; // wf_validate is running
+    bool dataLoaded_ = false;
+    bool eventPagesBuilt_ = false;
 };

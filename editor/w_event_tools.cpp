@@ -54,7 +54,7 @@ void w_event::installTools(QBoxLayout *layout)
     });
 
     findBar_ = new FindBar(*doc_, this);
-    findBar_->currentRow = [this] { return dw_event_list->GetRow(); };
+    findBar_->currentRow = [this] { return eventList()->GetRow(); };
     findBar_->select = [this](long row) { selectEvent(row); };
     findBar_->escape = [this] { key(rt::KeyEscape, 0); };
     layout->addWidget(findBar_);
@@ -76,7 +76,7 @@ void w_event::openFindBar()
 void w_event::selectEvent(long row)
 {
     if (row >= 1)
-        dw_event_list->SetRow(row);
+        eventList()->SetRow(row);
     dw_event_list_rowfocuschanged(row);
 }
 
@@ -102,6 +102,7 @@ void w_event::showStep(const ChangeSite &site)
     if (site.part == Part::Admin) {
         SelectTab(QStringLiteral("tabpage_admin"));
     } else {
+        buildEventPages();
         // The event of the change; when the step took it away, the one that
         // now stands in its place.
         const RecordSet &events = doc_->events();

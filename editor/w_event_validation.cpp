@@ -71,10 +71,14 @@ qint32 w_event::wf_validate(const QString &)
         switch (part) {
         case EventDocument::Part::Admin: dw_admin->AcceptText(); break;
         case EventDocument::Part::Events:
-            dw_event_list->AcceptText();
+            if (dw_event_list)
+                dw_event_list->AcceptText();
             dw_events->AcceptText();
             break;
-        case EventDocument::Part::Dates: dw_event_dates->AcceptText(); break;
+        case EventDocument::Part::Dates:
+            if (dw_event_dates)
+                dw_event_dates->AcceptText();
+            break;
         }
     });
     busy.release(); // before any message or page is shown
@@ -85,11 +89,14 @@ qint32 w_event::wf_validate(const QString &)
     if (v.ok()) {
         // The lines of the current event, also after a check that failed
         // on a line of the event already shown (which shows them all).
-        datesPage_->ue_set_filter(is_event_id);
+        if (dw_event_dates)
+            datesPage_->ue_set_filter(is_event_id);
         return 0;
     }
     // The field of the error list's first entry takes the focus.
     const QString firstColumn = istr_errors.empty() ? QString() : istr_errors.front().columndb;
+    if (v.part != EventDocument::Part::Admin)
+        buildEventPages();
     switch (v.part) {
     case EventDocument::Part::Admin:
         SelectTab(QStringLiteral("tabpage_admin"));

@@ -205,6 +205,7 @@ TEST_F(Validation, RowCheckOfAViewFillsTheErrorList)
 {
     writeEvents(1);
     openWindow();
+    ASSERT_EQ(w->SelectTab("tabpage_event_dates"), 1);
     DataWindow *datesDw = dw("dw_event_dates");
     const auto *const lines = shownLines();
     ASSERT_EQ(lines->RowCount(), 1);

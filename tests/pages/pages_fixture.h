@@ -101,17 +101,11 @@ protected:
         return field;
     }
 
-    const RecordSet *events() const { return dw("dw_event_list")->recordSet(); }
+    const RecordSet *events() const { return &w->document().events(); }
     const testing_support::ShownLines *dates() const { return shownLines(); }
     int page() const { return tabs()->currentIndex(); }
     bool saveEnabled() const { return child<QPushButton>("pb_save")->isEnabled(); }
 
-    void clickTab(int index)
-    {
-        QTabBar *bar = tabs()->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
-        QCoreApplication::processEvents();
-    }
     void clickButton(const char *name) { click(name, true); }
     // Keys go where the user's keys go: to the widget with the focus.
     QWidget *focused() const { return QApplication::focusWidget(); }

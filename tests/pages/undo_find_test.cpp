@@ -249,6 +249,7 @@ TEST_F(Recovery, DamagedJournalIsReportedKeptAsideAndTheStartGoesOn)
     EXPECT_TRUE(boxes.calls()[0].text.contains("The file is kept as " + dataDir() + Journal::fileName()));
     EXPECT_FALSE(QFile::exists(dataDir() + Journal::fileName()));
     EXPECT_EQ(QDir(dataDir()).entryList({Journal::fileName() + ".damaged-*"}).size(), 1);
+    clickTab(Detail);
     EXPECT_EQ(counter(), "Event 1 of 2");
     EXPECT_FALSE(saveEnabled());
 }

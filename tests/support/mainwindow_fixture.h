@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStringList>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QWindow>
@@ -149,6 +150,13 @@ protected:
     }
     QPushButton *button(const char *name) const { return child<QPushButton>(name); }
     QTabWidget *tabs() const { return child<QTabWidget>("tab_1"); }
+    // Clicks the tab of page `index` (from 0, the admin page).
+    void clickTab(int index) const
+    {
+        QTabBar *bar = tabs()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+        QCoreApplication::processEvents();
+    }
     QString counter() const { return child<QLabel>("st_event_count")->text(); }
     // Clicks a push button; with `mustBeVisible` only one the user can see.
     void click(const char *buttonName, bool mustBeVisible = false) const
