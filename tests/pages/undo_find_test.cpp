@@ -300,8 +300,15 @@ TEST_F(Recovery, TextBeingTypedIsKeptAndComesBackIntoItsField)
     ASSERT_EQ(boxes.calls().size(), 2u);
     EXPECT_EQ(boxes.calls()[1].title, "Recover Unsaved Event Data");
     EXPECT_EQ(events()->GetItemString(1, "name"), "Gala");
-    clickTab(Detail);
+    // What came back is one step; taken back on the admin page, before any
+    // event page has shown, the detail page shows where.
+    ASSERT_EQ(page(), Admin);
+    press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(page(), Detail);
+    EXPECT_EQ(field("dw_events", "name"), "Event 1");
+    press(Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(field("dw_events", "name"), "Gala");
+    EXPECT_EQ(counter(), "Event 1 of 1");
     EXPECT_TRUE(saveEnabled());
     EXPECT_EQ(readData("VantelEvents.txt"), saved);
 }
