@@ -27,8 +27,17 @@ set(desktop_dir "${PROJECT_BINARY_DIR}/desktop")
 # Run paths: next to each other in the build tree, bin/ and lib/vantel/ once
 # installed. The libraries load each other from their own folder.
 set_target_properties(vantel PROPERTIES INSTALL_RPATH "$ORIGIN/../${VANTEL_INSTALL_LIBDIR}")
-set_target_properties(helvex1 xzip PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(helvex1 helvex1print xzip PROPERTIES INSTALL_RPATH "$ORIGIN")
 
+# The installed copies are relinked with those run paths (see
+# CMAKE_NO_BUILTIN_CHRPATH), by the build's preinstall step. make install and
+# cpack run it themselves; cmake --install does not, so it runs it here.
+install(CODE "
+  execute_process(COMMAND \"${CMAKE_COMMAND}\" --build \"${PROJECT_BINARY_DIR}\" --target preinstall
+                  OUTPUT_QUIET RESULT_VARIABLE relinked)
+  if(NOT relinked EQUAL 0)
+    message(FATAL_ERROR \"Relinking Vantel with its installed run paths failed: cmake --build ${PROJECT_BINARY_DIR} --target preinstall\")
+  endif()")
 install(TARGETS vantel RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 install(TARGETS helvex1 helvex1print xzip LIBRARY DESTINATION "${VANTEL_INSTALL_LIBDIR}")
 

@@ -33,6 +33,14 @@ zcat "$prefix/share/man/man1/vantel.1.gz" | grep -q "^\.TH VANTEL 1 \"[0-9]\{4\}
 unset LD_LIBRARY_PATH DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 ldd "$prefix/bin/vantel" | grep -q "libhelvex1.so => $prefix/\(bin/\.\./\)\?lib/vantel/libhelvex1.so" || fail "libhelvex1 not found by the run path"
 [ "$("$prefix/bin/vantel" --version)" = "vantel $version" ] || fail "--version of the installed program"
+# An empty entry in a run path is the current folder: the program would take
+# any library of the folder it is started in before the system's.
+for f in "$build/bin/vantel" "$build/bin/libhelvex1.so" "$build/bin/libxzip.so" "$build/bin/libhelvex1print.so" \
+         "$prefix/bin/vantel" "$prefix"/lib/vantel/*.so; do
+  runpath=$(readelf -d "$f" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]$/\1/p')
+  [ -n "$runpath" ] || fail "no run path in $f"
+  case ":$runpath:" in *::*) fail "empty entry in the run path of $f: $runpath" ;; esac
+done
 
 # The menu entry's command, run as a desktop runs it: from an unrelated
 # folder, the program found on PATH, no vantel.ini anywhere yet.
